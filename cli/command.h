@@ -1,0 +1,38 @@
+#pragma once
+// Sub-commands of kitwarden-cli register themselves here, one file each.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kw::cli {
+
+struct Context {
+    QStringList args;   // arguments after the command name, global options removed
+    QString dataDir;    // from --data or the usual rules
+    bool dataDirGiven = false;
+};
+
+// Returns the process exit code. Errors go to stderr; throwing any
+// std::exception prints its message and exits with 1.
+using Handler = std::function<int(Context &)>;
+
+struct Command {
+    const char *name;
+    const char *usage;
+    Handler run;
+};
+
+// Registers a command at static-initialisation time.
+struct Register {
+    Register(const char *name, const char *usage, Handler run);
+};
+
+// Removes "--name VALUE" from args and returns VALUE (or a null QString).
+QString takeOption(QStringList &args, const QString &name);
+// Removes a "--name" switch from args and tells whether it was present.
+bool takeSwitch(QStringList &args, const QString &name);
+
+void out(const QString &line);  // one line to stdout
+void err(const QString &line);  // one line to stderr
+
+} // namespace kw::cli

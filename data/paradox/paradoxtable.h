@@ -1,0 +1,58 @@
+#pragma once
+// A Paradox table file (.DB) with its derived family (.PX, .VAL, .Xnn/.Ynn,
+// .XGn/.YGn). Rows are held in memory while the table is open; every change
+// is on disk, crash-safe, before the call returns.
+#include "data/tabledef.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace kw::data {
+
+class ParadoxTable {
+public:
+    virtual ~ParadoxTable() = default;
+
+    // Creates a new, empty table and all its files (the .DB named by dbPath,
+    // the others beside it with the extensions of the backup file list),
+    // encrypted with password when it is not empty. Fails when it exists.
+    static void create(const QString &dbPath, const TableDef &def, const QString &password);
+
+    // Opens an existing table. passwords are tried in turn for an encrypted
+    // table; none matching fails with an EngineError naming the file. A
+    // damaged file fails with an EngineError naming the file. Derived files
+    // that are missing or stale are rebuilt (unless readOnly).
+    static std::unique_ptr<ParadoxTable> open(const QString &dbPath,
+                                              const QStringList &passwords,
+                                              bool readOnly = false);
+
+    virtual QString path() const = 0;
+    virtual const TableDef &def() const = 0;
+    virtual int formatLevel() const = 0; // 3, 4, 5 or 7
+
+    // Rows in key order for keyed tables, in stored order otherwise.
+    virtual int rowCount() const = 0;
+    virtual const Row &row(int i) const = 0;
+
+    // Position of the row whose primary key equals key (leading key fields
+    // only), or -1.
+    virtual int findKey(const Row &key) const = 0;
+
+    // Writes a new row. AutoInc fields are assigned here (the given value is
+    // ignored) and written back into row. Throws KeyViolation, leaving the
+    // table unchanged, when the key exists. Returns the row's new position.
+    virtual int insert(Row &row) = 0;
+    // Replaces row i; returns its position afterwards (a key change moves it).
+    virtual int update(int i, const Row &row) = 0;
+    virtual void remove(int i) = 0;
+    virtual void removeAll() = 0;
+
+    // Increments on every change; lets caches see that the rows moved on.
+    virtual quint64 changeCount() const = 0;
+
+    // Brings the derived files up to date and releases the files.
+    virtual void close() = 0;
+};
+
+} // namespace kw::data
