@@ -1,0 +1,190 @@
+#pragma once
+// Datasets: a cursor over rows with a current record, an edit buffer and the
+// state machine browse -> edit/insert -> post/cancel. Tables and queries
+// derive from Dataset; grids reach them through DataSource.
+#include "data/tabledef.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+namespace kw::data {
+
+class Dataset;
+class Session;
+
+enum class DatasetState { Inactive, Browse, Edit, Insert };
+
+class Field {
+public:
+    enum class Kind { Data, Lookup };
+
+    QString name;          // field name as in the table or select list
+    QString label;         // column title; the name when empty
+    int displayWidth = 10; // in characters
+    FieldType type = FieldType::Alpha;
+    int size = 0;
+    bool readOnly = false;
+    bool visible = true;
+    bool required = false;
+    Kind kind = Kind::Data;
+
+    // Grid editing: a check box cell (checked "True", unchecked "False") or
+    // a named drop-down editor of the main window ("cbInspType").
+    bool checkBox = false;
+    QString editorName;
+
+    // Looked-up field: value of resultField in the first row of
+    // lookupDataset whose lookupKeyField equals this dataset's keyField.
+    Dataset *lookupDataset = nullptr;
+    QString lookupKeyField;
+    QString lookupResultField;
+    QString keyField;
+
+    // Runs after the field's value was changed through setValue.
+    std::function<void(Field &)> onChange;
+
+    QString displayLabel() const { return label.isEmpty() ? name : label; }
+
+    // The current record's value (the edit buffer while editing).
+    QVariant value() const;
+    bool isNull() const { return value().isNull(); }
+    QString asString() const;
+    // Sets the current record's value; the dataset must be in edit or
+    // insert state (a browsing dataset is put into edit state first).
+    // Read-only and looked-up fields refuse with an EngineError.
+    void setValue(const QVariant &v);
+    void clear() { setValue(QVariant()); }
+
+    Dataset *dataset() const { return m_dataset; }
+    int index() const { return m_index; }
+
+private:
+    friend class Dataset;
+    Dataset *m_dataset = nullptr;
+    int m_index = -1;      // position in the dataset's field list
+};
+
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    explicit Dataset(Session &session, QObject *parent = nullptr);
+    ~Dataset() override;
+
+    Session &session() const { return m_session; }
+
+    // --- life cycle
+    void open();
+    void close();
+    bool active() const { return m_state != DatasetState::Inactive; }
+    void setActive(bool on) { on ? open() : close(); }
+    DatasetState state() const { return m_state; }
+    bool isEditing() const { return m_state == DatasetState::Edit || m_state == DatasetState::Insert; }
+
+    // --- fields. Declared fields (before open) fix order, labels and widths;
+    // without declarations every stored field gets a default Field.
+    Field &addField(const Field &f);
+    const std::vector<std::unique_ptr<Field>> &fields() const { return m_fields; }
+    Field *findField(const QString &name) const;  // case-insensitive
+    Field &fieldByName(const QString &name) const; // throws "Field '%s' not found"
+    int fieldCount() const { return int(m_fields.size()); }
+
+    // --- cursor. Rows are those the order, filter and master link leave;
+    // while inserting, the new row stands at the current position.
+    int recordCount() const;  // rows shown, counting a row being inserted
+    int recNo() const { return m_cur; } // current row, -1 when empty
+    bool isEmpty() const { return recordCount() == 0; }
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveTo(int row);     // posts a pending edit first, like any move
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+
+    // Value of any shown row (the edit buffer for the current row while
+    // editing). For grids and reports; does not move the cursor.
+    QVariant rowValue(int row, int field) const;
+
+    // --- editing
+    void edit();
+    void append();  // new row at the end
+    void insert();  // new row at the current position
+    void post();    // field checks, then writes (tables) or caches (queries)
+    void cancel();
+    void deleteRecord();
+    void refresh(); // posts a pending edit and re-reads
+    void checkBrowseMode(); // posts a pending edit, if any
+
+    // --- filter ("Alse = True", "[List 1] = True")
+    void setFilter(const QString &expr);
+    QString filter() const { return m_filter; }
+    void setFiltered(bool on);
+    bool filtered() const { return m_filtered; }
+
+    // --- events (named after the engine's events)
+    std::function<void(Dataset &)> beforePost, afterPost, afterScroll,
+        onNewRecord, afterOpen, beforeClose, afterClose, afterDelete,
+        afterCancel, beforeDelete;
+
+signals:
+    void stateChanged();
+    void rowsReset();           // rows or their order changed wholesale
+    void rowChanged(int row);   // values of one shown row changed
+    void currentChanged(int row);
+
+protected:
+    // What a concrete dataset supplies.
+    virtual void doOpen() = 0;             // load rows, create fields
+    virtual void doClose() = 0;
+    virtual int sourceRowCount() const = 0; // rows shown, no pending insert
+    virtual QVariant sourceValue(int row, const Field &f) const = 0;
+    virtual Row sourceRow(int row) const = 0; // stored values, in field order
+    virtual void doPost(const Row &buffer, bool inserting, int row) = 0; // row: where it stands afterwards via setCurrent
+    virtual void doDelete(int row) = 0;
+    virtual void doRefresh() = 0;
+    virtual void rebuildRows() = 0;        // re-apply order, filter, link
+    virtual bool matchesFilterAt(int row) const;
+
+    void setCurrent(int row);
+    void resetRows();
+    int fieldIndexOfStored(const QString &name) const;
+    QVariant lookupValue(int row, const Field &f) const;
+
+    bool m_filtered = false;
+    QString m_filter;
+
+private:
+    friend class Field;
+    void setBufferValue(Field &f, const QVariant &v);
+    void checkRequired() const;
+    void beginEdit(DatasetState s, int at);
+    void setState(DatasetState s);
+
+    Session &m_session;
+    std::vector<std::unique_ptr<Field>> m_fields;
+    DatasetState m_state = DatasetState::Inactive;
+    int m_cur = -1;
+    bool m_eof = true, m_bof = true;
+    Row m_buffer;          // values of the row being edited or inserted
+    int m_insertAt = -1;   // shown position of a row being inserted
+};
+
+// Connects grids and detail datasets to a dataset.
+class DataSource : public QObject {
+    Q_OBJECT
+public:
+    explicit DataSource(QObject *parent = nullptr) : QObject(parent) {}
+    Dataset *dataset() const { return m_dataset; }
+    void setDataset(Dataset *ds);
+signals:
+    void datasetChanged();
+private:
+    QPointer<Dataset> m_dataset;
+};
+
+} // namespace kw::data

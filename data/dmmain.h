@@ -1,0 +1,68 @@
+#pragma once
+// The shop's data module: the connection, every dataset and data source the
+// pages, dialogs and reports use, and the rules that run when data changes.
+#include "data/dataset.h"
+#include "data/querydataset.h"
+#include "data/session.h"
+#include "data/tabledataset.h"
+
+#include <QDate>
+#include <QObject>
+#include <functional>
+
+namespace kw::data {
+
+// "Today" for the whole program; tests fix it.
+struct Clock {
+    static QDate today();
+    static QDateTime now();
+    static void setFixed(const QDateTime &dt); // invalid = real clock
+};
+
+// Moves Insp Due forward from an entered Insp Completed. Throws EngineError
+// "Invalid argument to date encode" / "Range check error" and changes nothing
+// when the target date cannot be encoded.
+QDate inspectionDueDate(const QString &inspType, const QVariant &inspFreq, const QDate &completed);
+
+class TdmMain : public QObject {
+    Q_OBJECT
+public:
+    explicit TdmMain(Session &session = Session::defaultSession(), QObject *parent = nullptr);
+    ~TdmMain() override;
+
+    Session &session;
+    Database dbMain;
+
+    TableDataset tblHrdf, tblHr, tblList, tblcbList, tblKits, tblKitType,
+        tblAircraft, tblDrawer, tblBin, tblPartsList, tblTechMan;
+    QueryDataset qryInsp, qryGear, qryParts;
+    UpdateSql updInsp, updGear, updParts;
+    DataSource dsHrdf, dsHr, dsList, dscbList, dsKits, dsKitType, dsAircraft,
+        dsDrawer, dsBin, dsPartsList, dsTechMan, dsInsp, dsGear, dsParts;
+
+    // Leaving a query's page: apply and commit pending cached updates, then
+    // close the query; with nothing pending the query stays open.
+    void applyOnLeave(QueryDataset &qry);
+
+    // Handlers (connected at creation).
+    void dmMainCreate();
+    void tblHrInspCompletedChange(Field &f);
+    void qryInspInspCompletedChange(Field &f);
+    void qryGearInspCompletedChange(Field &f);
+    void tblKitsInspCompletedChange(Field &f);
+    void tblHrNSNChange(Field &f);
+    void qryInspAfterPost(Dataset &ds);
+    void qryGearAfterPost(Dataset &ds);
+    void qryPartsAfterPost(Dataset &ds);
+
+    // The eleven tables in the order the main window opens them.
+    QList<TableDataset *> shopTables();
+
+private:
+    void applyDueDateRule(Dataset &ds, Field &completed);
+    void writeBack(QueryDataset &qry);
+    void defineFields();
+    bool m_inRule = false;
+};
+
+} // namespace kw::data

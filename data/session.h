@@ -1,0 +1,115 @@
+#pragma once
+// The engine session: table passwords, alias names and the open table files
+// shared by every dataset; and the database connection that datasets name.
+#include "data/sql/localsql.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <memory>
+
+namespace kw::data {
+
+class Dataset;
+class ParadoxTable;
+
+// Aliases (name -> directory) kept in the engine configuration file
+// "engine.json" of the configuration directory. Names are case-sensitive.
+class EngineConfig {
+public:
+    explicit EngineConfig(const QString &file = QString()); // default: configDir()/engine.json
+    QStringList aliasNames() const;
+    QString aliasDirectory(const QString &name) const; // empty when unknown
+    void setAlias(const QString &name, const QString &dir); // saved at once
+    void removeAlias(const QString &name);
+    QString fileName() const { return m_file; }
+private:
+    void load();
+    void save() const;
+    QString m_file;
+    std::map<QString, QString> m_aliases;
+};
+
+class Database;
+
+class Session : public QObject, public TableProvider {
+    Q_OBJECT
+public:
+    explicit Session(QObject *parent = nullptr);
+    ~Session() override;
+
+    // Passwords tried on every encrypted table.
+    void addPassword(const QString &password);
+    const QStringList &passwords() const { return m_passwords; }
+
+    EngineConfig &config() { return m_config; }
+    void setConfigFile(const QString &file) { m_config = EngineConfig(file); }
+    QStringList aliasNames() const { return m_config.aliasNames(); }
+
+    // TableProvider: aliases from the configuration; tables opened once and
+    // shared until releaseTables().
+    QString aliasDirectory(const QString &alias) const override;
+    ParadoxTable *paradoxTable(const QString &path) override;
+
+    // Opens (or returns) the table named fileName in dir, whatever the case
+    // of the file on disk.
+    ParadoxTable *table(const QString &dir, const QString &fileName);
+    // Closes every open table file below dir (all when dir is empty): the
+    // derived index files are brought up to date and the files released.
+    void releaseTables(const QString &dir = QString());
+
+    LocalSql &sql() { return *m_sql; }
+
+    // Database connections by name ("Kitwarden").
+    Database *findDatabase(const QString &name) const;
+
+    // The process-wide default session.
+    static Session &defaultSession();
+
+private:
+    friend class Database;
+    QStringList m_passwords;
+    EngineConfig m_config;
+    std::map<QString, std::unique_ptr<ParadoxTable>> m_tables; // by canonical path
+    std::unique_ptr<LocalSql> m_sql;
+    QList<QPointer<Database>> m_databases;
+};
+
+// A named connection: PATH gives the directory of its tables.
+class Database : public QObject {
+    Q_OBJECT
+public:
+    Database(Session &session, const QString &name, QObject *parent = nullptr);
+    ~Database() override;
+
+    QString databaseName() const { return m_name; }
+    QString driverName = QStringLiteral("STANDARD");
+    bool loginPrompt = false;
+    // "PATH=...", "DEFAULT DRIVER=PARADOX", "ENABLE BCD=FALSE"
+    QStringList params;
+
+    QString param(const QString &key) const;
+    void setParam(const QString &key, const QString &value);
+    QString directory() const; // PATH as an absolute directory
+
+    void open();
+    // Closes every dataset on this connection and frees the table files.
+    void close();
+    bool connected() const { return m_connected; }
+
+    void registerDataset(Dataset *ds);
+    void unregisterDataset(Dataset *ds);
+    const QList<Dataset *> &datasets() const { return m_datasets; }
+    Session &session() const { return m_session; }
+
+private:
+    Session &m_session;
+    QString m_name;
+    bool m_connected = false;
+    QList<Dataset *> m_datasets;
+};
+
+} // namespace kw::data

@@ -1,0 +1,34 @@
+#pragma once
+// The eleven shop tables: fields, keys, indexes and the files of each.
+#include "data/tabledef.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace kw::data::shop {
+
+// The master password of the shop tables.
+inline const QString kTablePassword = QStringLiteral("HarborlyQZ");
+
+struct ShopTable {
+    QString name;      // "Equipment"
+    QString fileName;  // "Equipment.DB" (the name datasets and SQL use may differ in case)
+    TableDef def;
+};
+
+// In the order the main window opens them is not implied; use tableOpenOrder().
+const QVector<ShopTable> &tables();
+const ShopTable *findTable(const QString &nameOrFile); // case-insensitive
+
+// The database files of a backup, in order: the tables with their
+// companion files, 74 names.
+QStringList databaseFiles();
+
+// Creates every missing table (with all its files) in dir, encrypted with
+// the master password. Returns the names of the tables created.
+QStringList createMissingTables(const QString &dir);
+// True when dir holds none of the tables.
+bool hasNoTables(const QString &dir);
+
+} // namespace kw::data::shop

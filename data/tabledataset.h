@@ -1,0 +1,68 @@
+#pragma once
+// A live table: posted rows are written to the table file at once.
+#include "data/dataset.h"
+
+namespace kw::data {
+
+class Database;
+class ParadoxTable;
+
+class TableDataset : public Dataset {
+    Q_OBJECT
+public:
+    TableDataset(Database &db, const QString &name, QObject *parent = nullptr);
+
+    QString tableName() const { return m_tableName; }
+    void setTableName(const QString &fileName); // "Hrdf.DB", "Kits"
+
+    // Order: a named secondary index (case-insensitive name), or a list of
+    // fields ("Binder;Book") that an index covers; empty = primary key.
+    // Changing either while open re-orders the rows at once.
+    QString indexName() const { return m_indexName; }
+    void setIndexName(const QString &name);
+    QString indexFieldNames() const { return m_indexFields; }
+    void setIndexFieldNames(const QString &fields);
+
+    // Master/detail: only rows whose masterFields equal the master's current
+    // values; new rows get those values.
+    void setMasterSource(DataSource *ds);
+    DataSource *masterSource() const { return m_master; }
+    void setMasterFields(const QString &fields);
+    QString masterFields() const { return m_masterFields; }
+
+    bool readOnlyTable = false;
+
+    // Deletes every row of the table.
+    void emptyTable();
+    // Moves to the row whose current-index key equals values; false if none.
+    bool findKey(const QVariantList &values);
+
+    ParadoxTable *table() const { return m_table; }
+
+protected:
+    void doOpen() override;
+    void doClose() override;
+    int sourceRowCount() const override;
+    QVariant sourceValue(int row, const Field &f) const override;
+    Row sourceRow(int row) const override;
+    void doPost(const Row &buffer, bool inserting, int row) override;
+    void doDelete(int row) override;
+    void doRefresh() override;
+    void rebuildRows() override;
+
+private:
+    void ensureFresh() const;
+    QVector<int> orderFields() const;
+    void onMasterMoved();
+
+    Database &m_db;
+    QString m_tableName, m_indexName, m_indexFields, m_masterFields;
+    QPointer<DataSource> m_master;
+    ParadoxTable *m_table = nullptr;
+    QVector<int> m_storedIndex;        // field position -> stored field index
+    mutable QVector<int> m_rows;       // shown row -> table row position
+    mutable quint64 m_seenChange = 0;
+    QMetaObject::Connection m_masterConn;
+};
+
+} // namespace kw::data
