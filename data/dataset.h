@@ -67,6 +67,7 @@ private:
     friend class Dataset;
     Dataset *m_dataset = nullptr;
     int m_index = -1;      // position in the dataset's field list
+    int m_source = -1;     // stored field or result column; -1 for looked-up fields
 };
 
 class Dataset : public QObject {
@@ -137,23 +138,43 @@ signals:
     void rowChanged(int row);   // values of one shown row changed
     void currentChanged(int row);
 
+public:
+    struct FilterTerm; // one comparison of a parsed filter
+
+    // Value of resultField in the first row whose keyField equals key;
+    // null when none matches. Used by looked-up fields of other datasets.
+    virtual QVariant lookup(const QString &keyField, const QVariant &key,
+                            const QString &resultField) const;
+
+    // Bumped whenever the dataset is opened; a move that posted an edit
+    // which re-opened the dataset stays on the re-read first row.
+    quint64 openGeneration() const { return m_generation; }
+
 protected:
     // What a concrete dataset supplies.
-    virtual void doOpen() = 0;             // load rows, create fields
+    virtual void doOpen() = 0;              // load rows, create and bind fields
     virtual void doClose() = 0;
     virtual int sourceRowCount() const = 0; // rows shown, no pending insert
-    virtual QVariant sourceValue(int row, const Field &f) const = 0;
-    virtual Row sourceRow(int row) const = 0; // stored values, in field order
-    virtual void doPost(const Row &buffer, bool inserting, int row) = 0; // row: where it stands afterwards via setCurrent
+    virtual QVariant sourceValue(int row, const Field &f) const = 0; // data fields only
+    // Writes the edit buffer (values by field position). Returns the shown
+    // row that holds the posted values afterwards (-1 when filtered out).
+    virtual int doPost(const Row &buffer, bool inserting, int row) = 0;
     virtual void doDelete(int row) = 0;
-    virtual void doRefresh() = 0;
-    virtual void rebuildRows() = 0;        // re-apply order, filter, link
-    virtual bool matchesFilterAt(int row) const;
+    virtual void rebuildRows() = 0;         // re-apply order, filter, link
+    virtual void doRefresh() { rebuildRows(); } // re-read the source
+    virtual void initNewRow(Row &) {}       // master-link values and the like
+    virtual void checkCanModify() const {}
+
+    // Binds a field to a stored field or column (m_source).
+    static void bindField(Field &f, int source) { f.m_source = source; }
+    static int fieldSource(const Field &f) { return f.m_source; }
+
+    // Filter test for one row; valueOf answers a field name.
+    bool filterAccepts(const std::function<QVariant(const QString &)> &valueOf) const;
 
     void setCurrent(int row);
-    void resetRows();
-    int fieldIndexOfStored(const QString &name) const;
-    QVariant lookupValue(int row, const Field &f) const;
+    void resetRows(int keepRow = -2); // rebuild and notify; keepRow -2 = clamp current
+    void createField(const QString &name, FieldType type, int size, int source);
 
     bool m_filtered = false;
     QString m_filter;
@@ -161,6 +182,7 @@ protected:
 private:
     friend class Field;
     void setBufferValue(Field &f, const QVariant &v);
+    QVariant convertForField(const Field &f, const QVariant &v) const;
     void checkRequired() const;
     void beginEdit(DatasetState s, int at);
     void setState(DatasetState s);
@@ -172,6 +194,8 @@ private:
     bool m_eof = true, m_bof = true;
     Row m_buffer;          // values of the row being edited or inserted
     int m_insertAt = -1;   // shown position of a row being inserted
+    quint64 m_generation = 0;
+    std::shared_ptr<std::vector<FilterTerm>> m_terms; // parsed filter
 };
 
 // Connects grids and detail datasets to a dataset.

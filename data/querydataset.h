@@ -2,6 +2,7 @@
 // A query over table files. Non-live: with cached updates its edits stay in
 // a cache until applied through an UpdateSql object.
 #include "data/dataset.h"
+#include "data/sql/localsql.h"
 
 #include <QHash>
 #include <QStringList>
@@ -37,7 +38,7 @@ public:
     bool cachedUpdates = false;
     UpdateSql *updateObject = nullptr;
 
-    bool updatesPending() const { return !m_cache.isEmpty(); }
+    bool updatesPending() const;
     // Posts a pending edit, then runs the matching statement for every
     // cached row. On an error the cache keeps every change not yet applied.
     void applyUpdates();
@@ -49,18 +50,22 @@ protected:
     void doClose() override;
     int sourceRowCount() const override;
     QVariant sourceValue(int row, const Field &f) const override;
-    Row sourceRow(int row) const override;
-    void doPost(const Row &buffer, bool inserting, int row) override;
+    int doPost(const Row &buffer, bool inserting, int row) override;
     void doDelete(int row) override;
     void doRefresh() override;
     void rebuildRows() override;
+    void checkCanModify() const override;
 
 private:
+    void runQuery();
+    void applyOne(int cacheIndex);
+
     struct Cached {
         enum Kind { Inserted, Modified, Deleted } kind;
         Row oldValues;   // as read (empty for inserts)
         Row newValues;   // after the edit (empty for deletes)
         bool applied = false;
+        bool dropped = false; // an insert deleted again before it was applied
     };
     struct QRow {
         Row values;

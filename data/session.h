@@ -69,6 +69,12 @@ public:
     // The process-wide default session.
     static Session &defaultSession();
 
+    // Tells every dataset on a table that its rows changed underneath it.
+    void notifyTableChanged(ParadoxTable *table) { emit tableChanged(table); }
+
+signals:
+    void tableChanged(kw::data::ParadoxTable *table);
+
 private:
     friend class Database;
     QStringList m_passwords;

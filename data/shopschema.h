@@ -11,10 +11,20 @@ namespace kw::data::shop {
 // The master password of the shop tables.
 inline const QString kTablePassword = QStringLiteral("HarborlyQZ");
 
+// How a field shows in grids: its column title (empty = the field name) and
+// display width in characters.
+struct FieldDisplay {
+    QString label;
+    int width = 10;
+};
+
 struct ShopTable {
     QString name;      // "Equipment"
     QString fileName;  // "Equipment.DB" (the name datasets and SQL use may differ in case)
     TableDef def;
+    QVector<FieldDisplay> display; // per field, in stored order
+    // Companion file extensions in backup order: PX, VAL, Xnn.., XGn.., Ynn.., YGn..
+    QStringList fileExtensions() const;
 };
 
 // In the order the main window opens them is not implied; use tableOpenOrder().

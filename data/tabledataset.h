@@ -44,15 +44,25 @@ protected:
     void doClose() override;
     int sourceRowCount() const override;
     QVariant sourceValue(int row, const Field &f) const override;
-    Row sourceRow(int row) const override;
-    void doPost(const Row &buffer, bool inserting, int row) override;
+    int doPost(const Row &buffer, bool inserting, int row) override;
     void doDelete(int row) override;
     void doRefresh() override;
     void rebuildRows() override;
 
+public:
+    QVariant lookup(const QString &keyField, const QVariant &key,
+                    const QString &resultField) const override;
+
+protected:
+    void initNewRow(Row &buffer) override;
+    void checkCanModify() const override;
+
 private:
     void ensureFresh() const;
-    QVector<int> orderFields() const;
+    void resolveOrder();
+    int compareRows(int a, int b) const;
+    QVariantList masterValues() const;
+    void hookMaster();
     void onMasterMoved();
 
     Database &m_db;
@@ -62,7 +72,13 @@ private:
     QVector<int> m_storedIndex;        // field position -> stored field index
     mutable QVector<int> m_rows;       // shown row -> table row position
     mutable quint64 m_seenChange = 0;
+    QVector<int> m_order;             // stored fields of the current order
+    bool m_orderCi = false;
+    QVariantList m_lastMaster;
+    bool m_inMasterMove = false;
+    bool m_selfChange = false;
     QMetaObject::Connection m_masterConn;
+    QList<QMetaObject::Connection> m_masterDsConns;
 };
 
 } // namespace kw::data

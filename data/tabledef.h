@@ -35,6 +35,7 @@ struct FieldDef {
     FieldType type = FieldType::Alpha;
     int size = 0;          // bytes in the record (Alpha: characters)
     bool required = false; // stored in the .VAL file
+    int decimals = 0;      // BCD only: digits after the point (it stores 17 bytes)
 };
 
 struct IndexDef {
@@ -67,5 +68,9 @@ struct TableDef {
 // -> double, Date -> QDate, Time -> QTime, Timestamp -> QDateTime,
 // Logical -> bool, Memo/Blob/Bytes -> QByteArray.
 using Row = QVector<QVariant>;
+
+// Path of fileName in dir whatever the case of the name on disk (dir/fileName
+// when no such file exists). Defined with the Paradox file layer.
+QString findFileNoCase(const QString &dir, const QString &fileName);
 
 } // namespace kw::data

@@ -1,0 +1,626 @@
+#include "data/dataset.h"
+
+#include "data/engineerror.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QRegularExpression>
+
+namespace kw::data {
+
+// ---------------------------------------------------------------- Field
+
+QVariant Field::value() const
+{
+    if (!m_dataset || !m_dataset->active() || m_dataset->recNo() < 0)
+        return {};
+    return m_dataset->rowValue(m_dataset->recNo(), m_index);
+}
+
+QString Field::asString() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return {};
+    if (type == FieldType::Logical)
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    return v.toString();
+}
+
+void Field::setValue(const QVariant &v)
+{
+    if (!m_dataset)
+        throw EngineError(QStringLiteral("Field '%1' has no dataset").arg(name));
+    m_dataset->setBufferValue(*this, v);
+}
+
+// ---------------------------------------------------------------- filter
+
+// A filter is comparisons of one field with a literal, joined by AND / OR
+// (AND binds tighter): "Alse = True", "[List 1] = True".
+struct Dataset::FilterTerm {
+    QString field;
+    QString op;      // = <> < > <= >=
+    QVariant literal;
+    bool orWithNext = false;
+};
+
+static std::shared_ptr<std::vector<Dataset::FilterTerm>> parseFilter(const QString &expr);
+
+Dataset::Dataset(Session &session, QObject *parent) : QObject(parent), m_session(session) {}
+
+Dataset::~Dataset() = default;
+
+Field &Dataset::addField(const Field &f)
+{
+    if (active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on an open dataset"));
+    auto nf = std::make_unique<Field>(f);
+    nf->m_dataset = this;
+    nf->m_index = int(m_fields.size());
+    m_fields.push_back(std::move(nf));
+    return *m_fields.back();
+}
+
+void Dataset::createField(const QString &name, FieldType type, int size, int source)
+{
+    Field f;
+    f.name = name;
+    f.type = type;
+    f.size = size;
+    f.displayWidth = type == FieldType::Alpha ? qMax(1, size) : 10;
+    f.readOnly = type == FieldType::AutoInc;
+    Field &nf = addField(f);
+    nf.m_source = source;
+}
+
+Field *Dataset::findField(const QString &name) const
+{
+    for (const auto &f : m_fields)
+        if (f->name.compare(name, Qt::CaseInsensitive) == 0)
+            return f.get();
+    return nullptr;
+}
+
+Field &Dataset::fieldByName(const QString &name) const
+{
+    if (Field *f = findField(name))
+        return *f;
+    throw EngineError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), name));
+}
+
+// ---------------------------------------------------------------- life cycle
+
+void Dataset::open()
+{
+    if (active())
+        return;
+    doOpen();
+    ++m_generation;
+    m_buffer.clear();
+    m_insertAt = -1;
+    m_state = DatasetState::Browse;
+    rebuildRows();
+    m_cur = sourceRowCount() > 0 ? 0 : -1;
+    m_bof = true;
+    m_eof = m_cur < 0;
+    emit rowsReset();
+    emit stateChanged();
+    emit currentChanged(m_cur);
+    if (afterOpen)
+        afterOpen(*this);
+}
+
+void Dataset::close()
+{
+    if (!active())
+        return;
+    if (beforeClose)
+        beforeClose(*this);
+    m_buffer.clear();
+    m_insertAt = -1;
+    doClose();
+    m_state = DatasetState::Inactive;
+    m_cur = -1;
+    m_eof = m_bof = true;
+    emit rowsReset();
+    emit stateChanged();
+    emit currentChanged(-1);
+    if (afterClose)
+        afterClose(*this);
+}
+
+void Dataset::setState(DatasetState s)
+{
+    if (m_state == s)
+        return;
+    m_state = s;
+    emit stateChanged();
+}
+
+// ---------------------------------------------------------------- cursor
+
+int Dataset::recordCount() const
+{
+    if (!active())
+        return 0;
+    return sourceRowCount() + (m_state == DatasetState::Insert ? 1 : 0);
+}
+
+void Dataset::setCurrent(int row)
+{
+    const int n = recordCount();
+    const int old = m_cur;
+    m_cur = n == 0 ? -1 : qBound(0, row, n - 1);
+    m_bof = row < 0 || m_cur <= 0;
+    m_eof = row >= n || n == 0;
+    if (m_cur != old)
+        emit currentChanged(m_cur);
+    if (afterScroll)
+        afterScroll(*this);
+}
+
+void Dataset::moveTo(int row)
+{
+    if (!active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (isEditing() && row == m_cur)
+        return;
+    const quint64 gen = m_generation;
+    checkBrowseMode();
+    // A post that re-read the rows leaves the cursor on the first row.
+    if (gen != m_generation)
+        return;
+    setCurrent(row);
+}
+
+void Dataset::first() { moveTo(0); }
+void Dataset::last() { moveTo(recordCount() - 1); }
+
+void Dataset::next()
+{
+    if (m_cur + 1 >= recordCount()) {
+        checkBrowseMode();
+        m_eof = true;
+        return;
+    }
+    moveTo(m_cur + 1);
+}
+
+void Dataset::prior()
+{
+    if (m_cur <= 0) {
+        checkBrowseMode();
+        m_bof = true;
+        return;
+    }
+    moveTo(m_cur - 1);
+}
+
+QVariant Dataset::rowValue(int row, int field) const
+{
+    if (!active() || field < 0 || field >= fieldCount() || row < 0 || row >= recordCount())
+        return {};
+    const Field &f = *m_fields[field];
+    const bool isBufferRow = isEditing() && row == m_cur;
+    if (f.kind == Field::Kind::Lookup) {
+        if (!f.lookupDataset)
+            return {};
+        const Field *key = findField(f.keyField);
+        if (!key)
+            return {};
+        const QVariant k = rowValue(row, key->m_index);
+        if (k.isNull())
+            return {};
+        const QVariant v = f.lookupDataset->lookup(f.lookupKeyField, k, f.lookupResultField);
+        if (v.isNull() || f.type == FieldType::Alpha)
+            return v;
+        if (f.type == FieldType::Short || f.type == FieldType::Long) {
+            // A text column looked up into a number field ("Auth").
+            bool ok = false;
+            const int n = v.toString().trimmed().toInt(&ok);
+            return ok ? QVariant(n) : QVariant();
+        }
+        return v;
+    }
+    if (isBufferRow)
+        return m_buffer.value(field);
+    int src = row;
+    if (m_state == DatasetState::Insert && row > m_insertAt)
+        --src;
+    return sourceValue(src, f);
+}
+
+QVariant Dataset::lookup(const QString &keyField, const QVariant &key, const QString &resultField) const
+{
+    const Field *k = findField(keyField);
+    const Field *r = findField(resultField);
+    if (!active() || !k || !r)
+        return {};
+    const int n = sourceRowCount();
+    for (int i = 0; i < n; ++i)
+        if (sourceValue(i, *k) == key)
+            return sourceValue(i, *r);
+    return {};
+}
+
+// ---------------------------------------------------------------- editing
+
+QVariant Dataset::convertForField(const Field &f, const QVariant &v) const
+{
+    if (v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty()
+                       && f.type != FieldType::Alpha))
+        return {};
+    auto bad = [&](const QString &what) {
+        return EngineError(QStringLiteral("'%1' is not a valid %2 value").arg(v.toString(), what));
+    };
+    switch (f.type) {
+    case FieldType::Alpha: {
+        QString s = v.toString();
+        if (s.isEmpty())
+            return {};
+        if (f.size > 0 && s.size() > f.size)
+            s.truncate(f.size);
+        return s;
+    }
+    case FieldType::Short:
+    case FieldType::Long:
+    case FieldType::AutoInc: {
+        bool ok = false;
+        const qlonglong n = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
+                                                             : v.toLongLong(&ok);
+        if (!ok)
+            throw bad(QStringLiteral("integer"));
+        const qlonglong lo = f.type == FieldType::Short ? -32768 : INT_MIN;
+        const qlonglong hi = f.type == FieldType::Short ? 32767 : INT_MAX;
+        if (n < lo || n > hi)
+            throw EngineError(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
+                                  .arg(n).arg(f.displayLabel()).arg(lo).arg(hi));
+        return int(n);
+    }
+    case FieldType::Number:
+    case FieldType::Currency: {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        if (!ok && v.typeId() == QMetaType::QString)
+            throw bad(QStringLiteral("floating point"));
+        return ok ? d : v.toDouble();
+    }
+    case FieldType::Date: {
+        QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+        if (!d.isValid() && v.typeId() == QMetaType::QString) {
+            const QString s = v.toString().trimmed();
+            for (const char *fmt : {"yyyy-MM-dd", "M/d/yyyy", "d MMM yyyy", "dd.MM.yyyy"}) {
+                d = QDate::fromString(s, QLatin1String(fmt));
+                if (d.isValid())
+                    break;
+            }
+        }
+        if (!d.isValid())
+            throw bad(QStringLiteral("date"));
+        return d;
+    }
+    case FieldType::Logical:
+        if (v.typeId() == QMetaType::QString) {
+            const QString s = v.toString().trimmed();
+            if (s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+                return true;
+            if (s.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+                return false;
+            throw bad(QStringLiteral("boolean"));
+        }
+        return v.toBool();
+    case FieldType::Time:
+        return v.toTime();
+    case FieldType::Timestamp:
+        return v.toDateTime();
+    default:
+        return v;
+    }
+}
+
+void Dataset::setBufferValue(Field &f, const QVariant &v)
+{
+    if (!active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (f.readOnly || f.kind == Field::Kind::Lookup)
+        throw EngineError(QStringLiteral("Field '%1' cannot be modified").arg(f.displayLabel()));
+    const QVariant nv = convertForField(f, v);
+    if (!isEditing())
+        edit();
+    m_buffer[f.m_index] = nv;
+    emit rowChanged(m_cur);
+    if (f.onChange)
+        f.onChange(f);
+}
+
+void Dataset::beginEdit(DatasetState s, int at)
+{
+    m_buffer = Row(fieldCount());
+    if (s == DatasetState::Edit) {
+        for (int i = 0; i < fieldCount(); ++i)
+            if (m_fields[i]->kind == Field::Kind::Data)
+                m_buffer[i] = sourceValue(at, *m_fields[i]);
+        setState(s);
+        emit rowChanged(m_cur);
+        return;
+    }
+    m_insertAt = at;
+    initNewRow(m_buffer);
+    m_cur = at;
+    m_bof = m_eof = false;
+    setState(s);
+    emit rowsReset();
+    emit currentChanged(m_cur);
+    if (onNewRecord)
+        onNewRecord(*this);
+}
+
+void Dataset::edit()
+{
+    if (!active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (isEditing())
+        return;
+    checkCanModify();
+    if (sourceRowCount() == 0) {
+        append();
+        return;
+    }
+    beginEdit(DatasetState::Edit, m_cur);
+}
+
+void Dataset::append()
+{
+    if (!active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    checkCanModify();
+    checkBrowseMode();
+    beginEdit(DatasetState::Insert, sourceRowCount());
+}
+
+void Dataset::insert()
+{
+    if (!active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    checkCanModify();
+    checkBrowseMode();
+    beginEdit(DatasetState::Insert, qMax(0, m_cur));
+}
+
+void Dataset::checkRequired() const
+{
+    for (const auto &f : m_fields)
+        if (f->required && f->kind == Field::Kind::Data && m_buffer.value(f->m_index).isNull())
+            throw EngineError(QStringLiteral("Field '%1' must have a value").arg(f->displayLabel()));
+}
+
+void Dataset::post()
+{
+    if (!isEditing())
+        return;
+    if (beforePost)
+        beforePost(*this);
+    checkRequired();
+    const bool inserting = m_state == DatasetState::Insert;
+    const int at = inserting ? m_insertAt : m_cur;
+    const int shown = doPost(m_buffer, inserting, at); // rebuilds the rows
+    m_buffer.clear();
+    m_insertAt = -1;
+    m_state = DatasetState::Browse;
+    const int n = sourceRowCount();
+    m_cur = n == 0 ? -1 : qBound(0, shown >= 0 ? shown : at, n - 1);
+    m_bof = m_cur <= 0;
+    m_eof = n == 0;
+    emit stateChanged();
+    emit rowsReset();
+    emit currentChanged(m_cur);
+    if (afterPost)
+        afterPost(*this); // may re-open the dataset: nothing after this
+}
+
+void Dataset::cancel()
+{
+    if (!isEditing())
+        return;
+    const bool inserting = m_state == DatasetState::Insert;
+    m_buffer.clear();
+    m_state = DatasetState::Browse;
+    if (inserting) {
+        m_insertAt = -1;
+        const int n = sourceRowCount();
+        m_cur = n == 0 ? -1 : qBound(0, m_cur, n - 1);
+        m_eof = n == 0;
+        emit rowsReset();
+        emit currentChanged(m_cur);
+    } else {
+        emit rowChanged(m_cur);
+    }
+    emit stateChanged();
+    if (afterCancel)
+        afterCancel(*this);
+}
+
+void Dataset::deleteRecord()
+{
+    if (!active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (m_state == DatasetState::Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == DatasetState::Edit)
+        cancel();
+    if (sourceRowCount() == 0)
+        throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    checkCanModify();
+    if (beforeDelete)
+        beforeDelete(*this);
+    const int at = m_cur;
+    doDelete(at);
+    resetRows(at);
+    if (afterDelete)
+        afterDelete(*this);
+}
+
+void Dataset::checkBrowseMode()
+{
+    if (isEditing())
+        post();
+}
+
+void Dataset::refresh()
+{
+    if (!active())
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    checkBrowseMode();
+    const int at = m_cur;
+    doRefresh();
+    resetRows(at);
+}
+
+void Dataset::resetRows(int keepRow)
+{
+    if (!active())
+        return;
+    rebuildRows();
+    const int n = recordCount();
+    const int want = keepRow == -2 ? m_cur : keepRow;
+    m_cur = n == 0 ? -1 : qBound(0, want, n - 1);
+    m_bof = m_cur <= 0;
+    m_eof = n == 0;
+    emit rowsReset();
+    emit currentChanged(m_cur);
+}
+
+// ---------------------------------------------------------------- filter
+
+static std::shared_ptr<std::vector<Dataset::FilterTerm>> parseFilter(const QString &expr)
+{
+    auto terms = std::make_shared<std::vector<Dataset::FilterTerm>>();
+    static const QRegularExpression term(QStringLiteral(
+        R"(^\s*(\[[^\]]+\]|[A-Za-z_][A-Za-z0-9_]*)\s*(<>|<=|>=|=|<|>)\s*('(?:[^']|'')*'|"[^"]*"|[^\s]+)\s*)"));
+    static const QRegularExpression conj(QStringLiteral(R"(^\s*(and|or)\b)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QString rest = expr;
+    while (true) {
+        const auto m = term.match(rest);
+        if (!m.hasMatch())
+            throw EngineError(QStringLiteral("Filter expression incorrectly terminated: %1").arg(expr));
+        Dataset::FilterTerm t;
+        t.field = m.captured(1);
+        if (t.field.startsWith(QLatin1Char('[')))
+            t.field = t.field.mid(1, t.field.size() - 2);
+        t.op = m.captured(2);
+        QString lit = m.captured(3);
+        if (lit.startsWith(QLatin1Char('\'')) || lit.startsWith(QLatin1Char('"')))
+            t.literal = lit.mid(1, lit.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+        else if (lit.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+            t.literal = true;
+        else if (lit.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+            t.literal = false;
+        else {
+            bool ok = false;
+            const double d = lit.toDouble(&ok);
+            if (!ok)
+                throw EngineError(QStringLiteral("Filter expression incorrectly terminated: %1").arg(expr));
+            t.literal = d;
+        }
+        rest = rest.mid(m.capturedLength());
+        if (rest.trimmed().isEmpty()) {
+            terms->push_back(t);
+            break;
+        }
+        const auto c = conj.match(rest);
+        if (!c.hasMatch())
+            throw EngineError(QStringLiteral("Filter expression incorrectly terminated: %1").arg(expr));
+        t.orWithNext = c.captured(1).compare(QLatin1String("or"), Qt::CaseInsensitive) == 0;
+        terms->push_back(t);
+        rest = rest.mid(c.capturedLength());
+    }
+    return terms;
+}
+
+static bool compareTerm(const QVariant &v, const Dataset::FilterTerm &t)
+{
+    int c;
+    if (t.literal.typeId() == QMetaType::Bool) {
+        if (v.isNull())
+            return t.op == QLatin1String("<>");
+        c = int(v.toBool()) - int(t.literal.toBool());
+    } else if (v.isNull()) {
+        return t.op == QLatin1String("<>") || t.op == QLatin1String("<") || t.op == QLatin1String("<=");
+    } else if (t.literal.typeId() == QMetaType::Double) {
+        const double d = v.toDouble() - t.literal.toDouble();
+        c = d < 0 ? -1 : d > 0 ? 1 : 0;
+    } else {
+        const QString s = v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate) : v.toString();
+        c = s.compare(t.literal.toString());
+    }
+    if (t.op == QLatin1String("="))
+        return c == 0;
+    if (t.op == QLatin1String("<>"))
+        return c != 0;
+    if (t.op == QLatin1String("<"))
+        return c < 0;
+    if (t.op == QLatin1String(">"))
+        return c > 0;
+    if (t.op == QLatin1String("<="))
+        return c <= 0;
+    return c >= 0;
+}
+
+bool Dataset::filterAccepts(const std::function<QVariant(const QString &)> &valueOf) const
+{
+    if (!m_filtered || !m_terms || m_terms->empty())
+        return true;
+    // OR of AND-groups.
+    bool group = true;
+    for (const FilterTerm &t : *m_terms) {
+        group = group && compareTerm(valueOf(t.field), t);
+        if (t.orWithNext) {
+            if (group)
+                return true;
+            group = true;
+        }
+    }
+    return group;
+}
+
+void Dataset::setFilter(const QString &expr)
+{
+    auto parsed = expr.trimmed().isEmpty() ? nullptr : parseFilter(expr);
+    if (parsed)
+        for (const FilterTerm &t : *parsed)
+            if (active() && !findField(t.field))
+                throw EngineError(QStringLiteral("Field '%1' not found").arg(t.field));
+    m_filter = expr;
+    m_terms = std::move(parsed);
+    if (m_filtered && active()) {
+        checkBrowseMode();
+        resetRows(0);
+    }
+}
+
+void Dataset::setFiltered(bool on)
+{
+    if (m_filtered == on)
+        return;
+    if (active())
+        checkBrowseMode();
+    m_filtered = on;
+    if (active())
+        resetRows(0);
+}
+
+// ---------------------------------------------------------------- DataSource
+
+void DataSource::setDataset(Dataset *ds)
+{
+    if (m_dataset == ds)
+        return;
+    m_dataset = ds;
+    emit datasetChanged();
+}
+
+} // namespace kw::data

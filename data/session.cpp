@@ -1,0 +1,237 @@
+#include "data/session.h"
+
+#include "data/dataset.h"
+#include "data/engineerror.h"
+#include "data/paradox/paradoxtable.h"
+#include "data/paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace kw::data {
+
+// ---------------------------------------------------------------- EngineConfig
+
+EngineConfig::EngineConfig(const QString &file)
+    : m_file(file.isEmpty() ? QDir(configDir()).filePath(QStringLiteral("engine.json")) : file)
+{
+    load();
+}
+
+void EngineConfig::load()
+{
+    m_aliases.clear();
+    QFile f(m_file);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QJsonObject aliases = QJsonDocument::fromJson(f.readAll()).object().value(QLatin1String("aliases")).toObject();
+    for (auto it = aliases.begin(); it != aliases.end(); ++it)
+        m_aliases[it.key()] = it.value().toString();
+}
+
+void EngineConfig::save() const
+{
+    QJsonObject aliases;
+    for (const auto &[name, dir] : m_aliases)
+        aliases.insert(name, dir);
+    QJsonObject root;
+    root.insert(QStringLiteral("aliases"), aliases);
+    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    QSaveFile f(m_file);
+    if (!f.open(QIODevice::WriteOnly))
+        throw EngineError(QStringLiteral("Cannot write the engine configuration %1").arg(m_file));
+    f.write(QJsonDocument(root).toJson());
+    if (!f.commit())
+        throw EngineError(QStringLiteral("Cannot write the engine configuration %1").arg(m_file));
+}
+
+QStringList EngineConfig::aliasNames() const
+{
+    QStringList names;
+    for (const auto &[name, dir] : m_aliases)
+        names << name;
+    return names;
+}
+
+QString EngineConfig::aliasDirectory(const QString &name) const
+{
+    auto it = m_aliases.find(name);
+    return it == m_aliases.end() ? QString() : it->second;
+}
+
+void EngineConfig::setAlias(const QString &name, const QString &dir)
+{
+    if (name.trimmed().isEmpty())
+        throw EngineError(QStringLiteral("An alias needs a name"));
+    m_aliases[name] = QDir(dir).absolutePath();
+    save();
+}
+
+void EngineConfig::removeAlias(const QString &name)
+{
+    if (m_aliases.erase(name))
+        save();
+}
+
+// ---------------------------------------------------------------- Session
+
+Session::Session(QObject *parent) : QObject(parent), m_sql(std::make_unique<LocalSql>(*this)) {}
+
+Session::~Session()
+{
+    try {
+        releaseTables();
+    } catch (...) {
+        // Derived index files are rebuilt on the next open.
+    }
+}
+
+Session &Session::defaultSession()
+{
+    static Session s;
+    return s;
+}
+
+void Session::addPassword(const QString &password)
+{
+    if (!m_passwords.contains(password))
+        m_passwords << password;
+}
+
+QString Session::aliasDirectory(const QString &alias) const
+{
+    const QString dir = m_config.aliasDirectory(alias);
+    if (dir.isEmpty())
+        throw EngineError(QStringLiteral("Unknown database: %1").arg(alias));
+    return dir;
+}
+
+static QString canonicalKey(const QString &path)
+{
+    const QFileInfo fi(path);
+    const QString c = fi.canonicalFilePath();
+    return c.isEmpty() ? fi.absoluteFilePath() : c;
+}
+
+ParadoxTable *Session::paradoxTable(const QString &path)
+{
+    const QString key = canonicalKey(path);
+    auto it = m_tables.find(key);
+    if (it != m_tables.end())
+        return it->second.get();
+    if (!QFileInfo::exists(path))
+        throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(QDir::toNativeSeparators(path)));
+    auto t = ParadoxTable::open(path, m_passwords);
+    ParadoxTable *raw = t.get();
+    m_tables.emplace(key, std::move(t));
+    return raw;
+}
+
+ParadoxTable *Session::table(const QString &dir, const QString &fileName)
+{
+    QString name = fileName;
+    if (QFileInfo(name).suffix().isEmpty())
+        name += QStringLiteral(".DB");
+    return paradoxTable(findFileNoCase(dir, name));
+}
+
+void Session::releaseTables(const QString &dir)
+{
+    const QString prefix = dir.isEmpty() ? QString() : canonicalKey(dir) + QLatin1Char('/');
+    for (auto it = m_tables.begin(); it != m_tables.end();) {
+        if (prefix.isEmpty() || it->first.startsWith(prefix)) {
+            auto table = std::move(it->second);
+            it = m_tables.erase(it);
+            table->close();
+        } else {
+            ++it;
+        }
+    }
+}
+
+Database *Session::findDatabase(const QString &name) const
+{
+    for (const auto &db : m_databases)
+        if (db && db->databaseName().compare(name, Qt::CaseInsensitive) == 0)
+            return db;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- Database
+
+Database::Database(Session &session, const QString &name, QObject *parent)
+    : QObject(parent), m_session(session), m_name(name)
+{
+    setObjectName(QStringLiteral("dbMain"));
+    params = {QStringLiteral("PATH=.\\"), QStringLiteral("DEFAULT DRIVER=PARADOX"),
+              QStringLiteral("ENABLE BCD=FALSE")};
+    m_session.m_databases << this;
+}
+
+Database::~Database()
+{
+    m_session.m_databases.removeAll(this);
+}
+
+QString Database::param(const QString &key) const
+{
+    for (const QString &p : params) {
+        const int eq = p.indexOf(QLatin1Char('='));
+        if (eq > 0 && p.left(eq).compare(key, Qt::CaseInsensitive) == 0)
+            return p.mid(eq + 1);
+    }
+    return {};
+}
+
+void Database::setParam(const QString &key, const QString &value)
+{
+    for (QString &p : params) {
+        const int eq = p.indexOf(QLatin1Char('='));
+        if (eq > 0 && p.left(eq).compare(key, Qt::CaseInsensitive) == 0) {
+            p = key + QLatin1Char('=') + value;
+            return;
+        }
+    }
+    params << key + QLatin1Char('=') + value;
+}
+
+QString Database::directory() const
+{
+    QString p = param(QStringLiteral("PATH"));
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir(p.isEmpty() ? QStringLiteral(".") : p).absolutePath();
+}
+
+void Database::open()
+{
+    if (m_connected)
+        return;
+    if (!QFileInfo(directory()).isDir())
+        throw EngineError(QStringLiteral("Invalid path: %1").arg(QDir::toNativeSeparators(directory())));
+    m_connected = true;
+}
+
+void Database::close()
+{
+    for (Dataset *ds : QList<Dataset *>(m_datasets))
+        ds->close();
+    if (m_connected)
+        m_session.releaseTables(directory());
+    m_connected = false;
+}
+
+void Database::registerDataset(Dataset *ds)
+{
+    if (!m_datasets.contains(ds))
+        m_datasets << ds;
+}
+
+void Database::unregisterDataset(Dataset *ds)
+{
+    m_datasets.removeAll(ds);
+}
+
+} // namespace kw::data
