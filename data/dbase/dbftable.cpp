@@ -1,0 +1,571 @@
+#include "data/dbase/dbftable.h"
+
+#include "data/engineerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kw::data {
+
+namespace {
+
+constexpr char kActive = ' ';
+constexpr char kDeleted = '*';
+constexpr char kEndMarker = 0x1A;
+
+// Windows-1252 for 0x80..0x9F (the rest of the upper half is Latin-1).
+// Unassigned positions map to themselves.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString fromCp1252(const char *p, int n)
+{
+    QString s(n, Qt::Uninitialized);
+    for (int i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        s[i] = (c >= 0x80 && c < 0xA0) ? QChar(kCp1252High[c - 0x80]) : QChar(c);
+    }
+    return s;
+}
+
+QByteArray toCp1252(const QString &s)
+{
+    QByteArray out(s.size(), Qt::Uninitialized);
+    for (int i = 0; i < s.size(); ++i) {
+        const char16_t u = s.at(i).unicode();
+        char c = '?';
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            c = static_cast<char>(u);
+        } else {
+            for (int k = 0; k < 32; ++k)
+                if (kCp1252High[k] == u) {
+                    c = static_cast<char>(0x80 + k);
+                    break;
+                }
+        }
+        out[i] = c;
+    }
+    return out;
+}
+
+quint32 u32(const QByteArray &b, int off)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(b.constData() + off);
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (quint32(p[3]) << 24);
+}
+
+quint16 u16(const QByteArray &b, int off)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(b.constData() + off);
+    return quint16(p[0] | (p[1] << 8));
+}
+
+void put32(QByteArray &b, int off, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[off + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+void put16(QByteArray &b, int off, quint16 v)
+{
+    b[off] = static_cast<char>(v & 0xFF);
+    b[off + 1] = static_cast<char>(v >> 8);
+}
+
+[[noreturn]] void fail(const QString &what, const QString &path)
+{
+    throw EngineError(QStringLiteral("%1\nFile: %2").arg(what, QDir::toNativeSeparators(path)));
+}
+
+// Formats v with exactly dec decimals, rounding the shortest decimal form of
+// the double half away from zero (so -1.005 gives -1.01, not -1.00).
+bool formatDecimal(double v, int dec, QByteArray *out)
+{
+    if (!qIsFinite(v))
+        return false;
+    QByteArray e = QByteArray::number(v, 'e', QLocale::FloatingPointShortest);
+    bool neg = e.startsWith('-');
+    if (neg)
+        e.remove(0, 1);
+    const int epos = e.indexOf('e');
+    QByteArray digits = e.left(epos);
+    digits.replace(".", "");
+    const int point = e.mid(epos + 1).toInt() + 1; // digits before the point
+    QByteArray intPart, frac;
+    if (point <= 0) {
+        intPart = "0";
+        frac = QByteArray(-point, '0') + digits;
+    } else if (point >= digits.size()) {
+        intPart = digits + QByteArray(point - digits.size(), '0');
+    } else {
+        intPart = digits.left(point);
+        frac = digits.mid(point);
+    }
+    if (frac.size() > dec) {
+        const bool up = frac.at(dec) >= '5';
+        frac.truncate(dec);
+        if (up) {
+            QByteArray all = intPart + frac;
+            int i = all.size() - 1;
+            while (i >= 0 && all.at(i) == '9')
+                all[i--] = '0';
+            if (i < 0)
+                all.prepend('1');
+            else
+                all[i] = static_cast<char>(all.at(i) + 1);
+            intPart = all.left(all.size() - dec);
+            frac = all.right(dec);
+        }
+    } else {
+        frac += QByteArray(dec - frac.size(), '0');
+    }
+    while (intPart.size() > 1 && intPart.at(0) == '0')
+        intPart.remove(0, 1);
+    QByteArray s = intPart;
+    if (dec > 0)
+        s += '.' + frac;
+    if (neg && (intPart + frac).count('0') != (intPart + frac).size())
+        s.prepend('-');
+    *out = s;
+    return true;
+}
+
+bool isLongField(const DbfField &f)
+{
+    return f.type == 'N' && f.decimals == 0 && f.length <= 9;
+}
+
+} // namespace
+
+FileStamp FileStamp::of(const QString &path)
+{
+    FileStamp s;
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        s.inode = static_cast<qint64>(st.st_ino);
+        s.size = st.st_size;
+        s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
+#else
+    const QFileInfo fi(path);
+    if (fi.exists()) {
+        s.inode = 0;
+        s.size = fi.size();
+        s.mtimeNs = fi.lastModified().toMSecsSinceEpoch() * 1000000;
+    }
+#endif
+    return s;
+}
+
+DbfTable DbfTable::open(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Table does not exist."), path);
+    DbfTable t;
+    t.m_path = path;
+    t.m_stamp = FileStamp::of(path);
+    const QByteArray data = f.readAll();
+    f.close();
+    if (data.size() < 33)
+        fail(QStringLiteral("Corrupt table header."), path);
+    const auto ver = static_cast<unsigned char>(data.at(0));
+    switch (ver) {
+    case 0x03: case 0x83: case 0x8B: case 0xF5: case 0xFB:
+        break;
+    default:
+        fail(QStringLiteral("Unsupported table version 0x%1.").arg(ver, 2, 16, QChar('0')), path);
+    }
+    const quint32 count = u32(data, 4);
+    const int headerLength = u16(data, 8);
+    const int recordLength = u16(data, 10);
+    if (headerLength < 33 || headerLength > data.size() || recordLength < 1)
+        fail(QStringLiteral("Corrupt table header."), path);
+    // Descriptors run until the 0x0D terminator.
+    int pos = 32;
+    int offset = 0;
+    while (pos < headerLength && data.at(pos) != 0x0D) {
+        if (pos + 32 > headerLength)
+            fail(QStringLiteral("Corrupt table header."), path);
+        DbfField fd;
+        const QByteArray rawName = data.mid(pos, 11);
+        const int nul = rawName.indexOf('\0');
+        fd.name = QString::fromLatin1(nul < 0 ? rawName : rawName.left(nul)).trimmed();
+        fd.type = static_cast<char>(QChar::toUpper(data.at(pos + 11)));
+        fd.length = static_cast<unsigned char>(data.at(pos + 16));
+        fd.decimals = static_cast<unsigned char>(data.at(pos + 17));
+        if (fd.type == 'C' && ver != 0x03 && ver != 0x83 && ver != 0x8B)
+            fd.length |= static_cast<unsigned char>(data.at(pos + 17)) << 8, fd.decimals = 0;
+        fd.offset = offset;
+        if (fd.length <= 0 || fd.name.isEmpty())
+            fail(QStringLiteral("Corrupt table header."), path);
+        offset += fd.length;
+        t.m_fields.append(fd);
+        pos += 32;
+    }
+    if (pos >= headerLength || t.m_fields.isEmpty() || 1 + offset != recordLength)
+        fail(QStringLiteral("Corrupt table header."), path);
+    if (qint64(headerLength) + qint64(count) * recordLength > data.size())
+        fail(QStringLiteral("Table is damaged: %1 records announced, fewer stored.").arg(count), path);
+    t.m_header = data.left(headerLength);
+    t.m_recordLength = recordLength;
+    const int y = static_cast<unsigned char>(data.at(1));
+    t.m_lastUpdate = QDate(y < 80 ? 2000 + y : 1900 + y, data.at(2), data.at(3));
+    t.m_records.reserve(count);
+    for (quint32 i = 0; i < count; ++i)
+        t.m_records.append(data.mid(headerLength + i * recordLength, recordLength));
+
+    bool hasMemo = false;
+    for (const auto &fd : std::as_const(t.m_fields))
+        hasMemo |= fd.type == 'M';
+    if (hasMemo) {
+        // The memo file sits beside the table, .DBT in any case; missing or
+        // unreadable memos read as empty rather than failing the table.
+        const QFileInfo fi(path);
+        const QDir dir = fi.dir();
+        const QString want = fi.completeBaseName() + QStringLiteral(".dbt");
+        for (const QString &name : dir.entryList(QDir::Files))
+            if (name.compare(want, Qt::CaseInsensitive) == 0) {
+                QFile mf(dir.filePath(name));
+                if (mf.open(QIODevice::ReadOnly))
+                    t.m_memo = mf.readAll();
+                break;
+            }
+    }
+    return t;
+}
+
+DbfTable DbfTable::create(const QString &path, const QVector<DbfField> &fields)
+{
+    if (QFileInfo::exists(path))
+        fail(QStringLiteral("Table already exists."), path);
+    if (fields.isEmpty() || fields.size() > 255)
+        fail(QStringLiteral("A table needs 1 to 255 fields."), path);
+    DbfTable t;
+    t.m_path = path;
+    const int headerLength = 32 + 32 * fields.size() + 1;
+    t.m_header = QByteArray(headerLength, '\0');
+    bool memo = false;
+    int offset = 0;
+    for (int i = 0; i < fields.size(); ++i) {
+        DbfField fd = fields[i];
+        fd.type = static_cast<char>(QChar::toUpper(fd.type));
+        switch (fd.type) {
+        case 'D': fd.length = 8; fd.decimals = 0; break;
+        case 'L': fd.length = 1; fd.decimals = 0; break;
+        case 'M': fd.length = 10; fd.decimals = 0; memo = true; break;
+        case 'C': fd.decimals = 0; break;
+        case 'N': case 'F': break;
+        default: fail(QStringLiteral("Unsupported field type '%1'.").arg(QChar(fd.type)), path);
+        }
+        const QByteArray name = fd.name.toLatin1();
+        if (name.isEmpty() || name.size() > 10 || fd.length < 1 || fd.length > 254
+            || fd.decimals < 0 || (fd.decimals > 0 && fd.decimals > fd.length - 2))
+            fail(QStringLiteral("Invalid field definition '%1'.").arg(fd.name), path);
+        fd.offset = offset;
+        offset += fd.length;
+        char *d = t.m_header.data() + 32 + 32 * i;
+        memcpy(d, name.constData(), name.size());
+        d[11] = fd.type;
+        d[16] = static_cast<char>(fd.length);
+        d[17] = static_cast<char>(fd.decimals);
+        t.m_fields.append(fd);
+    }
+    t.m_header[0] = static_cast<char>(memo ? 0x83 : 0x03);
+    t.m_header[headerLength - 1] = 0x0D;
+    t.m_header[29] = 0x03; // Windows ANSI
+    put16(t.m_header, 8, quint16(headerLength));
+    t.m_recordLength = 1 + offset;
+    put16(t.m_header, 10, quint16(t.m_recordLength));
+    if (memo) {
+        // An empty dBase III memo file: next free block 1.
+        QByteArray block(512, '\0');
+        put32(block, 0, 1);
+        QSaveFile mf(QFileInfo(path).dir().filePath(QFileInfo(path).completeBaseName() + ".DBT"));
+        if (!mf.open(QIODevice::WriteOnly) || mf.write(block) != block.size() || !mf.commit())
+            fail(QStringLiteral("Cannot write the memo file."), path);
+    }
+    t.save();
+    return t;
+}
+
+int DbfTable::fieldIndex(const QString &name) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+TableDef DbfTable::def() const
+{
+    TableDef d;
+    d.hasValFile = false;
+    for (const auto &f : m_fields) {
+        FieldDef fd;
+        fd.name = f.name;
+        fd.size = f.length;
+        switch (f.type) {
+        case 'N': fd.type = isLongField(f) ? FieldType::Long : FieldType::Number; break;
+        case 'F': fd.type = FieldType::Number; break;
+        case 'L': fd.type = FieldType::Logical; break;
+        case 'D': fd.type = FieldType::Date; break;
+        case 'M': fd.type = FieldType::Memo; break;
+        default: fd.type = FieldType::Alpha; break;
+        }
+        d.fields.append(fd);
+    }
+    return d;
+}
+
+QVariant DbfTable::decodeValue(const DbfField &f, const QByteArray &raw)
+{
+    switch (f.type) {
+    case 'N':
+    case 'F': {
+        const QByteArray t = raw.trimmed();
+        if (t.isEmpty())
+            return {};
+        // Only an optional sign, digits and one point; '*' overflow and
+        // anything else reads as NULL.
+        int i = (t.at(0) == '-' || t.at(0) == '+') ? 1 : 0;
+        int points = 0, digits = 0;
+        for (; i < t.size(); ++i) {
+            if (t.at(i) == '.')
+                ++points;
+            else if (t.at(i) >= '0' && t.at(i) <= '9')
+                ++digits;
+            else
+                return {};
+        }
+        if (points > 1 || digits == 0)
+            return {};
+        if (isLongField(f))
+            return t.toInt();
+        return t.toDouble();
+    }
+    case 'L':
+        switch (raw.isEmpty() ? ' ' : raw.at(0)) {
+        case 'T': case 't': case 'Y': case 'y': return true;
+        case 'F': case 'f': case 'N': case 'n': return false;
+        default: return {};
+        }
+    case 'D': {
+        const QByteArray t = raw.trimmed();
+        if (t.size() != 8 || t == "00000000")
+            return {};
+        const QDate d = QDate::fromString(QString::fromLatin1(t), QStringLiteral("yyyyMMdd"));
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    default: {
+        int n = raw.size();
+        while (n > 0 && (raw.at(n - 1) == ' ' || raw.at(n - 1) == '\0'))
+            --n;
+        if (n == 0)
+            return {};
+        return fromCp1252(raw.constData(), n);
+    }
+    }
+}
+
+QByteArray DbfTable::encodeValue(const DbfField &f, const QVariant &v, const QString &file)
+{
+    const auto bad = [&](const QString &why) -> QByteArray {
+        fail(QStringLiteral("%1 for field '%2'.").arg(why, f.name), file);
+    };
+    if (v.isNull() || (v.userType() == QMetaType::QString && v.toString().isEmpty()))
+        return QByteArray(f.length, f.type == 'L' ? '?' : ' ');
+    switch (f.type) {
+    case 'N':
+    case 'F': {
+        bool ok = false;
+        const double d = v.userType() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok)
+                                                            : v.toDouble(&ok);
+        QByteArray s;
+        if (!ok || !formatDecimal(d, f.decimals, &s))
+            bad(QStringLiteral("Invalid number"));
+        if (s.size() > f.length)
+            bad(QStringLiteral("Number out of range"));
+        return QByteArray(f.length - s.size(), ' ') + s;
+    }
+    case 'L': {
+        if (v.userType() == QMetaType::QString) {
+            const QString s = v.toString().trimmed();
+            if (s.isEmpty() || s == QLatin1String("?"))
+                return "?";
+            const QChar c = s.at(0).toUpper();
+            if (c == 'T' || c == 'Y' || s == QLatin1String("1"))
+                return "T";
+            if (c == 'F' || c == 'N' || s == QLatin1String("0"))
+                return "F";
+            bad(QStringLiteral("Invalid logical value"));
+        }
+        return v.toBool() ? "T" : "F";
+    }
+    case 'D': {
+        QDate d;
+        if (v.userType() == QMetaType::QDate)
+            d = v.toDate();
+        else if (v.userType() == QMetaType::QDateTime)
+            d = v.toDateTime().date();
+        else {
+            const QString s = v.toString().trimmed();
+            d = QDate::fromString(s, Qt::ISODate);
+            if (!d.isValid())
+                d = QDate::fromString(s, QStringLiteral("yyyyMMdd"));
+        }
+        if (!d.isValid() || d.year() < 1 || d.year() > 9999)
+            bad(QStringLiteral("Invalid date"));
+        return d.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+    }
+    case 'M':
+        return bad(QStringLiteral("Memo fields cannot be written"));
+    default: {
+        QByteArray s = toCp1252(v.userType() == QMetaType::Double
+                                    ? QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest)
+                                    : v.toString());
+        s.truncate(f.length); // text longer than the field is cut to its width
+        return s + QByteArray(f.length - s.size(), ' ');
+    }
+    }
+}
+
+QByteArray DbfTable::readMemo(const QByteArray &pointer) const
+{
+    bool ok = false;
+    const qint64 block = pointer.trimmed().toLongLong(&ok);
+    if (!ok || block <= 0 || m_memo.size() < 512)
+        return {};
+    int blockSize = 512;
+    if (version() == 0x8B) {
+        const int bs = u16(m_memo, 20);
+        if (bs >= 64)
+            blockSize = bs;
+    }
+    const qint64 start = block * blockSize;
+    if (start >= m_memo.size())
+        return {};
+    if (start + 8 <= m_memo.size() && static_cast<unsigned char>(m_memo.at(start)) == 0xFF
+        && static_cast<unsigned char>(m_memo.at(start + 1)) == 0xFF
+        && m_memo.at(start + 2) == 0x08 && m_memo.at(start + 3) == 0x00) {
+        const qint64 len = u32(m_memo, int(start) + 4);
+        if (len < 8 || start + len > m_memo.size())
+            return {};
+        return m_memo.mid(start + 8, len - 8);
+    }
+    qint64 end = m_memo.indexOf(kEndMarker, start);
+    if (end < 0)
+        end = m_memo.size();
+    return m_memo.mid(start, end - start);
+}
+
+Row DbfTable::record(int i) const
+{
+    const QByteArray &rec = m_records.at(i);
+    Row row;
+    row.reserve(m_fields.size());
+    for (const auto &f : m_fields) {
+        const QByteArray raw = QByteArray::fromRawData(rec.constData() + 1 + f.offset, f.length);
+        if (f.type == 'M') {
+            const QByteArray memo = readMemo(raw);
+            row.append(memo.isEmpty() ? QVariant() : QVariant(memo));
+        } else {
+            row.append(decodeValue(f, raw));
+        }
+    }
+    return row;
+}
+
+QByteArray DbfTable::encodeRecord(const Row &values, const QByteArray *old) const
+{
+    if (values.size() != m_fields.size())
+        fail(QStringLiteral("Wrong number of values for the record."), m_path);
+    QByteArray rec(m_recordLength, ' ');
+    rec[0] = old ? old->at(0) : kActive;
+    for (int i = 0; i < m_fields.size(); ++i) {
+        const DbfField &f = m_fields[i];
+        QByteArray bytes;
+        if (f.type == 'M') {
+            const QByteArray keep = old ? old->mid(1 + f.offset, f.length) : QByteArray(f.length, ' ');
+            const QVariant cur = old ? QVariant(readMemo(keep)) : QVariant();
+            const bool same = values[i].isNull() ? cur.toByteArray().isEmpty()
+                                                 : values[i].toByteArray() == cur.toByteArray();
+            if (!same)
+                fail(QStringLiteral("Memo fields cannot be written for field '%1'.").arg(f.name), m_path);
+            bytes = keep;
+        } else {
+            bytes = encodeValue(f, values[i], m_path);
+        }
+        memcpy(rec.data() + 1 + f.offset, bytes.constData(), f.length);
+    }
+    return rec;
+}
+
+void DbfTable::setRecord(int i, const Row &values)
+{
+    m_records[i] = encodeRecord(values, &m_records.at(i));
+}
+
+int DbfTable::appendRecord(const Row &values)
+{
+    m_records.append(encodeRecord(values, nullptr));
+    return m_records.size() - 1;
+}
+
+void DbfTable::setDeleted(int i, bool deleted)
+{
+    m_records[i][0] = deleted ? kDeleted : kActive;
+}
+
+void DbfTable::save()
+{
+    const QDate today = QDate::currentDate();
+    QByteArray header = m_header;
+    header[1] = static_cast<char>(today.year() - 1900);
+    header[2] = static_cast<char>(today.month());
+    header[3] = static_cast<char>(today.day());
+    put32(header, 4, quint32(m_records.size()));
+    QByteArray data;
+    data.reserve(header.size() + m_records.size() * m_recordLength + 1);
+    data += header;
+    for (const auto &r : std::as_const(m_records))
+        data += r;
+    data += kEndMarker;
+
+    // QSaveFile writes a temporary file beside the table, flushes it to disk
+    // and renames it over the table: the old file stays whole until then.
+    QSaveFile f(m_path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
+        fail(QStringLiteral("Cannot write the table: %1").arg(f.errorString()), m_path);
+#ifdef Q_OS_UNIX
+    if (!f.flush() || ::fsync(f.handle()) != 0)
+        fail(QStringLiteral("Cannot write the table: %1").arg(f.errorString()), m_path);
+#endif
+    if (!f.commit())
+        fail(QStringLiteral("Cannot write the table: %1").arg(f.errorString()), m_path);
+#ifdef Q_OS_UNIX
+    // Make the rename itself durable.
+    const int dfd = ::open(QFile::encodeName(QFileInfo(m_path).absolutePath()).constData(), O_RDONLY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+#endif
+    m_header = header;
+    m_lastUpdate = today;
+    m_stamp = FileStamp::of(m_path);
+}
+
+} // namespace kw::data

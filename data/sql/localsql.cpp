@@ -1,0 +1,869 @@
+#include "data/sql/localsql.h"
+
+#include "data/dbase/dbftable.h"
+#include "data/engineerror.h"
+#include "data/paradox/paradoxtable.h"
+#include "data/sql/sqldialect.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <optional>
+#include <sqlite3.h>
+
+namespace kw::data {
+
+namespace {
+
+QString quoteIdent(QString s) { return u'"' + s.replace(u'"', QLatin1String("\"\"")) + u'"'; }
+
+const char *declType(FieldType t)
+{
+    switch (t) {
+    case FieldType::Alpha: return "TEXT";
+    case FieldType::Short:
+    case FieldType::Long:
+    case FieldType::AutoInc: return "INTEGER";
+    case FieldType::Number:
+    case FieldType::Currency:
+    case FieldType::Bcd: return "REAL";
+    case FieldType::Date: return "DATE_TEXT";
+    case FieldType::Time: return "TIME_TEXT";
+    case FieldType::Timestamp: return "TIMESTAMP_TEXT";
+    case FieldType::Logical: return "BOOLEAN";
+    default: return "BLOB";
+    }
+}
+
+// Owns one prepared statement.
+struct Stmt {
+    sqlite3_stmt *s = nullptr;
+    Stmt() = default;
+    Stmt(const Stmt &) = delete;
+    Stmt &operator=(const Stmt &) = delete;
+    ~Stmt() { sqlite3_finalize(s); }
+};
+
+void bindValue(sqlite3_stmt *s, int idx, const QVariant &v)
+{
+    if (v.isNull() || !v.isValid()) {
+        sqlite3_bind_null(s, idx);
+        return;
+    }
+    switch (v.userType()) {
+    case QMetaType::Bool:
+        sqlite3_bind_int(s, idx, v.toBool() ? 1 : 0);
+        break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::Char:
+    case QMetaType::UChar:
+    case QMetaType::SChar:
+        sqlite3_bind_int64(s, idx, v.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_bind_double(s, idx, v.toDouble());
+        break;
+    case QMetaType::QDate: {
+        const QByteArray b = v.toDate().toString(Qt::ISODate).toUtf8();
+        sqlite3_bind_text(s, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case QMetaType::QTime: {
+        const QByteArray b = v.toTime().toString(QStringLiteral("HH:mm:ss.zzz")).toUtf8();
+        sqlite3_bind_text(s, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case QMetaType::QDateTime: {
+        const QByteArray b = v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toUtf8();
+        sqlite3_bind_text(s, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_bind_blob(s, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        const QByteArray b = v.toString().toUtf8();
+        sqlite3_bind_text(s, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+QString columnText(sqlite3_stmt *s, int c)
+{
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+    return QString::fromUtf8(p, sqlite3_column_bytes(s, c));
+}
+
+// A SQLite value as the engine's type. strict: refuse what does not convert
+// (write-back); otherwise keep the value as SQLite has it (results).
+QVariant toEngine(sqlite3_stmt *s, int c, FieldType type, bool strict, const QString &field)
+{
+    const int st = sqlite3_column_type(s, c);
+    if (st == SQLITE_NULL)
+        return {};
+    const auto bad = [&]() -> QVariant {
+        if (strict)
+            throw EngineError(QStringLiteral("Invalid value for field '%1'.").arg(field));
+        if (st == SQLITE_INTEGER)
+            return sqlite3_column_int64(s, c);
+        if (st == SQLITE_FLOAT)
+            return sqlite3_column_double(s, c);
+        return columnText(s, c);
+    };
+    switch (type) {
+    case FieldType::Alpha:
+        if (st == SQLITE_FLOAT)
+            return QString::number(sqlite3_column_double(s, c), 'g', QLocale::FloatingPointShortest);
+        return columnText(s, c);
+    case FieldType::Short:
+    case FieldType::Long:
+    case FieldType::AutoInc: {
+        qint64 v = 0;
+        if (st == SQLITE_INTEGER) {
+            v = sqlite3_column_int64(s, c);
+        } else {
+            bool ok = false;
+            const double d = st == SQLITE_FLOAT ? sqlite3_column_double(s, c)
+                                                : columnText(s, c).trimmed().toDouble(&ok);
+            if ((st != SQLITE_FLOAT && !ok) || d != double(qint64(d)))
+                return bad();
+            v = qint64(d);
+        }
+        const qint64 lim = type == FieldType::Short ? 32767 : 2147483647;
+        if (v < -lim || v > lim) {
+            if (strict)
+                throw EngineError(QStringLiteral("Value out of range for field '%1'.").arg(field));
+            return v;
+        }
+        return int(v);
+    }
+    case FieldType::Number:
+    case FieldType::Currency:
+    case FieldType::Bcd: {
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
+            return sqlite3_column_double(s, c);
+        bool ok = false;
+        const double d = columnText(s, c).trimmed().toDouble(&ok);
+        return ok ? QVariant(d) : bad();
+    }
+    case FieldType::Date: {
+        const QString txt = columnText(s, c);
+        QDate d = QDate::fromString(txt.left(10), Qt::ISODate);
+        return d.isValid() ? QVariant(d) : bad();
+    }
+    case FieldType::Time: {
+        const QString txt = columnText(s, c);
+        QTime tm = QTime::fromString(txt, QStringLiteral("HH:mm:ss.zzz"));
+        if (!tm.isValid())
+            tm = QTime::fromString(txt, Qt::ISODate);
+        return tm.isValid() ? QVariant(tm) : bad();
+    }
+    case FieldType::Timestamp: {
+        const QString txt = columnText(s, c);
+        QDateTime dt = QDateTime::fromString(txt, QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+        if (!dt.isValid())
+            dt = QDateTime::fromString(txt, Qt::ISODate);
+        return dt.isValid() ? QVariant(dt) : bad();
+    }
+    case FieldType::Logical:
+        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
+            return sqlite3_column_double(s, c) != 0;
+        {
+            const QString txt = columnText(s, c).trimmed();
+            if (txt.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || txt == QLatin1String("T"))
+                return true;
+            if (txt.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || txt == QLatin1String("F"))
+                return false;
+            return bad();
+        }
+    default: {
+        const auto *p = static_cast<const char *>(sqlite3_column_blob(s, c));
+        return QByteArray(p, sqlite3_column_bytes(s, c));
+    }
+    }
+}
+
+// Values equal for the purpose of keeping the mirror in step.
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() == b.isNull();
+    return a == b;
+}
+
+} // namespace
+
+struct Mirror {
+    QString key;       // identity of the file
+    QString path;      // resolved file path
+    QString sqlName;   // "m1"
+    bool dbase = false;
+    TableDef def;
+    QStringList cols;  // mirror column names (unique), one per field
+    QVector<qint64> rowidAt; // source position -> mirror rowid (dBase: 0 = deleted record)
+    QSet<QString> indexed;   // lower-case column names with an index
+    QStringList keyCols;     // primary key columns (unique index when the data allows)
+    bool loaded = false;
+
+    // Source identity when last synchronized.
+    ParadoxTable *px = nullptr;
+    quint64 pxChanges = 0;
+    int pxRows = -1;
+    FileStamp stamp;
+    std::optional<DbfTable> dbf;
+};
+
+struct LocalSql::Impl {
+    TableProvider &provider;
+    sqlite3 *db = nullptr;
+    QHash<QString, Mirror *> mirrors;    // by key
+    QHash<QString, Mirror *> bySqlName;  // by mirror table name
+    int nextId = 1;
+
+    explicit Impl(TableProvider &p) : provider(p)
+    {
+        if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+            throw EngineError(QStringLiteral("Cannot start local SQL."));
+        exec("PRAGMA journal_mode=MEMORY");
+        exec("PRAGMA temp_store=MEMORY");
+        exec("PRAGMA case_sensitive_like=ON");
+    }
+    ~Impl()
+    {
+        qDeleteAll(mirrors);
+        sqlite3_close(db);
+    }
+
+    [[noreturn]] void sqlError(const QString &context = {})
+    {
+        QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+        // Name files, not mirror tables, in messages.
+        for (auto it = bySqlName.cbegin(); it != bySqlName.cend(); ++it)
+            msg.replace(it.key(), QFileInfo(it.value()->path).fileName());
+        const int code = sqlite3_extended_errcode(db);
+        if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY)
+            throw KeyViolation();
+        throw EngineError(context.isEmpty() ? msg : context + u'\n' + msg);
+    }
+
+    void exec(const char *sql)
+    {
+        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            sqlError();
+    }
+    void exec(const QString &sql) { exec(sql.toUtf8().constData()); }
+
+    void prepare(Stmt &st, const QString &sql)
+    {
+        const QByteArray u = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, u.constData(), int(u.size()), &st.s, nullptr) != SQLITE_OK)
+            sqlError();
+    }
+
+    // ---- resolving file names --------------------------------------------
+
+    struct Resolved {
+        QString path;
+        QString key;
+        bool dbase = false;
+    };
+
+    static QString matchInDir(const QString &dir, const QString &file)
+    {
+        const QString exact = QDir(dir).filePath(file);
+        if (QFileInfo::exists(exact))
+            return exact;
+        const QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden);
+        for (const QString &n : names)
+            if (n.compare(file, Qt::CaseInsensitive) == 0)
+                return QDir(dir).filePath(n);
+        return {};
+    }
+
+    Resolved resolve(const QString &name, const QString &defaultDir)
+    {
+        QString dir = defaultDir;
+        QString file = name.trimmed();
+        if (file.startsWith(u':')) {
+            const int second = file.indexOf(u':', 1);
+            if (second < 0)
+                throw EngineError(QStringLiteral("Invalid table name: %1").arg(name));
+            dir = provider.aliasDirectory(file.mid(1, second - 1));
+            file = file.mid(second + 1);
+        }
+        file.replace(u'\\', u'/');
+        if (file.contains(u'/')) {
+            const QFileInfo fi(QDir(dir).filePath(file));
+            dir = fi.path();
+            file = fi.fileName();
+        }
+        if (file.isEmpty())
+            throw EngineError(QStringLiteral("Invalid table name: %1").arg(name));
+        Resolved r;
+        const QString ext = QFileInfo(file).suffix().toLower();
+        QString found;
+        if (ext == QLatin1String("dbf")) {
+            r.dbase = true;
+            found = matchInDir(dir, file);
+        } else if (ext == QLatin1String("db")) {
+            found = matchInDir(dir, file);
+        } else {
+            found = matchInDir(dir, file + QStringLiteral(".DBF"));
+            if (!found.isEmpty()) {
+                r.dbase = true;
+            } else {
+                found = matchInDir(dir, file + QStringLiteral(".DB"));
+                if (found.isEmpty())
+                    file += QStringLiteral(".DB");
+            }
+        }
+        r.path = found.isEmpty() ? QDir::cleanPath(QDir(dir).filePath(file)) : QDir::cleanPath(found);
+        const QFileInfo fi(r.path);
+        r.key = QDir::cleanPath(QDir(fi.path()).absolutePath()) + u'/' + fi.fileName().toLower();
+        if (r.dbase && found.isEmpty())
+            throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(QDir::toNativeSeparators(r.path)));
+        return r;
+    }
+
+    // ---- the mirror --------------------------------------------------------
+
+    Mirror *mirrorFor(const Resolved &r)
+    {
+        Mirror *m = mirrors.value(r.key);
+        if (!m) {
+            m = new Mirror;
+            m->key = r.key;
+            m->sqlName = QStringLiteral("m%1").arg(nextId++);
+            m->dbase = r.dbase;
+            mirrors.insert(r.key, m);
+            bySqlName.insert(m->sqlName, m);
+        }
+        m->path = r.path;
+        if (m->dbase) {
+            const FileStamp now = FileStamp::of(r.path);
+            if (!m->loaded || !(now == m->stamp)) {
+                DbfTable t = DbfTable::open(r.path);
+                m->stamp = t.stamp();
+                m->def = t.def();
+                m->dbf = std::move(t);
+                load(m);
+            }
+        } else {
+            ParadoxTable *px = provider.paradoxTable(r.path);
+            if (!px)
+                throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(QDir::toNativeSeparators(r.path)));
+            const QString path = px->path().isEmpty() ? r.path : px->path();
+            const FileStamp now = FileStamp::of(path);
+            if (!m->loaded || m->px != px || m->pxChanges != px->changeCount()
+                || m->pxRows != px->rowCount() || !(now == m->stamp)) {
+                m->px = px;
+                m->def = px->def();
+                load(m);
+                m->stamp = now;
+                m->pxChanges = px->changeCount();
+                m->pxRows = px->rowCount();
+            }
+            m->path = path;
+        }
+        return m;
+    }
+
+    int sourceRowCount(const Mirror *m) const { return m->dbase ? m->dbf->recordCount() : m->px->rowCount(); }
+
+    void load(Mirror *m)
+    {
+        m->loaded = false;
+        exec(QStringLiteral("DROP TABLE IF EXISTS ") + quoteIdent(m->sqlName));
+        m->cols.clear();
+        QSet<QString> seen;
+        QStringList decl;
+        for (const FieldDef &f : m->def.fields) {
+            QString name = f.name;
+            for (int n = 2; seen.contains(name.toLower()); ++n)
+                name = f.name + u'_' + QString::number(n);
+            seen.insert(name.toLower());
+            m->cols << name;
+            decl << quoteIdent(name) + u' ' + QLatin1String(declType(f.type));
+        }
+        exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteIdent(m->sqlName), decl.join(u',')));
+        m->keyCols.clear();
+        for (int i = 0; i < m->def.keyFieldCount && i < m->cols.size(); ++i)
+            m->keyCols << m->cols[i];
+
+        QStringList marks;
+        for (int i = 0; i <= m->cols.size(); ++i)
+            marks << QStringLiteral("?");
+        Stmt ins;
+        prepare(ins, QStringLiteral("INSERT INTO %1 (rowid,%2) VALUES (%3)")
+                         .arg(quoteIdent(m->sqlName), quotedCols(m), marks.join(u',')));
+        const int n = sourceRowCount(m);
+        m->rowidAt.resize(n);
+        exec("SAVEPOINT load");
+        try {
+            for (int i = 0; i < n; ++i) {
+                if (m->dbase && m->dbf->isDeleted(i)) {
+                    m->rowidAt[i] = 0;
+                    continue;
+                }
+                m->rowidAt[i] = i + 1;
+                sqlite3_bind_int64(ins.s, 1, i + 1);
+                if (m->dbase) {
+                    const Row row = m->dbf->record(i);
+                    for (int c = 0; c < row.size(); ++c)
+                        bindValue(ins.s, c + 2, row[c]);
+                } else {
+                    const Row &row = m->px->row(i);
+                    for (int c = 0; c < m->cols.size(); ++c)
+                        bindValue(ins.s, c + 2, c < row.size() ? row[c] : QVariant());
+                }
+                if (sqlite3_step(ins.s) != SQLITE_DONE)
+                    sqlError();
+                sqlite3_reset(ins.s);
+            }
+            exec("RELEASE load");
+        } catch (...) {
+            exec("ROLLBACK TO load");
+            exec("RELEASE load");
+            throw;
+        }
+        // Indexes: the primary key (unique, so key violations show in the
+        // mirror before anything is written) and every column used before.
+        const QSet<QString> wanted = m->indexed;
+        m->indexed.clear();
+        if (!m->keyCols.isEmpty()) {
+            QStringList q;
+            for (const QString &c : std::as_const(m->keyCols))
+                q << quoteIdent(c);
+            const QString sql = QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                                    .arg(quoteIdent(m->sqlName + QStringLiteral("_key")), quoteIdent(m->sqlName), q.join(u','));
+            if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+                m->keyCols.clear(); // data already holds duplicates: no unique check
+            else if (m->keyCols.size() == 1)
+                m->indexed.insert(m->keyCols.first().toLower());
+        }
+        for (const QString &c : wanted)
+            ensureIndex(m, c);
+        m->loaded = true;
+    }
+
+    QString quotedCols(const Mirror *m) const
+    {
+        QStringList q;
+        for (const QString &c : m->cols)
+            q << quoteIdent(c);
+        return q.join(u',');
+    }
+
+    void ensureIndex(Mirror *m, const QString &column)
+    {
+        const QString key = column.toLower();
+        if (m->indexed.contains(key))
+            return;
+        m->indexed.insert(key);
+        exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                 .arg(quoteIdent(m->sqlName + QStringLiteral("_i") + QString::number(m->indexed.size())),
+                      quoteIdent(m->sqlName), quoteIdent(column)));
+    }
+
+    int columnIndex(const Mirror *m, const QString &name) const
+    {
+        for (int i = 0; i < m->cols.size(); ++i)
+            if (m->cols[i].compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    }
+
+    void bindParams(Stmt &st, const QStringList &names, const QHash<QString, QVariant> &params)
+    {
+        for (int i = 0; i < names.size(); ++i) {
+            auto it = params.constFind(names[i]);
+            if (it == params.cend()) {
+                for (auto j = params.cbegin(); j != params.cend(); ++j)
+                    if (j.key().compare(names[i], Qt::CaseInsensitive) == 0) {
+                        it = j;
+                        break;
+                    }
+            }
+            if (it == params.cend())
+                throw EngineError(QStringLiteral("Parameter '%1' has no value.").arg(names[i]));
+            bindValue(st.s, i + 1, it.value());
+        }
+    }
+
+    // ---- statements ----------------------------------------------------------
+
+    SqlResult run(const QString &statement, const QString &defaultDir, const QHash<QString, QVariant> &params)
+    {
+        const sql::Statement st = sql::parse(statement);
+        QVector<Mirror *> tables;
+        QStringList names;
+        QVector<QStringList> columns;
+        for (const auto &ref : st.tables) {
+            Mirror *m = mirrorFor(resolve(ref.name, defaultDir));
+            tables << m;
+            names << m->sqlName;
+            columns << m->cols;
+        }
+        const sql::Translation tr = sql::translate(st, names, columns);
+        for (const auto &hint : tr.indexHints)
+            ensureIndex(tables[hint.table], hint.column);
+
+        if (st.kind == sql::Kind::Select)
+            return select(tr, params);
+        return change(st, tr, tables[st.target], params);
+    }
+
+    SqlResult select(const sql::Translation &tr, const QHash<QString, QVariant> &params)
+    {
+        Stmt q;
+        prepare(q, tr.sql);
+        bindParams(q, tr.params, params);
+        SqlResult res;
+        const int n = sqlite3_column_count(q.s);
+        QVector<int> known(n, 0); // 1 = type from a source field
+        for (int c = 0; c < n; ++c) {
+            SqlColumn col;
+            col.name = QString::fromUtf8(sqlite3_column_name(q.s, c));
+            const char *tab = sqlite3_column_table_name(q.s, c);
+            const char *org = sqlite3_column_origin_name(q.s, c);
+            if (tab && org) {
+                if (Mirror *m = bySqlName.value(QString::fromUtf8(tab))) {
+                    const int fi = columnIndex(m, QString::fromUtf8(org));
+                    if (fi >= 0) {
+                        const FieldDef &f = m->def.fields[fi];
+                        col.type = f.type;
+                        col.size = f.size;
+                        col.sourceFile = m->path;
+                        col.sourceField = f.name;
+                        known[c] = 1;
+                    }
+                }
+            }
+            res.columns << col;
+        }
+        int rc;
+        QVector<bool> typed(n, false);
+        while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+            Row row(n);
+            for (int c = 0; c < n; ++c) {
+                if (known[c]) {
+                    row[c] = toEngine(q.s, c, res.columns[c].type, false, res.columns[c].name);
+                    continue;
+                }
+                // Computed column: the type follows the value.
+                switch (sqlite3_column_type(q.s, c)) {
+                case SQLITE_INTEGER: {
+                    const qint64 v = sqlite3_column_int64(q.s, c);
+                    row[c] = (v >= INT_MIN && v <= INT_MAX) ? QVariant(int(v)) : QVariant(v);
+                    if (!typed[c])
+                        res.columns[c].type = FieldType::Long, typed[c] = true;
+                    break;
+                }
+                case SQLITE_FLOAT:
+                    row[c] = sqlite3_column_double(q.s, c);
+                    if (!typed[c])
+                        res.columns[c].type = FieldType::Number, typed[c] = true;
+                    break;
+                case SQLITE_TEXT: {
+                    const QString s = columnText(q.s, c);
+                    res.columns[c].size = std::max(res.columns[c].size, int(s.size()));
+                    row[c] = s;
+                    if (!typed[c])
+                        res.columns[c].type = FieldType::Alpha, typed[c] = true;
+                    break;
+                }
+                case SQLITE_BLOB:
+                    row[c] = toEngine(q.s, c, FieldType::Blob, false, {});
+                    if (!typed[c])
+                        res.columns[c].type = FieldType::Blob, typed[c] = true;
+                    break;
+                default:
+                    break;
+                }
+            }
+            res.rows.append(std::move(row));
+        }
+        if (rc != SQLITE_DONE)
+            sqlError();
+        return res;
+    }
+
+    // INSERT/UPDATE/DELETE: run in the mirror inside a savepoint, collect the
+    // affected rows, check them, write them to the table file, and keep the
+    // mirror only when every write succeeded.
+    SqlResult change(const sql::Statement &st, const sql::Translation &tr, Mirror *m,
+                     const QHash<QString, QVariant> &params)
+    {
+        QVector<int> setFields;
+        if (st.kind != sql::Kind::Delete) {
+            if (st.kind == sql::Kind::Update || !st.setColumns.isEmpty()) {
+                for (const QString &c : st.setColumns) {
+                    const int fi = columnIndex(m, c);
+                    if (fi < 0)
+                        throw EngineError(QStringLiteral("Invalid field name.\n%1").arg(c));
+                    setFields << fi;
+                }
+            }
+        }
+        Stmt q;
+        prepare(q, tr.sql + QStringLiteral(" RETURNING rowid,*"));
+        bindParams(q, tr.params, params);
+
+        exec("SAVEPOINT change");
+        struct Affected {
+            qint64 rowid;
+            Row values; // new values in field order (unused for deletes)
+        };
+        QVector<Affected> affected;
+        try {
+            int rc;
+            while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+                Affected a;
+                a.rowid = sqlite3_column_int64(q.s, 0);
+                if (st.kind != sql::Kind::Delete) {
+                    a.values.resize(m->cols.size());
+                    for (int c = 0; c < m->cols.size(); ++c) {
+                        const FieldDef &f = m->def.fields[c];
+                        a.values[c] = toEngine(q.s, c + 1, f.type, true, f.name);
+                    }
+                }
+                affected.append(std::move(a));
+            }
+            if (rc != SQLITE_DONE)
+                sqlError();
+            sqlite3_reset(q.s);
+            prepareValues(st.kind, m, setFields, affected);
+            if (m->dbase)
+                writeDbase(st.kind, m, setFields, affected);
+            else
+                writeParadox(st.kind, m, setFields, affected);
+        } catch (...) {
+            sqlite3_reset(q.s);
+            exec("ROLLBACK TO change");
+            exec("RELEASE change");
+            throw;
+        }
+        exec("RELEASE change");
+        SqlResult res;
+        res.rowsAffected = affected.size();
+        return res;
+    }
+
+    // Normalizes and checks new values before anything is written: text cut
+    // to the field's width, required fields filled.
+    template <typename A>
+    void prepareValues(sql::Kind kind, Mirror *m, const QVector<int> &setFields, QVector<A> &affected)
+    {
+        if (kind == sql::Kind::Delete)
+            return;
+        for (auto &a : affected) {
+            for (int c = 0; c < m->def.fields.size(); ++c) {
+                const FieldDef &f = m->def.fields[c];
+                QVariant &v = a.values[c];
+                if (f.type == FieldType::Alpha && !v.isNull()) {
+                    QString s = v.toString();
+                    if (f.size > 0 && s.size() > f.size)
+                        s.truncate(f.size);
+                    v = s.isEmpty() ? QVariant() : QVariant(s);
+                }
+                const bool written = kind == sql::Kind::Insert || setFields.contains(c);
+                if (f.required && written && f.type != FieldType::AutoInc && v.isNull())
+                    throw EngineError(QStringLiteral("Field '%1' must have a value").arg(f.name));
+            }
+        }
+    }
+
+    template <typename A>
+    void writeDbase(sql::Kind kind, Mirror *m, const QVector<int> &setFields, const QVector<A> &affected)
+    {
+        DbfTable copy = *m->dbf; // changes are made on a copy and saved in one go
+        QVector<qint64> rowidAt = m->rowidAt;
+        QHash<qint64, int> recOf;
+        for (int i = 0; i < rowidAt.size(); ++i)
+            if (rowidAt[i])
+                recOf.insert(rowidAt[i], i);
+        QVector<QPair<qint64, int>> touched; // rowid, record
+        for (const auto &a : affected) {
+            switch (kind) {
+            case sql::Kind::Delete:
+                copy.setDeleted(recOf.value(a.rowid), true);
+                rowidAt[recOf.value(a.rowid)] = 0;
+                break;
+            case sql::Kind::Update: {
+                const int rec = recOf.value(a.rowid);
+                Row row = copy.record(rec);
+                for (int fi : setFields)
+                    row[fi] = a.values[fi];
+                copy.setRecord(rec, row);
+                touched.append({a.rowid, rec});
+                break;
+            }
+            case sql::Kind::Insert: {
+                Row row = a.values;
+                for (int c = 0; c < row.size(); ++c)
+                    if (m->def.fields[c].type == FieldType::Memo && !row[c].isNull())
+                        row[c] = QVariant(); // memo text is not written; see DbfTable
+                const int rec = copy.appendRecord(row);
+                rowidAt.append(a.rowid);
+                touched.append({a.rowid, rec});
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        if (!affected.isEmpty())
+            copy.save();
+        m->dbf = std::move(copy);
+        m->rowidAt = rowidAt;
+        m->stamp = m->dbf->stamp();
+        for (const auto &[rowid, rec] : touched)
+            refreshMirrorRow(m, rowid, m->dbf->record(rec));
+    }
+
+    template <typename A>
+    void writeParadox(sql::Kind kind, Mirror *m, const QVector<int> &setFields, const QVector<A> &affected)
+    {
+        ParadoxTable *px = m->px;
+        // Positions of the affected rows, found in one pass.
+        QHash<qint64, int> wanted;
+        for (const auto &a : affected)
+            wanted.insert(a.rowid, -1);
+        if (kind != sql::Kind::Insert)
+            for (int i = 0; i < m->rowidAt.size(); ++i)
+                if (wanted.contains(m->rowidAt[i]))
+                    wanted[m->rowidAt[i]] = i;
+
+        struct Undo {
+            enum { Update, Insert, Remove } what;
+            qint64 rowid;
+            Row old;
+        };
+        QVector<Undo> done;
+        QVector<QPair<qint64, int>> touched;
+        const auto posOf = [&](qint64 rowid) {
+            const int p = int(m->rowidAt.indexOf(rowid));
+            if (p < 0)
+                throw EngineError(QStringLiteral("Row not found in table.\nFile: %1").arg(m->path));
+            return p;
+        };
+        try {
+            if (kind == sql::Kind::Delete) {
+                QVector<int> positions;
+                for (const auto &a : affected)
+                    positions << wanted.value(a.rowid);
+                std::sort(positions.begin(), positions.end(), std::greater<int>());
+                for (int p : positions) {
+                    const Row old = px->row(p);
+                    const qint64 rowid = m->rowidAt[p];
+                    px->remove(p);
+                    m->rowidAt.remove(p);
+                    done.append({Undo::Remove, rowid, old});
+                }
+            } else if (kind == sql::Kind::Update) {
+                for (const auto &a : affected) {
+                    const int p = m->rowidAt.value(wanted.value(a.rowid)) == a.rowid ? wanted.value(a.rowid)
+                                                                                       : posOf(a.rowid);
+                    Row row = px->row(p);
+                    const Row old = row;
+                    for (int fi : setFields)
+                        row[fi] = a.values[fi];
+                    const int np = px->update(p, row);
+                    done.append({Undo::Update, a.rowid, old});
+                    if (np != p)
+                        m->rowidAt.move(p, np);
+                    touched.append({a.rowid, np});
+                }
+            } else {
+                for (const auto &a : affected) {
+                    Row row = a.values;
+                    const int np = px->insert(row);
+                    m->rowidAt.insert(np, a.rowid);
+                    done.append({Undo::Insert, a.rowid, {}});
+                    touched.append({a.rowid, np});
+                }
+            }
+        } catch (...) {
+            // Put back what was written, newest first, and start the mirror
+            // afresh next time.
+            for (int i = done.size() - 1; i >= 0; --i) {
+                try {
+                    const Undo &u = done[i];
+                    if (u.what == Undo::Update) {
+                        const int p = posOf(u.rowid);
+                        const int np = px->update(p, u.old);
+                        if (np != p)
+                            m->rowidAt.move(p, np);
+                    } else if (u.what == Undo::Insert) {
+                        const int p = posOf(u.rowid);
+                        px->remove(p);
+                        m->rowidAt.remove(p);
+                    } else {
+                        Row old = u.old;
+                        px->insert(old);
+                    }
+                } catch (...) {
+                }
+            }
+            m->loaded = false;
+            throw;
+        }
+        // Positions may have moved with key changes; the stored rows are the
+        // truth (AutoInc values, text cut to width).
+        for (const auto &[rowid, pos] : touched) {
+            Q_UNUSED(pos);
+            refreshMirrorRow(m, rowid, px->row(posOf(rowid)));
+        }
+        m->pxChanges = px->changeCount();
+        m->pxRows = px->rowCount();
+        m->stamp = FileStamp::of(m->path);
+    }
+
+    void refreshMirrorRow(Mirror *m, qint64 rowid, const Row &row)
+    {
+        Stmt get;
+        prepare(get, QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(quotedCols(m), quoteIdent(m->sqlName)));
+        sqlite3_bind_int64(get.s, 1, rowid);
+        if (sqlite3_step(get.s) != SQLITE_ROW)
+            return;
+        bool same = true;
+        for (int c = 0; c < m->cols.size() && same; ++c)
+            same = sameValue(toEngine(get.s, c, m->def.fields[c].type, false, {}), c < row.size() ? row[c] : QVariant());
+        if (same)
+            return;
+        QStringList sets;
+        for (const QString &c : m->cols)
+            sets << quoteIdent(c) + QStringLiteral("=?");
+        Stmt up;
+        prepare(up, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(quoteIdent(m->sqlName), sets.join(u',')));
+        for (int c = 0; c < m->cols.size(); ++c)
+            bindValue(up.s, c + 1, c < row.size() ? row[c] : QVariant());
+        sqlite3_bind_int64(up.s, m->cols.size() + 1, rowid);
+        if (sqlite3_step(up.s) != SQLITE_DONE)
+            sqlError();
+    }
+};
+
+LocalSql::LocalSql(TableProvider &provider) : d(std::make_unique<Impl>(provider)) {}
+
+LocalSql::~LocalSql() = default;
+
+SqlResult LocalSql::exec(const QString &statement, const QString &defaultDir,
+                         const QHash<QString, QVariant> &params)
+{
+    return d->run(statement, defaultDir, params);
+}
+
+} // namespace kw::data

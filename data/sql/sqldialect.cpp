@@ -1,0 +1,517 @@
+#include "data/sql/sqldialect.h"
+
+#include "data/engineerror.h"
+
+#include <QHash>
+
+namespace kw::data::sql {
+
+namespace {
+
+bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$' || c == u'#'; }
+
+QString quoteIdent(QString s) { return u'"' + s.replace(u'"', QLatin1String("\"\"")) + u'"'; }
+QString quoteLiteral(QString s) { return u'\'' + s.replace(u'\'', QLatin1String("''")) + u'\''; }
+
+bool isWord(const Token &t, const char *upper)
+{
+    return t.kind == Tok::Word && t.text.compare(QLatin1String(upper), Qt::CaseInsensitive) == 0;
+}
+bool isPunct(const Token &t, const char *p) { return t.kind == Tok::Punct && t.text == QLatin1String(p); }
+bool isNameToken(const Token &t)
+{
+    return t.kind == Tok::Word || t.kind == Tok::DQuote || t.kind == Tok::Bracket;
+}
+
+const QSet<QString> &reservedAfterTable()
+{
+    static const QSet<QString> s = {
+        QStringLiteral("WHERE"), QStringLiteral("ORDER"), QStringLiteral("GROUP"), QStringLiteral("HAVING"),
+        QStringLiteral("UNION"), QStringLiteral("EXCEPT"), QStringLiteral("INTERSECT"), QStringLiteral("INNER"),
+        QStringLiteral("LEFT"), QStringLiteral("RIGHT"), QStringLiteral("FULL"), QStringLiteral("OUTER"),
+        QStringLiteral("CROSS"), QStringLiteral("NATURAL"), QStringLiteral("JOIN"), QStringLiteral("ON"),
+        QStringLiteral("USING"), QStringLiteral("SET"), QStringLiteral("VALUES"), QStringLiteral("SELECT"),
+        QStringLiteral("LIMIT"), QStringLiteral("AS"), QStringLiteral("WITH"), QStringLiteral("DEFAULT")};
+    return s;
+}
+
+struct Cursor {
+    const QVector<Token> &t;
+    int next(int i) const
+    {
+        for (++i; i < t.size(); ++i)
+            if (t[i].kind != Tok::Space)
+                return i;
+        return t.size();
+    }
+    int prev(int i) const
+    {
+        for (--i; i >= 0; --i)
+            if (t[i].kind != Tok::Space)
+                return i;
+        return -1;
+    }
+    bool at(int i) const { return i >= 0 && i < t.size(); }
+};
+
+} // namespace
+
+QVector<Token> tokenize(const QString &s)
+{
+    QVector<Token> out;
+    const int n = s.size();
+    int i = 0;
+    const auto closing = [&](QChar q, int start) {
+        // Returns the content and moves i past the closing quote; doubled
+        // quotes stand for one.
+        QString content;
+        int j = start + 1;
+        for (;;) {
+            if (j >= n)
+                throw EngineError(QStringLiteral("Unterminated string or name in the statement: %1")
+                                      .arg(s.mid(start, 40)));
+            if (s[j] == q) {
+                if (q != u']' && j + 1 < n && s[j + 1] == q) {
+                    content += q;
+                    j += 2;
+                    continue;
+                }
+                break;
+            }
+            content += s[j++];
+        }
+        i = j + 1;
+        return content;
+    };
+    while (i < n) {
+        const QChar c = s[i];
+        const QChar c1 = i + 1 < n ? s[i + 1] : QChar();
+        if (c.isSpace()) {
+            int j = i;
+            while (j < n && s[j].isSpace())
+                ++j;
+            out.append({Tok::Space, s.mid(i, j - i)});
+            i = j;
+        } else if (c == u'-' && c1 == u'-') {
+            while (i < n && s[i] != u'\n')
+                ++i;
+            out.append({Tok::Space, QStringLiteral(" ")});
+        } else if (c == u'/' && c1 == u'*') {
+            const int end = s.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+            out.append({Tok::Space, QStringLiteral(" ")});
+        } else if (isWordStart(c)) {
+            int j = i;
+            while (j < n && isWordChar(s[j]))
+                ++j;
+            out.append({Tok::Word, s.mid(i, j - i)});
+            i = j;
+        } else if (c.isDigit()) {
+            int j = i;
+            while (j < n && (s[j].isDigit() || s[j] == u'.'))
+                ++j;
+            if (j < n && (s[j] == u'e' || s[j] == u'E')) {
+                int k = j + 1;
+                if (k < n && (s[k] == u'+' || s[k] == u'-'))
+                    ++k;
+                if (k < n && s[k].isDigit()) {
+                    j = k;
+                    while (j < n && s[j].isDigit())
+                        ++j;
+                }
+            }
+            out.append({Tok::Number, s.mid(i, j - i)});
+            i = j;
+        } else if (c == u'\'') {
+            out.append({Tok::SQuote, closing(u'\'', i)});
+        } else if (c == u'"') {
+            out.append({Tok::DQuote, closing(u'"', i)});
+        } else if (c == u'[') {
+            out.append({Tok::Bracket, closing(u']', i)});
+        } else if (c == u':' && c1 == u'"') {
+            const int start = i;
+            QString name = closing(u'"', start + 1);
+            out.append({Tok::Param, name});
+        } else if (c == u':' && isWordStart(c1)) {
+            int j = i + 1;
+            while (j < n && isWordChar(s[j]))
+                ++j;
+            out.append({Tok::Param, s.mid(i + 1, j - i - 1)});
+            i = j;
+        } else {
+            static const char *const two[] = {"<=", ">=", "<>", "!=", "||", "=="};
+            QString p(c);
+            for (const char *t : two)
+                if (c == QLatin1Char(t[0]) && c1 == QLatin1Char(t[1]))
+                    p = QLatin1String(t);
+            out.append({Tok::Punct, p});
+            i += p.size();
+        }
+    }
+    return out;
+}
+
+Statement parse(const QString &sql)
+{
+    Statement st;
+    st.toks = tokenize(sql);
+    const auto &t = st.toks;
+    Cursor cur{t};
+    const int first = cur.next(-1);
+    if (!cur.at(first) || t[first].kind != Tok::Word)
+        throw EngineError(QStringLiteral("Invalid SQL statement: %1").arg(sql.simplified().left(60)));
+    const QString verb = t[first].text.toUpper();
+    if (verb == QLatin1String("SELECT"))
+        st.kind = Kind::Select;
+    else if (verb == QLatin1String("INSERT"))
+        st.kind = Kind::Insert;
+    else if (verb == QLatin1String("UPDATE"))
+        st.kind = Kind::Update;
+    else if (verb == QLatin1String("DELETE"))
+        st.kind = Kind::Delete;
+    else
+        throw EngineError(QStringLiteral("Capability not supported: %1").arg(t[first].text));
+
+    // A table reference: "file", 'file', file or file.DB, then an optional
+    // alias. Returns the index after it, or -1 when there is none (subquery).
+    const auto parseRef = [&](int i, bool allowAlias) -> int {
+        i = cur.next(i);
+        if (!cur.at(i))
+            return -1;
+        TableRef ref;
+        ref.first = i;
+        const Token &a = t[i];
+        if (a.kind == Tok::DQuote || a.kind == Tok::SQuote || a.kind == Tok::Bracket) {
+            ref.name = a.text;
+        } else if (a.kind == Tok::Word && !reservedAfterTable().contains(a.text.toUpper())) {
+            ref.name = a.text;
+            const int dot = cur.next(i);
+            const int ext = cur.next(dot);
+            if (cur.at(ext) && isPunct(t[dot], ".") && (isWord(t[ext], "DB") || isWord(t[ext], "DBF"))) {
+                ref.name += u'.' + t[ext].text;
+                i = ext;
+            }
+        } else {
+            return -1;
+        }
+        ref.last = i;
+        if (allowAlias) {
+            int j = cur.next(i);
+            if (cur.at(j) && isWord(t[j], "AS"))
+                j = cur.next(j);
+            if (cur.at(j) && ((t[j].kind == Tok::Word && !reservedAfterTable().contains(t[j].text.toUpper()))
+                              || t[j].kind == Tok::DQuote || t[j].kind == Tok::Bracket)) {
+                ref.alias = t[j].text;
+                ref.last = j;
+            }
+        }
+        st.tables.append(ref);
+        return ref.last;
+    };
+
+    int depth = 0;
+    for (int i = first; i < t.size(); ++i) {
+        const Token &k = t[i];
+        if (isPunct(k, "("))
+            ++depth;
+        else if (isPunct(k, ")"))
+            --depth;
+        if (k.kind != Tok::Word)
+            continue;
+        if (isWord(k, "FROM") || isWord(k, "JOIN")) {
+            const bool list = isWord(k, "FROM");
+            const bool deleteTarget = st.kind == Kind::Delete && st.target < 0 && list;
+            int j = parseRef(i, true);
+            if (j < 0)
+                continue;
+            if (deleteTarget)
+                st.target = st.tables.size() - 1;
+            while (list) {
+                const int c = cur.next(j);
+                if (!cur.at(c) || !isPunct(t[c], ","))
+                    break;
+                const int r = parseRef(c, true);
+                if (r < 0)
+                    break;
+                j = r;
+            }
+            i = j;
+        } else if (i == first && st.kind == Kind::Update) {
+            const int j = parseRef(i, true);
+            if (j < 0)
+                throw EngineError(QStringLiteral("Invalid SQL statement: table name expected after UPDATE."));
+            st.target = st.tables.size() - 1;
+            i = j;
+        } else if (st.kind == Kind::Insert && st.target < 0 && isWord(k, "INTO")) {
+            const int j = parseRef(i, false);
+            if (j < 0)
+                throw EngineError(QStringLiteral("Invalid SQL statement: table name expected after INTO."));
+            st.target = st.tables.size() - 1;
+            i = j;
+            // Column list: names may carry the table as qualifier, which
+            // SQLite does not accept there.
+            int p = cur.next(i);
+            if (cur.at(p) && isPunct(t[p], "(")) {
+                int q = cur.next(p);
+                while (cur.at(q) && !isPunct(t[q], ")")) {
+                    const int dot = cur.next(q);
+                    if (cur.at(dot) && isPunct(t[dot], ".")) {
+                        st.dropped << q;
+                        for (int d = q + 1; d <= dot; ++d)
+                            st.dropped << d;
+                        q = cur.next(dot);
+                    }
+                    if (cur.at(q) && (isNameToken(t[q]) || t[q].kind == Tok::SQuote))
+                        st.setColumns << t[q].text;
+                    q = cur.next(q);
+                    if (cur.at(q) && isPunct(t[q], ","))
+                        q = cur.next(q);
+                }
+            }
+        } else if (st.kind == Kind::Update && depth == 0 && isWord(k, "SET")) {
+            // Assignments up to WHERE: strip qualifiers of the targets.
+            int q = cur.next(i);
+            while (cur.at(q)) {
+                const int dot = cur.next(q);
+                int col = q;
+                if (cur.at(dot) && isPunct(t[dot], ".")) {
+                    for (int d = q; d <= dot; ++d)
+                        st.dropped << d;
+                    col = cur.next(dot);
+                }
+                if (!cur.at(col))
+                    break;
+                st.setColumns << t[col].text;
+                // Skip the value expression to the next top-level comma.
+                int d = 0;
+                int r = cur.next(col);
+                for (; cur.at(r); r = cur.next(r)) {
+                    if (isPunct(t[r], "("))
+                        ++d;
+                    else if (isPunct(t[r], ")"))
+                        --d;
+                    else if (d == 0 && (isPunct(t[r], ",") || isWord(t[r], "WHERE")))
+                        break;
+                }
+                if (!cur.at(r) || isWord(t[r], "WHERE")) {
+                    i = r - 1;
+                    break;
+                }
+                q = cur.next(r);
+            }
+            if (i < 0 || i >= t.size())
+                break;
+        }
+    }
+    if (st.kind != Kind::Select && st.target < 0)
+        throw EngineError(QStringLiteral("Invalid SQL statement: no table to change."));
+    if (st.tables.isEmpty() && st.kind == Kind::Select) {
+        // SELECT without FROM (constants) is allowed.
+    }
+    return st;
+}
+
+Translation translate(const Statement &st, const QStringList &mirrorNames,
+                      const QVector<QStringList> &columns)
+{
+    const auto &t = st.toks;
+    Cursor cur{t};
+    Translation tr;
+
+    QHash<QString, int> aliasTable; // lower-case SQL alias -> table
+    QHash<QString, int> baseTable;  // lower-case name without extension -> table
+    QSet<QString> colNames;
+    QHash<int, int> refAt;          // first token -> table
+    for (int i = 0; i < st.tables.size(); ++i) {
+        const TableRef &r = st.tables[i];
+        aliasTable.insert(r.sqlAlias().toLower(), i);
+        if (r.alias.isEmpty()) {
+            QString base = r.name.section(u':', -1).section(u'/', -1).section(u'\\', -1);
+            const int dot = base.lastIndexOf(u'.');
+            if (dot > 0)
+                base.truncate(dot);
+            baseTable.insert(base.toLower(), i);
+        }
+        for (const QString &c : columns[i])
+            colNames.insert(c.toLower());
+        refAt.insert(r.first, i);
+    }
+    QSet<QString> asNames;
+    for (int i = 0; i < t.size(); ++i)
+        if (isWord(t[i], "AS")) {
+            const int j = cur.next(i);
+            if (cur.at(j) && isNameToken(t[j]))
+                asNames.insert(t[j].text.toLower());
+        }
+
+    const auto tableOfQualifier = [&](const Token &q) -> int {
+        const QString k = q.text.toLower();
+        if (aliasTable.contains(k))
+            return aliasTable.value(k);
+        return baseTable.value(k, -1);
+    };
+    const auto findColumn = [&](int table, const QString &name) -> QString {
+        for (const QString &c : columns[table])
+            if (c.compare(name, Qt::CaseInsensitive) == 0)
+                return c;
+        return {};
+    };
+    // Column reference ending at token i (qualified or not).
+    const auto columnEndingAt = [&](int i) -> ColumnUse {
+        ColumnUse u;
+        if (!cur.at(i) || !(isNameToken(t[i]) || t[i].kind == Tok::SQuote))
+            return u;
+        const int dot = cur.prev(i);
+        if (cur.at(dot) && isPunct(t[dot], ".")) {
+            const int q = cur.prev(dot);
+            if (!cur.at(q))
+                return u;
+            const int tb = tableOfQualifier(t[q]);
+            if (tb >= 0 && !findColumn(tb, t[i].text).isEmpty())
+                u = {tb, findColumn(tb, t[i].text)};
+            return u;
+        }
+        if (t[i].kind == Tok::SQuote)
+            return u;
+        for (int tb = 0; tb < st.tables.size(); ++tb) {
+            const QString c = findColumn(tb, t[i].text);
+            if (!c.isEmpty())
+                return {tb, c};
+        }
+        return u;
+    };
+    const auto columnStartingAt = [&](int i) -> ColumnUse {
+        const int dot = cur.next(i);
+        if (cur.at(dot) && isPunct(t[dot], "."))
+            return columnEndingAt(cur.next(dot));
+        return columnEndingAt(i);
+    };
+
+    // Unaliased plain columns of the outer select list keep the name as
+    // written ("Hr Number", not the stored "HR Number").
+    QHash<int, QString> appendAfter;
+    if (st.kind == Kind::Select) {
+        int i = cur.next(-1);
+        i = cur.next(i);
+        if (cur.at(i) && (isWord(t[i], "DISTINCT") || isWord(t[i], "ALL")))
+            i = cur.next(i);
+        QVector<int> item;
+        int depth = 0;
+        for (; cur.at(i) || i == t.size(); i = cur.next(i)) {
+            const bool end = i >= t.size() || (depth == 0 && (isWord(t[i], "FROM") || isPunct(t[i], ",")));
+            if (end) {
+                const int n = item.size();
+                const bool single = n == 1 && isNameToken(t[item[0]]);
+                const bool qualified = n == 3 && isPunct(t[item[1]], ".")
+                    && (isNameToken(t[item[2]]) || t[item[2]].kind == Tok::SQuote);
+                if ((single && !(t[item[0]].kind == Tok::Word
+                                 && (isWord(t[item[0]], "NULL") || isWord(t[item[0]], "TRUE")
+                                     || isWord(t[item[0]], "FALSE"))))
+                    || qualified)
+                    appendAfter.insert(item.last(), QStringLiteral(" AS ") + quoteIdent(t[item.last()].text));
+                item.clear();
+                if (i >= t.size() || isWord(t[i], "FROM"))
+                    break;
+                continue;
+            }
+            if (isPunct(t[i], "("))
+                ++depth;
+            else if (isPunct(t[i], ")"))
+                --depth;
+            item.append(i);
+        }
+    }
+
+    QHash<QString, int> paramIndex;
+    QString out;
+    out.reserve(t.size() * 8);
+    int depth = 0;
+    bool orderBy = false;
+    for (int i = 0; i < t.size(); ++i) {
+        const Token &k = t[i];
+        if (refAt.contains(i)) {
+            const int tb = refAt.value(i);
+            const TableRef &r = st.tables[tb];
+            out += quoteIdent(mirrorNames[tb]) + QStringLiteral(" AS ") + quoteIdent(r.sqlAlias());
+            i = r.last;
+            continue;
+        }
+        if (st.dropped.contains(i))
+            continue;
+        const int p = cur.prev(i);
+        const int n = cur.next(i);
+        const bool afterDot = cur.at(p) && isPunct(t[p], ".");
+        const bool beforeDot = cur.at(n) && isPunct(t[n], ".");
+        switch (k.kind) {
+        case Tok::Param: {
+            const QString key = k.text.toLower();
+            int idx = paramIndex.value(key, 0);
+            if (!idx) {
+                tr.params << k.text;
+                idx = tr.params.size();
+                paramIndex.insert(key, idx);
+            }
+            out += u'?' + QString::number(idx);
+            break;
+        }
+        case Tok::SQuote:
+            out += afterDot ? quoteIdent(k.text) : quoteLiteral(k.text);
+            break;
+        case Tok::DQuote:
+        case Tok::Bracket:
+        case Tok::Word: {
+            if (beforeDot && !afterDot) {
+                // A qualifier: the alias, or a table written without alias
+                // named by its base name.
+                const int tb = tableOfQualifier(k);
+                if (tb >= 0) {
+                    out += quoteIdent(st.tables[tb].sqlAlias());
+                    break;
+                }
+            }
+            if (k.kind == Tok::Word) {
+                out += k.text;
+                if (depth == 0 && isWord(k, "ORDER"))
+                    orderBy = true;
+                else if (depth == 0 && orderBy && (isWord(k, "WHERE") || isWord(k, "GROUP")))
+                    orderBy = false;
+            } else if (k.kind == Tok::Bracket || afterDot || beforeDot
+                       || colNames.contains(k.text.toLower()) || aliasTable.contains(k.text.toLower())
+                       || asNames.contains(k.text.toLower())
+                       || (cur.at(p) && isWord(t[p], "AS"))) {
+                out += quoteIdent(k.text);
+            } else {
+                // A double-quoted text that names nothing is a string.
+                out += quoteLiteral(k.text);
+            }
+            break;
+        }
+        case Tok::Punct:
+            if (k.text == QLatin1String("("))
+                ++depth;
+            else if (k.text == QLatin1String(")"))
+                --depth;
+            if (k.text == QLatin1String("=") || k.text == QLatin1String("==")) {
+                for (const ColumnUse &u : {columnEndingAt(p), columnStartingAt(n)})
+                    if (u.table >= 0)
+                        tr.indexHints.append(u);
+            }
+            out += k.text;
+            break;
+        default:
+            out += k.text;
+        }
+        if (orderBy && (k.kind != Tok::Punct && k.kind != Tok::Space) && !isWord(k, "ORDER") && !isWord(k, "BY")) {
+            const ColumnUse u = beforeDot ? ColumnUse{} : columnEndingAt(i);
+            if (u.table >= 0)
+                tr.indexHints.append(u);
+        }
+        if (appendAfter.contains(i))
+            out += appendAfter.value(i);
+    }
+    tr.sql = out;
+    return tr;
+}
+
+} // namespace kw::data::sql
