@@ -1,14 +1,20 @@
-#include <QApplication>
-#include <QLabel>
+// Kitwarden: program entry.
+#include "app/apperror.h"
+#include "app/frmmain.h"
+#include "data/dmmain.h"
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    kw::app::TApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QApplication::setApplicationName(QStringLiteral("Kitwarden"));
-    QLabel w(QStringLiteral("Kitwarden 2.0"));
-    w.setWindowTitle(QStringLiteral("Kitwarden 2.0"));
-    w.resize(792, 554);
-    w.show();
+    kw::app::setApplicationTitle(QStringLiteral("Kitwarden 2.0"));
+    kw::app::loadApplicationFonts();
+
+    // The data module first (it registers the table password), then the
+    // main window; the program ends when the main window closes.
+    kw::data::TdmMain dmMain;
+    kw::app::TfrmMain frmMain(dmMain);
+    frmMain.show();
     return app.exec();
 }

@@ -1,0 +1,103 @@
+#include "app/apperror.h"
+
+#include "data/engineerror.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <exception>
+
+namespace kw::app {
+
+namespace {
+
+class BoxPrompts : public UserPrompts {
+public:
+    void showMessage(const QString &text) override
+    {
+        QMessageBox::critical(QApplication::activeWindow(), applicationTitle(), text);
+    }
+    bool confirm(const QString &text) override
+    {
+        return QMessageBox::question(QApplication::activeWindow(), applicationTitle(),
+                                     text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
+            == QMessageBox::Ok;
+    }
+};
+
+BoxPrompts g_boxes;
+QString g_title = QStringLiteral("Kitwarden 2.0");
+UserPrompts *g_prompts = nullptr;
+
+} // namespace
+
+void setApplicationTitle(const QString &title)
+{
+    g_title = title;
+}
+
+QString applicationTitle()
+{
+    return g_title;
+}
+
+void loadApplicationFonts()
+{
+    for (const char *path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/fonts/truetype/wine/tahoma.ttf"})
+        if (QFile::exists(QLatin1String(path)))
+            QFontDatabase::addApplicationFont(QLatin1String(path));
+}
+
+UserPrompts &prompts()
+{
+    return g_prompts ? *g_prompts : static_cast<UserPrompts &>(g_boxes);
+}
+
+void setPrompts(UserPrompts *p)
+{
+    g_prompts = p;
+}
+
+QString currentExceptionMessage()
+{
+    try {
+        throw;
+    } catch (const kw::data::EngineError &e) {
+        return e.message();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+void showCurrentException()
+{
+    const QString text = currentExceptionMessage();
+    prompts().showMessage(text);
+}
+
+bool guarded(const std::function<void()> &f)
+{
+    try {
+        f();
+        return true;
+    } catch (...) {
+        showCurrentException();
+        return false;
+    }
+}
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        showCurrentException();
+        return false;
+    }
+}
+
+} // namespace kw::app

@@ -1,0 +1,196 @@
+#include "app/columneditors.h"
+
+#include "app/dbgrid.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTableView>
+
+namespace kw::app {
+
+QString TColumnEditor::displayText(const QVariant &) const
+{
+    return {};
+}
+
+void TColumnEditor::placeEditor(QWidget *editor, const QRect &cell) const
+{
+    editor->setGeometry(cell);
+}
+
+TColumnEditor *findColumnEditor(const QWidget *w, const QString &name)
+{
+    if (name.isEmpty())
+        return nullptr;
+    if (w) {
+        if (auto *e = w->window()->findChild<TColumnEditor *>(name))
+            return e;
+    }
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *e = top->findChild<TColumnEditor *>(name))
+            return e;
+    return nullptr;
+}
+
+// --- TMapComboEditor
+
+TMapComboEditor::TMapComboEditor(const QString &name, const QStringList &texts, const QStringList &codes,
+                                 QObject *parent)
+    : TColumnEditor(parent), m_texts(texts), m_codes(codes)
+{
+    setObjectName(name);
+}
+
+QWidget *TMapComboEditor::createEditor(QWidget *parent, const kw::data::Field &) const
+{
+    auto *cb = new QComboBox(parent);
+    for (int i = 0; i < m_texts.size(); ++i)
+        cb->addItem(m_texts[i], m_codes.value(i));
+    cb->setMaxVisibleItems(int(m_texts.size()));
+    cb->setFrame(false);
+    return cb;
+}
+
+void TMapComboEditor::setEditorValue(QWidget *editor, const QVariant &value) const
+{
+    auto *cb = static_cast<QComboBox *>(editor);
+    cb->setProperty("kwOriginal", value);
+    cb->setCurrentIndex(int(m_codes.indexOf(value.toString())));
+}
+
+QVariant TMapComboEditor::editorValue(QWidget *editor) const
+{
+    auto *cb = static_cast<QComboBox *>(editor);
+    if (cb->currentIndex() < 0)
+        return cb->property("kwOriginal");
+    return cb->currentData();
+}
+
+QString TMapComboEditor::displayText(const QVariant &value) const
+{
+    const qsizetype i = m_codes.indexOf(value.toString());
+    return i < 0 ? QString() : m_texts[i];
+}
+
+// --- TLookupComboEditor
+
+TLookupComboEditor::TLookupComboEditor(const QString &name, kw::data::Dataset *list, const QString &keyField,
+                                       const QList<GridColumn> &columns, QObject *parent)
+    : TColumnEditor(parent), m_list(list), m_key(keyField), m_columns(columns)
+{
+    setObjectName(name);
+}
+
+QWidget *TLookupComboEditor::createEditor(QWidget *parent, const kw::data::Field &) const
+{
+    auto *cb = new LookupCombo(parent);
+    cb->setFrame(false);
+    cb->alignRight = alignRight;
+    auto *model = new DatasetModel(cb);
+    model->setColumns(m_columns);
+    model->setReadOnly(true);
+    model->setDataset(m_list);
+    auto *view = new QTableView(cb);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->verticalHeader()->hide();
+    view->setShowGrid(true);
+    view->setWordWrap(false);
+    view->horizontalHeader()->setHighlightSections(false);
+    cb->setModel(model);
+    cb->setView(view);
+    cb->setModelColumn(std::max(0, model->columnOfField(m_key)));
+    cb->setMaxVisibleItems(rowsVisible);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    int total = 0;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const int w = TDBGrid::columnPixelWidth(view->font(), view->horizontalHeader()->font(),
+                                                model->widthAt(c), model->titleAt(c));
+        view->setColumnWidth(c, w);
+        total += w;
+    }
+    cb->popupWidth = total + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    if (matchWhileTyping) {
+        cb->setEditable(true);
+        cb->setInsertPolicy(QComboBox::NoInsert);
+        if (cb->completer()) {
+            cb->completer()->setCompletionMode(QCompleter::InlineCompletion);
+            cb->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+        }
+    }
+    return cb;
+}
+
+void TLookupComboEditor::setEditorValue(QWidget *editor, const QVariant &value) const
+{
+    auto *cb = static_cast<LookupCombo *>(editor);
+    cb->original = value;
+    int found = -1;
+    if (m_list && m_list->active() && !value.isNull()) {
+        if (kw::data::Field *kf = m_list->findField(m_key)) {
+            const QString want = value.toString();
+            for (int r = 0, n = m_list->recordCount(); r < n; ++r)
+                if (m_list->rowValue(r, kf->index()).toString() == want) {
+                    found = r;
+                    break;
+                }
+        }
+    }
+    cb->setCurrentIndex(found);
+    if (found < 0 && cb->isEditable())
+        cb->setEditText(value.toString());
+}
+
+QVariant TLookupComboEditor::editorValue(QWidget *editor) const
+{
+    auto *cb = static_cast<LookupCombo *>(editor);
+    if (!m_list || !m_list->active())
+        return cb->original;
+    kw::data::Field *kf = m_list->findField(m_key);
+    if (!kf)
+        return cb->original;
+    int row = cb->currentIndex();
+    if (cb->isEditable()) {
+        // Typed text counts only when it names an entry of the list.
+        const QString typed = cb->currentText().trimmed();
+        row = -1;
+        for (int r = 0, n = m_list->recordCount(); r < n; ++r)
+            if (m_list->rowValue(r, kf->index()).toString().compare(typed, Qt::CaseInsensitive) == 0) {
+                row = r;
+                break;
+            }
+    }
+    if (row < 0 || row >= m_list->recordCount())
+        return cb->original;
+    return m_list->rowValue(row, kf->index());
+}
+
+void LookupCombo::showPopup()
+{
+    if (popupWidth > 0)
+        view()->setMinimumWidth(popupWidth);
+    QComboBox::showPopup();
+    QWidget *popup = view()->window();
+    if (!popup || popup == window())
+        return;
+    QRect g = popup->geometry();
+    const QPoint below = mapToGlobal(QPoint(0, height()));
+    if (alignRight)
+        g.moveRight(mapToGlobal(QPoint(width() - 1, 0)).x());
+    else
+        g.moveLeft(below.x());
+    if (QScreen *s = screen()) {
+        const QRect avail = s->availableGeometry();
+        if (g.left() < avail.left())
+            g.moveLeft(avail.left());
+        if (g.right() > avail.right())
+            g.moveRight(avail.right());
+    }
+    popup->setGeometry(g);
+}
+
+} // namespace kw::app
