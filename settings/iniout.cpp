@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QMetaEnum>
 #include <QMetaProperty>
+#include <QPoint>
+#include <QSize>
 
 namespace kw::settings {
 
@@ -187,6 +189,50 @@ static int findProperty(const QMetaObject *mo, const QString &name)
     return -1;
 }
 
+// Left, Top, Width and Height of an object with writable "pos" (QPoint) and
+// "size" (QSize) properties, as widgets have: the window's outer position
+// and its size.
+static bool edgeAccess(QObject *obj, const QString &property, PropertyAccess *out)
+{
+    const QString name = property.toLower();
+    const bool isPos = name == QLatin1String("left") || name == QLatin1String("top");
+    const bool isSize = name == QLatin1String("width") || name == QLatin1String("height");
+    if (!isPos && !isSize)
+        return false;
+    const QMetaObject *mo = obj->metaObject();
+    const int i = mo->indexOfProperty(isPos ? "pos" : "size");
+    if (i < 0)
+        return false;
+    const QMetaProperty p = mo->property(i);
+    if (!p.isWritable() || p.metaType().id() != (isPos ? QMetaType::QPoint : QMetaType::QSize))
+        return false;
+    const bool first = name == QLatin1String("left") || name == QLatin1String("width");
+    out->kind = ValueKind::Integer;
+    out->identifiers.clear();
+    if (isPos) {
+        out->get = [obj, p, first] {
+            const QPoint pt = p.read(obj).toPoint();
+            return QVariant(first ? pt.x() : pt.y());
+        };
+        out->set = [obj, p, first](const QVariant &v) {
+            QPoint pt = p.read(obj).toPoint();
+            (first ? pt.rx() : pt.ry()) = v.toInt();
+            p.write(obj, pt);
+        };
+    } else {
+        out->get = [obj, p, first] {
+            const QSize sz = p.read(obj).toSize();
+            return QVariant(first ? sz.width() : sz.height());
+        };
+        out->set = [obj, p, first](const QVariant &v) {
+            QSize sz = p.read(obj).toSize();
+            (first ? sz.rwidth() : sz.rheight()) = v.toInt();
+            p.write(obj, sz);
+        };
+    }
+    return true;
+}
+
 bool TIniOut::access(const QString &component, const QString &property, PropertyAccess *out) const
 {
     auto b = bindings_.find({component, property.toLower()});
@@ -198,13 +244,14 @@ bool TIniOut::access(const QString &component, const QString &property, Property
     if (!obj || property.isEmpty())
         return false;
     const int i = findProperty(obj->metaObject(), property);
-    if (i < 0)
-        return false;
-    const QMetaProperty p = obj->metaObject()->property(i);
-    if (!p.isReadable() || !p.isWritable())
-        return false;
-    *out = metaAccess(obj, p);
-    return true;
+    if (i >= 0) {
+        const QMetaProperty p = obj->metaObject()->property(i);
+        if (p.isReadable() && p.isWritable()) {
+            *out = metaAccess(obj, p);
+            return true;
+        }
+    }
+    return edgeAccess(obj, property, out);
 }
 
 // ---- value text --------------------------------------------------------------

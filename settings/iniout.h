@@ -5,10 +5,12 @@
 //
 // Item line: "component;property;default;key;value name;flag;load-only".
 // Components are found by object name: the owning form itself or any object
-// below it. Properties are Qt properties (matched without regard to case) or
-// accessors bound with bindProperty()/bindInt()/bindBool(), which take
-// precedence; a form binds what Qt does not offer as a writable property of
-// that name (a window's Top, Left and Width, a splitter's position).
+// below it. Properties are, in this order: accessors bound with
+// bindProperty()/bindInt()/bindBool(); writable Qt properties (matched
+// without regard to case, so "Checked" finds a check box's "checked"); and
+// Left/Top/Width/Height of objects with writable "pos" and "size" properties
+// (widgets: outer position and size). A form binds what none of these offers,
+// such as a splitter's handle position.
 #include "settings/registry.h"
 
 #include <QObject>

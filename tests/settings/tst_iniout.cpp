@@ -25,6 +25,19 @@ public:
     int left = 0;
 };
 
+// Position and size as widgets offer them.
+class Box : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QPoint pos MEMBER pos)
+    Q_PROPERTY(QSize size MEMBER size)
+    Q_PROPERTY(int width READ width)  // read-only, as QWidget's
+public:
+    using QObject::QObject;
+    int width() const { return size.width(); }
+    QPoint pos{5, 6};
+    QSize size{70, 80};
+};
+
 class CheckBox : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool checked MEMBER checked)  // lower case, as QAbstractButton has it
@@ -37,7 +50,7 @@ public:
 class Gadget : public QObject {
     Q_OBJECT
 public:
-    enum Align { alNone, alTop, alBottom, alLeft };
+    enum Align : int { alNone, alTop, alBottom, alLeft };  // any int is a value, as in a stored file
     Q_ENUM(Align)
     enum Style { fsBold = 1, fsItalic = 2, fsUnderline = 4 };
     Q_DECLARE_FLAGS(Styles, Style)
@@ -367,6 +380,24 @@ private slots:
         QString out;
         QVERIFY(m.ini.readValueText(QStringLiteral("gadget"), QStringLiteral("align"), &out));
         QCOMPARE(out, QStringLiteral("alNone"));
+    }
+
+    void positionAndSizeOfWidgets()
+    {
+        MainForm m;
+        Box b(&m.form);
+        b.setObjectName(QStringLiteral("pnlBox"));
+        m.ini.setItems({QStringLiteral("pnlBox;Left;11;\\K;L"), QStringLiteral("pnlBox;Top;12;\\K;T"),
+                        QStringLiteral("pnlBox;Width;13;\\K;W"), QStringLiteral("pnlBox;Height;14;\\K;H")});
+        m.ini.LoadItems();
+        QCOMPARE(b.pos, QPoint(11, 12));
+        QCOMPARE(b.size, QSize(13, 14));
+        b.pos = QPoint(-3, 4);
+        b.size = QSize(500, 60);
+        m.ini.SaveItems();
+        TIniOut probe(nullptr);
+        QCOMPARE(probe.ReadRegString(QStringLiteral("\\K"), QStringLiteral("L"), QString()), QStringLiteral("-3"));
+        QCOMPARE(probe.ReadRegString(QStringLiteral("\\K"), QStringLiteral("W"), QString()), QStringLiteral("500"));
     }
 
     void fileNameAndIniReading()
