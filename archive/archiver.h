@@ -11,6 +11,7 @@
 #include "archive/messages.h"
 #include "archive/prompts.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -210,6 +211,10 @@ protected:
     QList<TFileEntry> m_entries;
     QList<FileFailure> m_failures;
     bool m_filesAdded = false; // since open: segment 1 owes its final totals
+
+    // Where each segment was last found or written in this session, so going
+    // back to one does not ask for it when it is still there.
+    QHash<int, QString> m_knownSegments;
 
     // name parts: drive (mount point), directory, base name, extension
     QString m_drive, m_dir, m_base, m_ext, m_seg1Name;

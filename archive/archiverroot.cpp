@@ -400,6 +400,7 @@ void TArchiverRoot::Open()
     m_readOnly = false;
     m_filesAdded = false;
     m_entries.clear();
+    m_knownSegments.clear();
     setNameParts(m_fileName, false);
     try {
         const QString path = segmentPath(1);
@@ -407,6 +408,7 @@ void TArchiverRoot::Open()
             if (!openSegmentStream(path))
                 throw EStreamError(QStringLiteral("Cannot open file \"%1\"").arg(QDir::toNativeSeparators(path)));
             readAndVerifyHeader(m_stream, m_header, path);
+            m_knownSegments.insert(int(m_header.Segment), path);
             if (m_header.Flags & afReadOnly)
                 m_readOnly = true;
             m_archiveId = m_header.ArchiveId;

@@ -57,6 +57,7 @@ void TCustomArchiver::createSegmentFile(const QString &path)
         QFile::remove(path);
     if (!m_stream.open(path, ArchiveStream::Mode::Create))
         throw EArchiver(msg(Msg::CanNotCreateArchive) + QStringLiteral(" \"%1\"").arg(QDir::toNativeSeparators(path)));
+    m_knownSegments.insert(int(m_header.Segment), path);
 }
 
 void TCustomArchiver::createArchive()

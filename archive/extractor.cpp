@@ -27,7 +27,9 @@ void TCustomExtractor::changeSegment(int k, TFileEntry *continuing)
     if (!(m_stream.isOpen() && int(m_header.Segment) == k)) {
         const int blockSize = m_header.BlockSize;
         m_stream.close();
-        QString path = segmentPath(k);
+        QString path = m_knownSegments.value(k);
+        if (!isRightSegment(path, k))
+            path = segmentPath(k);
         while (!isRightSegment(path, k)) {
             if (m_drives->isRemovable(m_drive)) {
                 QString v = m_drive;
@@ -54,6 +56,7 @@ void TCustomExtractor::changeSegment(int k, TFileEntry *continuing)
         readAndVerifyHeader(m_stream, m_header, path);
         if (m_header.BlockSize != blockSize)
             throw EArchiver(damagedArchiveText(QDir::toNativeSeparators(path)));
+        m_knownSegments.insert(k, path);
         if (m_header.ArchiveTotals.CompressedSize > m_totals.CompressedSize) {
             m_totals = m_header.ArchiveTotals;
             if (m_operation == TOperation::opExtract || m_operation == TOperation::opList)
@@ -110,6 +113,7 @@ void TCustomExtractor::openLastSegment(const QString &path)
     readAndVerifyHeader(m_stream, m_header, path);
     if (m_header.BlockSize != blockSize)
         throw EArchiver(damagedArchiveText(QDir::toNativeSeparators(path)));
+    m_knownSegments.insert(int(m_header.Segment), path);
     m_totals = m_header.ArchiveTotals;
 }
 
