@@ -333,7 +333,8 @@ void TArchiverRoot::readAndVerifyHeader(ArchiveStream &s, TArchiveHeader &h, con
 
 bool TArchiverRoot::openSegmentStream(const QString &path)
 {
-    const bool ro = m_readOnly || !QFileInfo(path).isWritable();
+    const QFileInfo fi(path);
+    const bool ro = m_readOnly || !fi.isWritable() || !(fi.permissions() & QFile::WriteOwner);
     if (!ro && m_stream.open(path, ArchiveStream::Mode::ReadWrite))
         return true;
     if (m_stream.open(path, ArchiveStream::Mode::ReadOnly)) {

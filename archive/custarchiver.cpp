@@ -36,7 +36,8 @@ static QStringList nameFilters(const QString &filter)
 static int32_t attributesOf(const QFileInfo &fi)
 {
     int32_t a = faArchive;
-    if (!fi.isWritable())
+    // The owner's write bit is the read-only attribute (root writes anything).
+    if (!(fi.permissions() & QFile::WriteOwner))
         a |= faReadOnly;
     if (fi.fileName().startsWith(QLatin1Char('.')))
         a |= faHidden;

@@ -1,0 +1,197 @@
+// The shop's backup and restore: the database file list, missing files,
+// restore confined to database files in the data directory, the undo copy.
+#include "archivetestutil.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kw::archive;
+
+class TstDbBackup : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    int counter = 0;
+    QString fresh(const QString &name) { return tmp.filePath(QStringLiteral("%1-%2").arg(++counter).arg(name)); }
+
+    // An archive of exactly these entries (stored names as given).
+    QString archiveOf(const QList<QPair<QString, QByteArray>> &files)
+    {
+        const QString src = fresh("src");
+        TArchiver a;
+        configureForApplication(a);
+        a.setFileName(fresh("arc/Backup.Alse"));
+        QHash<QString, QString> names;
+        a.OnAddFile = [&](TFileEntry &e, bool &) { e.Name = names.value(e.Name, e.Name); };
+        QStringList paths;
+        int i = 0;
+        for (const auto &[name, bytes] : files) {
+            const QString local = QStringLiteral("f%1").arg(i++);
+            names.insert(local, name);
+            kwtest::writeFile(src + '/' + local, bytes);
+            paths << src + '/' + local;
+        }
+        a.AddFiles(paths);
+        a.Close();
+        return a.FileName();
+    }
+
+private slots:
+    void fileList()
+    {
+        const QStringList &l = databaseFileList();
+        QCOMPARE(l.size(), 74);
+        QCOMPARE(l.first(), QStringLiteral("Aircraft.DB"));
+        QCOMPARE(l.indexOf("Hrdf.DB"), 22);
+        QCOMPARE(l.indexOf("KitType.PX"), 47);
+        QCOMPARE(l.last(), QStringLiteral("TechManuals.YG0"));
+        QCOMPARE(QSet<QString>(l.begin(), l.end()).size(), 74);
+        QCOMPARE(databaseFileName("hrdf.db"), QStringLiteral("Hrdf.DB"));
+        QCOMPARE(databaseFileName("notes.txt"), QString());
+    }
+
+    // A missing file is left out and reported; the rest of the list is stored.
+    void backupWithMissingFile()
+    {
+        const QString data = fresh("data");
+        for (const QString &n : databaseFileList())
+            if (n != "Kits.X02")
+                kwtest::writeFile(data + '/' + (n == "Hrdf.DB" ? QStringLiteral("HRDF.db") : n), n.toUtf8());
+        TArchiver a;
+        configureForApplication(a);
+        const BackupReport r = backupDatabase(a, fresh("arc/Backup.Alse"), data);
+        QCOMPARE(r.missing, QStringList{"Kits.X02"});
+        QCOMPARE(r.stored.size(), 73);
+        QStringList expected = databaseFileList();
+        expected.removeAll("Kits.X02");
+        QCOMPARE(r.stored, expected); // list order, list spelling
+        QVERIFY(!r.complete());
+        QVERIFY(!a.isOpen());
+        QCOMPARE(kwtest::headerOf(a.FileName()).ArchiveTotals.FileCount, 73);
+
+        // Complete when nothing is missing; an old archive is replaced.
+        kwtest::writeFile(data + "/Kits.X02", "x");
+        const BackupReport full = backupDatabase(a, a.FileName(), data);
+        QVERIFY(full.complete());
+        QCOMPARE(kwtest::headerOf(a.FileName()).ArchiveTotals.FileCount, 74);
+    }
+
+    // Only database files are restored, only into the data directory;
+    // everything else is skipped and reported.
+    void restoreConfined()
+    {
+        const QString data = fresh("data");
+        const QString outside = fresh("outside");
+        QDir().mkpath(outside);
+        kwtest::writeFile(data + "/Hrdf.DB", "old hrdf");
+        const QString arc = archiveOf({{"Hrdf.DB", "new hrdf"},
+                                       {"notes.txt", "hello"},
+                                       {"..\\" + QFileInfo(outside).fileName() + "\\Bin.DB", "sneaky"},
+                                       {"C:\\Windows\\lists.db", "lists"}});
+        TArchiver a;
+        configureForApplication(a);
+        const RestoreReport r = restoreDatabase(a, arc, data);
+        QCOMPARE(r.restored, QStringList({"Hrdf.DB", "Lists.DB"}));
+        QCOMPARE(r.skipped.size(), 2);
+        QVERIFY(r.skipped.contains("notes.txt"));
+        QVERIFY(!r.complete());
+        QCOMPARE(kwtest::readFile(data + "/Hrdf.DB"), QByteArray("new hrdf"));
+        QCOMPARE(kwtest::readFile(data + "/Lists.DB"), QByteArray("lists"));
+        QCOMPARE(QDir(data).entryList(QDir::Files), QStringList({"Hrdf.DB", "Lists.DB"}));
+        QVERIFY(QDir(outside).isEmpty());
+        QCOMPARE(kwtest::readFile(undoDirectory(data) + "/Hrdf.DB"), QByteArray("old hrdf"));
+    }
+
+    // A restore that fails half-way can be undone, even after a second failed try.
+    void undoAfterFailedRestore()
+    {
+        const QString data = fresh("data");
+        kwtest::writeFile(data + "/Aircraft.DB", "aircraft v1");
+        kwtest::writeFile(data + "/Bin.DB", "bin v1");
+        const QByteArray binV2 = kwtest::textBytes(20000);
+        const QString arc = archiveOf({{"Aircraft.DB", "aircraft v2"}, {"Bin.PX", "px v2"}, {"Bin.DB", binV2}});
+        QByteArray bytes = kwtest::readFile(arc);
+        bytes[bytes.size() - 10] = char(bytes[bytes.size() - 10] ^ 0x40); // inside Bin.DB's block
+        kwtest::writeFile(arc, bytes);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            TArchiver a;
+            configureForApplication(a);
+            ScriptedPrompts prompts; // "No" in the continue dialog
+            a.setPrompts(&prompts);
+            const RestoreReport r = restoreDatabase(a, arc, data);
+            QVERIFY(r.cancelled);
+            QVERIFY(r.touched);
+            QCOMPARE(prompts.count("continue"), 1);
+            QCOMPARE(r.failed.size(), 1);
+            QCOMPARE(r.failed[0].message, QStringLiteral("Bad CRC: data stored in the archive is corrupted"));
+            QCOMPARE(kwtest::readFile(data + "/Aircraft.DB"), QByteArray("aircraft v2"));
+            QVERIFY(QFileInfo::exists(data + "/Bin.PX"));
+        }
+        QString error;
+        QVERIFY2(undoRestore(data, &error), qPrintable(error));
+        QCOMPARE(kwtest::readFile(data + "/Aircraft.DB"), QByteArray("aircraft v1"));
+        QCOMPARE(kwtest::readFile(data + "/Bin.DB"), QByteArray("bin v1"));
+        QVERIFY(!QFileInfo::exists(data + "/Bin.PX")); // was not there before
+    }
+
+    // A refused archive touches nothing.
+    void refusedArchiveTouchesNothing()
+    {
+        const QString data = fresh("data");
+        kwtest::writeFile(data + "/Hrdf.DB", "keep");
+        const QString arc = fresh("arc/Old.Alse");
+        {
+            TArchiver w;
+            configureForApplication(w);
+            w.OnAcceptArchive = nullptr; // an older program wrote it
+            w.OnWriteUserData = [](TUserData &u) {
+                u = applicationUserData(QDateTime::currentDateTime());
+                u.ProductVersion = 150;
+            };
+            w.setFileName(arc);
+            const QString src = fresh("src");
+            kwtest::writeFile(src + "/Hrdf.DB", "replacement");
+            w.AddFile(src + "/Hrdf.DB");
+        }
+        TArchiver a;
+        configureForApplication(a);
+        const RestoreReport r = restoreDatabase(a, arc, data);
+        QCOMPARE(r.error, QStringLiteral("This archive can not be used"));
+        QVERIFY(!r.touched);
+        QCOMPARE(kwtest::readFile(data + "/Hrdf.DB"), QByteArray("keep"));
+        QVERIFY(!QFileInfo::exists(undoDirectory(data)));
+
+        const RestoreReport none = restoreDatabase(a, fresh("nothing.Alse"), data);
+        QVERIFY(none.error.startsWith("Archive ") && none.error.endsWith(" does not exist !"));
+    }
+
+    // Restored files carry the last-write time and the read-only attribute.
+    void timesAndAttributes()
+    {
+        const QString data = fresh("data"), restored = fresh("restored");
+        kwtest::writeFile(data + "/Hrdf.DB", "rows");
+        kwtest::writeFile(data + "/Hrdf.PX", "index");
+        const QDateTime when(QDate(2024, 7, 4), QTime(13, 14, 16));
+        {
+            QFile f(data + "/Hrdf.DB");
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
+        }
+        QFile::setPermissions(data + "/Hrdf.PX", QFile::ReadOwner | QFile::ReadGroup);
+        TArchiver a;
+        configureForApplication(a);
+        const QString arc = fresh("arc/Backup.Alse");
+        backupDatabase(a, arc, data);
+        const RestoreReport r = restoreDatabase(a, arc, restored);
+        QCOMPARE(r.restored, QStringList({"Hrdf.DB", "Hrdf.PX"}));
+        QVERIFY(r.complete());
+        QCOMPARE(QFileInfo(restored + "/Hrdf.DB").lastModified(), when);
+        QVERIFY(!(QFile::permissions(restored + "/Hrdf.PX") & QFile::WriteOwner));
+        QVERIFY(QFile::permissions(restored + "/Hrdf.DB") & QFile::WriteOwner);
+        // A read-only file is replaced on the next restore all the same.
+        const RestoreReport again = restoreDatabase(a, arc, restored);
+        QVERIFY(again.complete());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDbBackup)
+#include "tst_dbbackup.moc"
