@@ -434,6 +434,7 @@ bool TIniOut::applyValueText(const QString &component, const QString &property, 
 void TIniOut::LoadItems()
 {
     std::unique_ptr<Registry> reg = openRegistry(root_);
+    reg->beginUpdate();  // read the store once; loading changes nothing
     for (const QString &line : items_) {
         const IniItem it = IniItem::parse(line);
         if (!it.takesPart())
@@ -452,11 +453,13 @@ void TIniOut::LoadItems()
         }
     }
     reg->closeKey();
+    reg->endUpdate();
 }
 
 void TIniOut::SaveItems()
 {
     std::unique_ptr<Registry> reg = openRegistry(root_);
+    reg->beginUpdate();  // one durable write for all items
     for (const QString &line : items_) {
         const IniItem it = IniItem::parse(line);
         if (!it.takesPart() || it.loadOnly == QLatin1String("1"))
@@ -473,6 +476,7 @@ void TIniOut::SaveItems()
         }
     }
     reg->closeKey();
+    reg->endUpdate();
 }
 
 QString TIniOut::ReadRegString(const QString &key, const QString &name, const QString &defaultText)

@@ -8,7 +8,11 @@
 #include <QJsonValue>
 #include <QSaveFile>
 
+#include <optional>
+
 #ifdef Q_OS_WIN
+#include <cwchar>
+#include <string>
 #include <windows.h>
 #endif
 
@@ -189,7 +193,38 @@ private:
             throw ERegistryException(failedToSet(name));
     }
 
-    static QJsonObject load()
+    void beginUpdate() override
+    {
+        cache_ = load();
+        dirty_ = false;
+    }
+
+    bool endUpdate() override
+    {
+        bool ok = true;
+        if (cache_ && dirty_)
+            ok = writeFile(*cache_);
+        cache_.reset();
+        dirty_ = false;
+        return ok;
+    }
+
+    QJsonObject load() const
+    {
+        return cache_ ? *cache_ : loadFile();
+    }
+
+    bool save(const QJsonObject &doc)
+    {
+        if (cache_) {
+            cache_ = doc;
+            dirty_ = true;
+            return true;
+        }
+        return writeFile(doc);
+    }
+
+    static QJsonObject loadFile()
     {
         QFile f(registryFilePath());
         if (!f.open(QIODevice::ReadOnly))
@@ -207,7 +242,7 @@ private:
         return d.object();
     }
 
-    static bool save(const QJsonObject &doc)
+    static bool writeFile(const QJsonObject &doc)
     {
         QSaveFile f(registryFilePath());
         if (!f.open(QIODevice::WriteOnly))
@@ -219,6 +254,8 @@ private:
     QString root_;
     QString current_;
     bool open_ = false;
+    std::optional<QJsonObject> cache_;
+    bool dirty_ = false;
 };
 
 #ifdef Q_OS_WIN

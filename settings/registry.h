@@ -43,6 +43,11 @@ public:
     virtual void writeString(const QString &name, const QString &value) = 0;
     virtual void writeInteger(const QString &name, qint32 value) = 0;
     virtual bool deleteValue(const QString &name) = 0;
+
+    // Groups many changes into one durable write (the file store); reads see
+    // the pending changes. endUpdate() returns false when the write failed.
+    virtual void beginUpdate() {}
+    virtual bool endUpdate() { return true; }
 };
 
 // A new access object on the platform's registry.

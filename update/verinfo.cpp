@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -22,7 +24,7 @@ QString TVerInfoRes::keyName(int k)
     return (k >= 0 && k < 10) ? QString::fromLatin1(kKeyNames[k]) : QString();
 }
 
-static std::u16string toU16(const QString &s)
+[[maybe_unused]] static std::u16string toU16(const QString &s)
 {
     return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), size_t(s.size()));
 }
