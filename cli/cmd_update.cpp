@@ -18,7 +18,7 @@ int checkUpdate(kw::cli::Context &ctx)
     }
     if (host.isNull())
         host = updateServerHost();
-    if (host.trimmed().isEmpty()) {
+    if (host.trimmed().isEmpty() || host.contains(QLatin1Char('/'))) {
         kw::cli::err(QStringLiteral("check-update: --server needs HOST[:PORT]"));
         return 2;
     }
