@@ -91,7 +91,7 @@ void DatasetModel::rebuildColumns()
 
 void DatasetModel::reload()
 {
-    if (m_inSetData) {
+    if (m_inSetData || m_hold > 0) {
         // An edit re-read the rows (a changed NSN refreshes its table): reset
         // once the edit has returned, not under the editor that caused it.
         m_resetPending = true;
@@ -102,6 +102,15 @@ void DatasetModel::reload()
     m_rows = (m_dataset && m_dataset->active()) ? m_dataset->recordCount() : 0;
     endResetModel();
     emit reloaded();
+}
+
+void DatasetModel::holdReload(bool on)
+{
+    m_hold = on ? m_hold + 1 : std::max(0, m_hold - 1);
+    if (m_hold == 0 && m_resetPending) {
+        m_resetPending = false;
+        reload();
+    }
 }
 
 void DatasetModel::sync()
@@ -316,7 +325,6 @@ bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int 
         return false;
 
     m_inSetData = true;
-    m_resetPending = false;
     const bool ok = guarded([&] {
         QVariant v;
         if (role == Qt::CheckStateRole)
@@ -335,7 +343,7 @@ bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int 
         f->setValue(v);
     });
     m_inSetData = false;
-    if (m_resetPending) {
+    if (m_resetPending && m_hold == 0) {
         m_resetPending = false;
         reload();
     } else {

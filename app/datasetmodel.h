@@ -66,6 +66,8 @@ public:
 
     // Re-reads row count and columns from the dataset.
     void reload();
+    // While held, a re-read of the rows waits (an editor is being closed).
+    void holdReload(bool on);
 
 signals:
     // Emitted after the model was reset to the dataset's rows.
@@ -88,6 +90,7 @@ private:
     bool m_readOnly = false;
     bool m_inSetData = false;
     bool m_resetPending = false;
+    int m_hold = 0;
     DisplayMapper m_mapper;
     QList<QMetaObject::Connection> m_conns;
 };

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QTimer>
 
 namespace kw::app {
 
@@ -322,11 +324,31 @@ void TDBGrid::keyPressEvent(QKeyEvent *e)
     QTableView::keyPressEvent(e);
 }
 
+void TDBGrid::commitData(QWidget *editor)
+{
+    // A committed value can make the dataset re-read its rows (a new NSN);
+    // the model resets only after the editor is closed, and in any case
+    // once control is back in the event loop.
+    m_model->holdReload(true);
+    QTableView::commitData(editor);
+    m_releasePending = true;
+    QTimer::singleShot(0, this, [this] { releaseHold(); });
+}
+
+void TDBGrid::releaseHold()
+{
+    if (!m_releasePending)
+        return;
+    m_releasePending = false;
+    m_model->holdReload(false);
+}
+
 void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
     // The delegate ends an edit with Enter as SubmitModelCache.
     const bool enter = hint == QAbstractItemDelegate::SubmitModelCache;
     QTableView::closeEditor(editor, enter ? QAbstractItemDelegate::NoHint : hint);
+    releaseHold();
     if (enter && enterMovesToNextColumn)
         moveToNextColumn();
 }

@@ -69,6 +69,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;
+    void commitData(QWidget *editor) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void changeEvent(QEvent *e) override;
@@ -77,6 +78,8 @@ private:
     void onModelReloaded();
     void followDatasetCursor(int row);
     void placeCurrent(int row);
+    void releaseHold();
+    bool m_releasePending = false;
     DatasetModel *m_model;
     bool m_titleButtons = false;
     bool m_syncing = false;
