@@ -25,7 +25,7 @@ MessageAnswer ScriptedPrompts::message(MessageKind, const QString &caption, cons
                                        MessageButtons buttons)
 {
     log.append({QStringLiteral("message"), caption, text});
-    MessageAnswer a = buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    MessageAnswer a = buttons == MessageButtons::Ok ? MessageAnswer::Ok : defaultQuestion;
     take(messageAnswers, a);
     return a;
 }
@@ -35,7 +35,13 @@ bool ScriptedPrompts::inputLine(const QString &caption, const QString &prompt, Q
 {
     log.append({QStringLiteral("input"), caption, prompt});
     QString a;
-    if (!take(inputAnswers, a) || a.isNull())
+    if (!take(inputAnswers, a)) {
+        if (acceptProposedInputs <= 0)
+            return false;
+        --acceptProposedInputs;
+        return true; // value keeps what the prompt proposed
+    }
+    if (a.isNull())
         return false;
     value = a;
     return true;

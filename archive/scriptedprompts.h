@@ -25,6 +25,11 @@ public:
     std::deque<QString> directoryAnswers;
     std::deque<QString> fileAnswers;
     ContinueAnswer defaultContinue = ContinueAnswer::No;
+    // Answer to Yes/No/Cancel questions when the queue is empty.
+    MessageAnswer defaultQuestion = MessageAnswer::Cancel;
+    // How many input prompts, once the queue is empty, keep the value they
+    // propose (then Cancel). Bounded, so a prompt loop always ends.
+    int acceptProposedInputs = 0;
 
     QList<Asked> log;
     QList<ContinueDialog> continueDialogs;
