@@ -2,6 +2,7 @@
 // A Paradox table file (.DB) with its derived family (.PX, .VAL, .Xnn/.Ynn,
 // .XGn/.YGn). Rows are held in memory while the table is open; every change
 // is on disk, crash-safe, before the call returns.
+#include "data/paradox/findfile.h"
 #include "data/tabledef.h"
 
 #include <QString>
@@ -43,6 +44,14 @@ public:
     // ignored) and written back into row. Throws KeyViolation, leaving the
     // table unchanged, when the key exists. Returns the row's new position.
     virtual int insert(Row &row) = 0;
+    // Writes several new rows as one change: all of them or, on a key
+    // violation (also between the rows themselves) or any other error, none.
+    // AutoInc values are assigned in order and written back into rows.
+    virtual void insertRows(QVector<Row> &rows)
+    {
+        for (Row &r : rows)
+            insert(r);
+    }
     // Replaces row i; returns its position afterwards (a key change moves it).
     virtual int update(int i, const Row &row) = 0;
     virtual void remove(int i) = 0;
@@ -53,6 +62,17 @@ public:
 
     // Brings the derived files up to date and releases the files.
     virtual void close() = 0;
+
+    // True when opened read-only (asked for, or the file cannot be written):
+    // every change then fails with an EngineError.
+    virtual bool isReadOnly() const { return false; }
+
+    // Makes the derived files match the expected definition of this table:
+    // secondary indexes that are missing (their files lost) or defined
+    // differently are (re)built, and the required flags of the .VAL file are
+    // set as expected. The fields themselves must match; nothing is done for
+    // a read-only table.
+    virtual void syncSchema(const TableDef &expected) { (void)expected; }
 };
 
 } // namespace kw::data

@@ -1,0 +1,21 @@
+# Paradox table layer. pxlib is linked into the oracle test only, never into
+# the engine.
+kw_add_test(tst_paradox SOURCES tst_paradox.cpp LIBS Kitwarden::data)
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(PXLIB QUIET IMPORTED_TARGET pxlib)
+endif()
+if(PXLIB_FOUND)
+  kw_add_test(tst_paradox_pxlib SOURCES tst_paradox_pxlib.cpp LIBS Kitwarden::data PkgConfig::PXLIB)
+else()
+  message(WARNING "pxlib not found: the pxlib oracle test is not built (apt-get install pxlib-dev)")
+endif()
+
+# Durability: the test kills this writer with SIGKILL while it posts.
+if(UNIX)
+  add_executable(px_crash_writer px_crash_writer.cpp)
+  target_link_libraries(px_crash_writer PRIVATE Kitwarden::data)
+  kw_add_test(tst_paradox_crash SOURCES tst_paradox_crash.cpp LIBS Kitwarden::data)
+  target_compile_definitions(tst_paradox_crash PRIVATE PX_CRASH_WRITER="$<TARGET_FILE:px_crash_writer>")
+  add_dependencies(tst_paradox_crash px_crash_writer)
+endif()
