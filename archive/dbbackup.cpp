@@ -7,6 +7,10 @@
 #include <QHash>
 #include <QSaveFile>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace kw::archive {
 
 const char kSerialNumber[] = "QF10220001";
@@ -252,7 +256,14 @@ static bool makeUndoCopy(const QString &dataDir, QString *error)
     for (const QString &name : databaseFileList()) {
         const QString src = QDir(dataDir).filePath(name);
         if (QFileInfo(src).isFile()) {
-            if (!copyDurably(src, QDir(fresh).filePath(name), error))
+            // A second name for the same file costs nothing; the restore then
+            // writes new files instead of overwriting these (see below).
+            bool linked = false;
+#ifdef Q_OS_UNIX
+            linked = ::link(QFile::encodeName(src).constData(),
+                            QFile::encodeName(QDir(fresh).filePath(name)).constData()) == 0;
+#endif
+            if (!linked && !copyDurably(src, QDir(fresh).filePath(name), error))
                 return false;
             present << name;
         } else {
@@ -328,8 +339,12 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
                                      extractHook(e, dest, accept);
                                  // Whatever a handler said: only database files, only here.
                                  dest = QDir(root).filePath(name);
-                                 if (accept)
+                                 if (accept) {
                                      r.touched = true;
+                                     // A new file, never a write into the one the undo copy
+                                     // may share.
+                                     QFile::remove(dest);
+                                 }
                              }));
     auto extracted = a.OnFileExtracted;
     HandlerScope extractedScope(a.OnFileExtracted,

@@ -1,0 +1,181 @@
+// Backup and restore throughput of a 50 MB data directory beside gzip -9 and
+// gzip -d on the same bytes, with the ratios, and the peak memory.
+//   bench_archive [MB] [runs]
+#include "archive/dbbackup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+using namespace kw::archive;
+
+static long maxRssKb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+// Table-like bytes: 2 KiB blocks of fixed-length records, text padded with
+// zeros, as the shop's Paradox tables look.
+static void writeTable(const QString &path, qint64 size, quint32 seed)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QRandomGenerator g(seed);
+    static const char *words[] = {"SURVIVAL VEST", "SRU-21/P", "LPU-10/P", "HGU-56/P HELMET", "PRC-112",
+                                  "SIGNAL KIT", "FLARE MK124", "RAFT 7 MAN", "FIRST AID KIT", "BATTERY BA-5590"};
+    QByteArray block(2048, '\0');
+    while (size > 0) {
+        block.fill('\0');
+        for (int r = 0; r + 120 <= 2048 - 6; r += 120) {
+            char *rec = block.data() + 6 + r;
+            const QByteArray text = QByteArray(words[g.bounded(10)]) + ' ' + QByteArray::number(g.bounded(100000));
+            memcpy(rec, text.constData(), size_t(text.size()));
+            const quint32 date = 730000 + g.bounded(3650);
+            memcpy(rec + 60, &date, 4);
+            rec[70] = char(g.bounded(2));
+        }
+        const qint64 n = qMin<qint64>(size, 2048);
+        f.write(block.constData(), n);
+        size -= n;
+    }
+}
+
+static void writeFill(const QString &path, qint64 size, bool random, quint32 seed)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QRandomGenerator g(seed);
+    QByteArray chunk(1 << 20, '\0');
+    while (size > 0) {
+        if (random)
+            g.fillRange(reinterpret_cast<quint32 *>(chunk.data()), chunk.size() / 4);
+        const qint64 n = qMin<qint64>(size, chunk.size());
+        f.write(chunk.constData(), n);
+        size -= n;
+    }
+}
+
+static double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+static double timeProcess(const QString &cmd, const QStringList &args, const QString &outFile)
+{
+    QProcess p;
+    p.setStandardOutputFile(outFile);
+    QElapsedTimer t;
+    t.start();
+    p.start(cmd, args);
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed\n", qPrintable(cmd));
+        std::exit(1);
+    }
+    return t.nsecsElapsed() / 1e9;
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const qint64 mb = argc > 1 ? QByteArray(argv[1]).toLongLong() : 50;
+    const int runs = argc > 2 ? QByteArray(argv[2]).toInt() : 3;
+    QTemporaryDir tmp;
+    const QString data = tmp.filePath(QStringLiteral("data"));
+    QDir().mkpath(data);
+
+    // 20% incompressible, 20% zeros, the rest table files of varied sizes.
+    const qint64 total = mb << 20;
+    const QStringList &names = databaseFileList();
+    writeFill(data + QStringLiteral("/Kits.DB"), total / 5, true, 1);
+    writeFill(data + QStringLiteral("/Parts.DB"), total / 5, false, 2);
+    qint64 rest = total - 2 * (total / 5);
+    QList<QString> tables;
+    for (const QString &n : names)
+        if (n != QLatin1String("Kits.DB") && n != QLatin1String("Parts.DB"))
+            tables << n;
+    qint64 weightSum = 0;
+    for (int i = 0; i < tables.size(); ++i)
+        weightSum += (i % 7) + 1;
+    for (int i = 0; i < tables.size(); ++i) {
+        const qint64 size = i + 1 == tables.size() ? rest : total * 3 / 5 * ((i % 7) + 1) / weightSum;
+        writeTable(data + '/' + tables[i], size, quint32(i + 10));
+        rest -= size;
+    }
+    QStringList files;
+    qint64 bytes = 0;
+    for (const QString &n : names) {
+        files << data + '/' + n;
+        bytes += QFileInfo(data + '/' + n).size();
+    }
+    const double mib = bytes / 1048576.0;
+    std::printf("data: %d files, %.1f MiB (20%% random, 20%% zeros, 60%% table pages)\n", int(files.size()), mib);
+
+    const long rssBase = maxRssKb();
+    QList<double> backup, extract, restore, gz, gunzip;
+    const QString arc = tmp.filePath(QStringLiteral("out/Backup.Alse"));
+    for (int r = 0; r < runs; ++r) {
+        {
+            TArchiver a;
+            configureForApplication(a);
+            QElapsedTimer t;
+            t.start();
+            const BackupReport rep = backupDatabase(a, arc, data);
+            backup << t.nsecsElapsed() / 1e9;
+            if (!rep.complete())
+                return std::fprintf(stderr, "backup incomplete\n"), 1;
+        }
+        {
+            // The extraction alone, then the whole restore job (which first
+            // copies the current files aside so it can be undone).
+            const QString dest = tmp.filePath(QStringLiteral("x%1").arg(r));
+            TArchiver a;
+            configureForApplication(a);
+            a.setFileName(arc);
+            a.ExtractPath = dest;
+            QElapsedTimer t;
+            t.start();
+            a.ExtractFiles();
+            a.Close();
+            extract << t.nsecsElapsed() / 1e9;
+            TArchiver b;
+            configureForApplication(b);
+            t.restart();
+            const RestoreReport rep = restoreDatabase(b, arc, dest);
+            restore << t.nsecsElapsed() / 1e9;
+            if (!rep.complete())
+                return std::fprintf(stderr, "restore incomplete\n"), 1;
+            QDir(dest).removeRecursively();
+        }
+        gz << timeProcess(QStringLiteral("gzip"), QStringList{QStringLiteral("-9"), QStringLiteral("-c")} + files,
+                          tmp.filePath(QStringLiteral("all.gz")));
+        gunzip << timeProcess(QStringLiteral("gzip"), {QStringLiteral("-d"), QStringLiteral("-c"), tmp.filePath(QStringLiteral("all.gz"))},
+                              tmp.filePath(QStringLiteral("all.raw")));
+    }
+    const long rssPeak = maxRssKb();
+    const double arcSize = QFileInfo(arc).size() / 1048576.0, gzSize = QFileInfo(tmp.filePath(QStringLiteral("all.gz"))).size() / 1048576.0;
+
+    const double tb = mib / median(backup), te = mib / median(extract), tr = mib / median(restore);
+    const double tg = mib / median(gz), td = mib / median(gunzip);
+    std::printf("medians of %d runs, throughput in MiB/s of uncompressed data\n", runs);
+    std::printf("  backup (level 9)      %7.1f MiB/s   archive %.1f MiB\n", tb, arcSize);
+    std::printf("  gzip -9               %7.1f MiB/s   output  %.1f MiB\n", tg, gzSize);
+    std::printf("  backup / gzip -9      %7.2f\n", tb / tg);
+    std::printf("  extract               %7.1f MiB/s\n", te);
+    std::printf("  restore job (+undo)   %7.1f MiB/s\n", tr);
+    std::printf("  gzip -d               %7.1f MiB/s\n", td);
+    std::printf("  extract / gzip -d     %7.2f\n", te / td);
+    std::printf("  restore job / gzip -d %7.2f\n", tr / td);
+    std::printf("peak memory: %ld KiB before the runs, %ld KiB after (largest file %.1f MiB)\n", rssBase, rssPeak,
+                (total / 5) / 1048576.0);
+    return 0;
+}
