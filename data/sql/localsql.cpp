@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <optional>
 #include <sqlite3.h>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace kw::data {
 
@@ -159,9 +162,22 @@ QVariant toEngine(sqlite3_stmt *s, int c, FieldType type, bool strict, const QSt
         return ok ? QVariant(d) : bad();
     }
     case FieldType::Date: {
-        const QString txt = columnText(s, c);
-        QDate d = QDate::fromString(txt.left(10), Qt::ISODate);
-        return d.isValid() ? QVariant(d) : bad();
+        // The mirror stores YYYY-MM-DD; read it without a general parser.
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+        const int n = sqlite3_column_bytes(s, c);
+        if (n >= 10 && p[4] == '-' && p[7] == '-') {
+            int v[8];
+            bool digits = true;
+            for (int i = 0, k = 0; i < 10; ++i)
+                if (i != 4 && i != 7) {
+                    digits &= p[i] >= '0' && p[i] <= '9';
+                    v[k++] = p[i] - '0';
+                }
+            const QDate d(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], v[4] * 10 + v[5], v[6] * 10 + v[7]);
+            if (digits && d.isValid())
+                return d;
+        }
+        return bad();
     }
     case FieldType::Time: {
         const QString txt = columnText(s, c);
@@ -195,6 +211,30 @@ QVariant toEngine(sqlite3_stmt *s, int c, FieldType type, bool strict, const QSt
     }
 }
 
+// Texts of one result column seen so far: joined columns repeat the same
+// few values thousands of times, and sharing one QString saves decoding and
+// an allocation per cell.
+class TextCache {
+public:
+    QString get(const char *p, int n)
+    {
+        const std::string_view key(p, size_t(n));
+        if (const auto it = m_map.find(key); it != m_map.end())
+            return it->second;
+        QString s = QString::fromUtf8(p, n);
+        if (m_map.size() < 4096)
+            m_map.emplace(std::string(key), s);
+        return s;
+    }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
+    };
+    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_map;
+};
+
 // Values equal for the purpose of keeping the mirror in step.
 bool sameValue(const QVariant &a, const QVariant &b)
 {
@@ -213,6 +253,12 @@ struct Mirror {
     TableDef def;
     QStringList cols;  // mirror column names (unique), one per field
     QVector<qint64> rowidAt; // source position -> mirror rowid (dBase: 0 = deleted record)
+    qint64 nextRowid = 1;
+    // Paradox: the rows as mirrored. Holding a reference keeps each row's
+    // data alive, so a row the table changes gets new data (copy on write)
+    // and an unchanged row keeps its address: that finds changes made
+    // outside SQL without comparing values.
+    QVector<Row> snapshot;
     QSet<QString> indexed;   // lower-case column names with an index
     QStringList keyCols;     // primary key columns (unique index when the data allows)
     bool loaded = false;
@@ -368,9 +414,11 @@ struct LocalSql::Impl {
             const FileStamp now = FileStamp::of(path);
             if (!m->loaded || m->px != px || m->pxChanges != px->changeCount()
                 || m->pxRows != px->rowCount() || !(now == m->stamp)) {
-                m->px = px;
-                m->def = px->def();
-                load(m);
+                if (!m->loaded || m->px != px || !syncChanged(m)) {
+                    m->px = px;
+                    m->def = px->def();
+                    load(m);
+                }
                 m->stamp = now;
                 m->pxChanges = px->changeCount();
                 m->pxRows = px->rowCount();
@@ -410,6 +458,13 @@ struct LocalSql::Impl {
                          .arg(quoteIdent(m->sqlName), quotedCols(m), marks.join(u',')));
         const int n = sourceRowCount(m);
         m->rowidAt.resize(n);
+        m->snapshot.clear();
+        if (!m->dbase) {
+            m->snapshot.reserve(n);
+            for (int i = 0; i < n; ++i)
+                m->snapshot.append(m->px->row(i));
+        }
+        m->nextRowid = n + 1;
         exec("SAVEPOINT load");
         try {
             for (int i = 0; i < n; ++i) {
@@ -456,6 +511,87 @@ struct LocalSql::Impl {
         for (const QString &c : wanted)
             ensureIndex(m, c);
         m->loaded = true;
+    }
+
+    // Brings a Paradox mirror up to date with rows changed outside SQL by
+    // replacing only the rows whose data changed. Returns false when a full
+    // reload is the better way (many changes, shared row data).
+    bool syncChanged(Mirror *m)
+    {
+        ParadoxTable *px = m->px;
+        const int n = px->rowCount();
+        QHash<const void *, int> oldPos;
+        oldPos.reserve(m->snapshot.size());
+        for (int i = 0; i < m->snapshot.size(); ++i) {
+            const void *key = m->snapshot[i].constData();
+            if (oldPos.contains(key))
+                return false;
+            oldPos.insert(key, i);
+        }
+        QVector<qint64> rowidAt(n, 0);
+        QVector<bool> kept(m->snapshot.size(), false);
+        QVector<int> added;
+        for (int j = 0; j < n; ++j) {
+            const auto it = oldPos.constFind(px->row(j).constData());
+            if (it != oldPos.cend() && !kept[it.value()]) {
+                kept[it.value()] = true;
+                rowidAt[j] = m->rowidAt[it.value()];
+            } else {
+                added << j;
+            }
+        }
+        QVector<qint64> removed;
+        for (int i = 0; i < kept.size(); ++i)
+            if (!kept[i])
+                removed << m->rowidAt[i];
+        if (added.size() + removed.size() > std::max(64, n / 8))
+            return false;
+        exec("SAVEPOINT sync");
+        try {
+            Stmt del;
+            prepare(del, QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoteIdent(m->sqlName)));
+            for (qint64 r : std::as_const(removed)) {
+                sqlite3_bind_int64(del.s, 1, r);
+                if (sqlite3_step(del.s) != SQLITE_DONE)
+                    sqlError();
+                sqlite3_reset(del.s);
+            }
+            QStringList marks;
+            for (int i = 0; i <= m->cols.size(); ++i)
+                marks << QStringLiteral("?");
+            Stmt ins;
+            prepare(ins, QStringLiteral("INSERT INTO %1 (rowid,%2) VALUES (%3)")
+                             .arg(quoteIdent(m->sqlName), quotedCols(m), marks.join(u',')));
+            for (int j : std::as_const(added)) {
+                const qint64 rowid = m->nextRowid++;
+                rowidAt[j] = rowid;
+                sqlite3_bind_int64(ins.s, 1, rowid);
+                const Row &row = px->row(j);
+                for (int c = 0; c < m->cols.size(); ++c)
+                    bindValue(ins.s, c + 2, c < row.size() ? row[c] : QVariant());
+                if (sqlite3_step(ins.s) != SQLITE_DONE)
+                    sqlError();
+                sqlite3_reset(ins.s);
+            }
+            exec("RELEASE sync");
+        } catch (const KeyViolation &) {
+            // The unique key index met a transient clash (a key moved from
+            // one row to another): start afresh.
+            exec("ROLLBACK TO sync");
+            exec("RELEASE sync");
+            return false;
+        } catch (...) {
+            exec("ROLLBACK TO sync");
+            exec("RELEASE sync");
+            throw;
+        }
+        m->rowidAt = rowidAt;
+        QVector<Row> snap;
+        snap.reserve(n);
+        for (int j = 0; j < n; ++j)
+            snap.append(px->row(j));
+        m->snapshot = std::move(snap);
+        return true;
     }
 
     QString quotedCols(const Mirror *m) const
@@ -555,9 +691,16 @@ struct LocalSql::Impl {
         }
         int rc;
         QVector<bool> typed(n, false);
+        std::vector<TextCache> texts(n);
         while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
             Row row(n);
             for (int c = 0; c < n; ++c) {
+                if (known[c] && res.columns[c].type == FieldType::Alpha
+                    && sqlite3_column_type(q.s, c) == SQLITE_TEXT) {
+                    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(q.s, c));
+                    row[c] = texts[c].get(p, sqlite3_column_bytes(q.s, c));
+                    continue;
+                }
                 if (known[c]) {
                     row[c] = toEngine(q.s, c, res.columns[c].type, false, res.columns[c].name);
                     continue;
@@ -770,6 +913,7 @@ struct LocalSql::Impl {
                     const qint64 rowid = m->rowidAt[p];
                     px->remove(p);
                     m->rowidAt.remove(p);
+                    m->snapshot.remove(p);
                     done.append({Undo::Remove, rowid, old});
                 }
             } else if (kind == sql::Kind::Update) {
@@ -782,8 +926,11 @@ struct LocalSql::Impl {
                         row[fi] = a.values[fi];
                     const int np = px->update(p, row);
                     done.append({Undo::Update, a.rowid, old});
-                    if (np != p)
+                    if (np != p) {
                         m->rowidAt.move(p, np);
+                        m->snapshot.move(p, np);
+                    }
+                    m->snapshot[np] = px->row(np);
                     touched.append({a.rowid, np});
                 }
             } else {
@@ -791,6 +938,8 @@ struct LocalSql::Impl {
                     Row row = a.values;
                     const int np = px->insert(row);
                     m->rowidAt.insert(np, a.rowid);
+                    m->snapshot.insert(np, px->row(np));
+                    m->nextRowid = std::max(m->nextRowid, a.rowid + 1);
                     done.append({Undo::Insert, a.rowid, {}});
                     touched.append({a.rowid, np});
                 }

@@ -15,6 +15,10 @@ inline int compareValues(const QVariant &a, const QVariant &b)
 {
     if (a.isNull() || b.isNull())
         return int(!a.isNull()) - int(!b.isNull());
+    if (a.userType() == QMetaType::QString && b.userType() == QMetaType::QString)
+        return (*static_cast<const QString *>(a.constData())).compare((*static_cast<const QString *>(b.constData())));
+    if (a.userType() == QMetaType::Int && b.userType() == QMetaType::Int)
+        return (*static_cast<const int *>(a.constData())) < (*static_cast<const int *>(b.constData())) ? -1 : ((*static_cast<const int *>(b.constData())) < (*static_cast<const int *>(a.constData())) ? 1 : 0);
     if (a.userType() == QMetaType::QString)
         return a.toString().compare(b.toString());
     if (a.userType() == QMetaType::QDate)
@@ -35,10 +39,8 @@ public:
 
     int findKey(const Row &key) const override
     {
-        for (int i = 0; i < m_rows.size(); ++i)
-            if (compareKey(m_rows[i], key) == 0)
-                return i;
-        return -1;
+        const int i = lowerBound(key);
+        return i < m_rows.size() && compareKey(m_rows[i], key) == 0 ? i : -1;
     }
     int insert(Row &row) override
     {
@@ -96,20 +98,27 @@ private:
     int compareKey(const Row &a, const Row &b) const
     {
         for (int k = 0; k < m_def.keyFieldCount; ++k)
-            if (const int c = compareValues(a.value(k), b.value(k)))
+            if (const int c = compareValues(k < a.size() ? a.at(k) : QVariant(), k < b.size() ? b.at(k) : QVariant()))
                 return c;
         return 0;
     }
     int place(const Row &row)
     {
-        int pos = int(m_rows.size());
-        if (m_def.keyFieldCount) {
-            pos = 0;
-            while (pos < m_rows.size() && compareKey(m_rows[pos], row) < 0)
-                ++pos;
-        }
+        const int pos = m_def.keyFieldCount ? lowerBound(row) : int(m_rows.size());
         m_rows.insert(pos, row);
         return pos;
+    }
+    int lowerBound(const Row &key) const
+    {
+        int lo = 0, hi = int(m_rows.size());
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (compareKey(m_rows[mid], key) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
     }
 
     QString m_path;
