@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 
 namespace kw::app {
@@ -105,15 +106,8 @@ QWidget *TLookupComboEditor::createEditor(QWidget *parent, const kw::data::Field
     cb->setView(view);
     cb->setModelColumn(std::max(0, model->columnOfField(m_key)));
     cb->setMaxVisibleItems(rowsVisible);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
-    int total = 0;
-    for (int c = 0; c < model->columnCount(); ++c) {
-        const int w = TDBGrid::columnPixelWidth(view->font(), view->horizontalHeader()->font(),
-                                                model->widthAt(c), model->titleAt(c));
-        view->setColumnWidth(c, w);
-        total += w;
-    }
-    cb->popupWidth = total + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    for (int c = 0; c < model->columnCount(); ++c)
+        cb->columnSpec << qMakePair(model->widthAt(c), model->titleAt(c));
     if (matchWhileTyping) {
         cb->setEditable(true);
         cb->setInsertPolicy(QComboBox::NoInsert);
@@ -171,26 +165,49 @@ QVariant TLookupComboEditor::editorValue(QWidget *editor) const
 
 void LookupCombo::showPopup()
 {
-    if (popupWidth > 0)
-        view()->setMinimumWidth(popupWidth);
+    auto *tv = qobject_cast<QTableView *>(view());
     QComboBox::showPopup();
     QWidget *popup = view()->window();
-    if (!popup || popup == window())
+    if (!tv || !popup || popup == window())
         return;
-    QRect g = popup->geometry();
+    // The list shows in the grid's font, its columns as wide as their
+    // characters, and as many rows as asked for.
+    tv->setFont(font());
+    tv->horizontalHeader()->setFont(font());
+    const int rowH = fontMetrics().height() + 4;
+    tv->verticalHeader()->setDefaultSectionSize(rowH);
+    tv->horizontalHeader()->setFixedHeight(fontMetrics().height() + 6);
+    int total = 0;
+    for (int c = 0; c < columnSpec.size(); ++c) {
+        const int w = TDBGrid::columnPixelWidth(font(), font(), columnSpec[c].first, columnSpec[c].second);
+        tv->setColumnWidth(c, w);
+        total += w;
+    }
+    const int rows = std::max(1, std::min(count(), maxVisibleItems()));
+    const int extraW = popup->width() - tv->viewport()->width();
+    const int extraH = popup->height() - tv->viewport()->height() - tv->horizontalHeader()->height();
+    const bool scrolls = count() > rows;
+    QRect g(0, 0, total + std::max(0, extraW) + (scrolls ? 0 : 0), rows * rowH + tv->horizontalHeader()->height()
+                                                                        + std::max(0, extraH));
+    if (!scrolls)
+        g.setWidth(g.width() - tv->verticalScrollBar()->width());
     const QPoint below = mapToGlobal(QPoint(0, height()));
+    g.moveTop(below.y());
     if (alignRight)
         g.moveRight(mapToGlobal(QPoint(width() - 1, 0)).x());
     else
         g.moveLeft(below.x());
     if (QScreen *s = screen()) {
         const QRect avail = s->availableGeometry();
+        if (g.bottom() > avail.bottom())
+            g.moveBottom(mapToGlobal(QPoint(0, 0)).y() - 1);
         if (g.left() < avail.left())
             g.moveLeft(avail.left());
         if (g.right() > avail.right())
             g.moveRight(avail.right());
     }
     popup->setGeometry(g);
+    tv->scrollTo(tv->model()->index(std::max(0, currentIndex()), 0), QAbstractItemView::PositionAtCenter);
 }
 
 } // namespace kw::app

@@ -80,7 +80,8 @@ public:
     explicit LookupCombo(QWidget *parent = nullptr) : QComboBox(parent) {}
     void showPopup() override;
     bool alignRight = false;
-    int popupWidth = 0;
+    // Width (characters) and title of each list column.
+    QList<QPair<int, QString>> columnSpec;
     QVariant original; // value when editing began; kept when nothing was chosen
 };
 

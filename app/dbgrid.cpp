@@ -186,12 +186,20 @@ void TDBGrid::setTitleButtons(bool on)
     horizontalHeader()->setSectionsClickable(on);
 }
 
+int TDBGrid::charWidth(const QFont &font)
+{
+    // The shop's texts are mostly capitals and digits: a character is their
+    // average width, so a column of n characters shows n of them.
+    static const QString sample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    const QFontMetrics fm(font);
+    return (fm.horizontalAdvance(sample) + int(sample.size()) - 1) / int(sample.size());
+}
+
 int TDBGrid::columnPixelWidth(const QFont &cellFont, const QFont &titleFont, int chars, const QString &title)
 {
     // As many characters as the field's display width, plus the cell margins;
     // never narrower than the title.
-    const QFontMetrics fm(cellFont);
-    const int cell = chars * fm.horizontalAdvance(QLatin1Char('0')) + 8;
+    const int cell = chars * charWidth(cellFont) + 8;
     const QFontMetrics tm(titleFont);
     const int head = tm.horizontalAdvance(title) + 10;
     return std::max(cell, head);

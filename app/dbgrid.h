@@ -53,6 +53,8 @@ public:
     bool insertKeyAddsRow = true;
     bool ctrlDeleteDeletes = true;
 
+    // Pixels of one character of a font: the average of capitals and digits.
+    static int charWidth(const QFont &font);
     // Pixel width of a column of `chars` characters titled `title`.
     static int columnPixelWidth(const QFont &cellFont, const QFont &titleFont, int chars, const QString &title);
     // Applies the widths in characters of every column.

@@ -112,9 +112,10 @@ private slots:
             QFont font(QStringLiteral("Liberation Sans"));
             font.setPixelSize(px);
             grid.setFont(font);
-            const int zero = QFontMetrics(font).horizontalAdvance(QLatin1Char('0'));
+            const int ch = TDBGrid::charWidth(font);
+            QVERIFY(ch >= QFontMetrics(font).horizontalAdvance(QLatin1Char('0')));
             const int holder = grid.gridModel()->columnOfField(QStringLiteral("HR Holder"));
-            QCOMPARE(grid.columnWidth(holder), 30 * zero + 8);
+            QCOMPARE(grid.columnWidth(holder), 30 * ch + 8);
             // A narrow column is never narrower than its title.
             const int number = grid.gridModel()->columnOfField(QStringLiteral("HR Number"));
             QVERIFY(grid.columnWidth(number) >= QFontMetrics(grid.horizontalHeader()->font()).horizontalAdvance(

@@ -5,6 +5,7 @@
 #include "app/keylocks.h"
 #include "settings/iniout.h"
 #include "settings/registry.h"
+#include "update/links.h"
 #include "shopfixture.h"
 
 #include "data/engineerror.h"
@@ -357,6 +358,17 @@ private slots:
                                      "&Update Kitwarden (web)", "&About"}));
         for (QAction *a : {m_frm->PrintSetup1, m_frm->Exit1, m_frm->About1})
             QVERIFY(!a->icon().isNull());
+        // The web and e-mail items hand their targets to the shell.
+        QList<QUrl> opened;
+        kw::update::setUrlOpener([&](const QUrl &u) { opened << u; });
+        m_frm->AlsePage1->trigger();
+        m_frm->FAQ1->trigger();
+        m_frm->Support1->trigger();
+        kw::update::setUrlOpener({});
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened[0].toString(), QStringLiteral("http://www.quillfen.example/alse/alse.htm"));
+        QCOMPARE(opened[1].toString(), QStringLiteral("http://www.quillfen.example/alse/faq.htm"));
+        QCOMPARE(opened[2].scheme(), QStringLiteral("mailto"));
         m_frm->Exit1->trigger();
         QVERIFY(!m_frm->isVisible());
     }
