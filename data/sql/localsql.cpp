@@ -314,8 +314,13 @@ struct LocalSql::Impl {
     void prepare(Stmt &st, const QString &sql)
     {
         const QByteArray u = sql.toUtf8();
-        if (sqlite3_prepare_v2(db, u.constData(), int(u.size()), &st.s, nullptr) != SQLITE_OK)
+        const char *tail = nullptr;
+        if (sqlite3_prepare_v2(db, u.constData(), int(u.size()), &st.s, &tail) != SQLITE_OK)
             sqlError();
+        // One statement per call: text after it is refused, not ignored.
+        for (; tail && *tail; ++tail)
+            if (*tail != ' ' && *tail != '\n' && *tail != '\r' && *tail != '\t' && *tail != ';')
+                throw EngineError(QStringLiteral("Only one SQL statement can be run at a time."));
     }
 
     // ---- resolving file names --------------------------------------------
@@ -761,7 +766,10 @@ struct LocalSql::Impl {
             }
         }
         Stmt q;
-        prepare(q, tr.sql + QStringLiteral(" RETURNING rowid,*"));
+        QString text = tr.sql;
+        while (!text.isEmpty() && (text.back().isSpace() || text.back() == u';'))
+            text.chop(1);
+        prepare(q, text + QStringLiteral(" RETURNING rowid,*"));
         bindParams(q, tr.params, params);
 
         exec("SAVEPOINT change");
@@ -872,8 +880,9 @@ struct LocalSql::Impl {
         m->dbf = std::move(copy);
         m->rowidAt = rowidAt;
         m->stamp = m->dbf->stamp();
+        Refresh refresh;
         for (const auto &[rowid, rec] : touched)
-            refreshMirrorRow(m, rowid, m->dbf->record(rec));
+            refreshMirrorRow(m, rowid, m->dbf->record(rec), refresh);
     }
 
     template <typename A>
@@ -971,32 +980,57 @@ struct LocalSql::Impl {
         }
         // Positions may have moved with key changes; the stored rows are the
         // truth (AutoInc values, text cut to width).
-        for (const auto &[rowid, pos] : touched) {
-            Q_UNUSED(pos);
-            refreshMirrorRow(m, rowid, px->row(posOf(rowid)));
-        }
+        QHash<qint64, int> where;
+        for (const auto &t : std::as_const(touched))
+            where.insert(t.first, -1);
+        if (!where.isEmpty())
+            for (int i = 0; i < m->rowidAt.size(); ++i)
+                if (const auto it = where.find(m->rowidAt[i]); it != where.end())
+                    it.value() = i;
+        Refresh refresh;
+        for (auto it = where.cbegin(); it != where.cend(); ++it)
+            if (it.value() >= 0)
+                refreshMirrorRow(m, it.key(), px->row(it.value()), refresh);
         m->pxChanges = px->changeCount();
         m->pxRows = px->rowCount();
         m->stamp = FileStamp::of(m->path);
     }
 
+    struct Refresh {
+        Stmt get, up;
+    };
+
     void refreshMirrorRow(Mirror *m, qint64 rowid, const Row &row)
     {
-        Stmt get;
-        prepare(get, QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(quotedCols(m), quoteIdent(m->sqlName)));
+        Refresh r;
+        refreshMirrorRow(m, rowid, row, r);
+    }
+
+    // Makes the mirror row hold what the table stored; statements are
+    // prepared once per batch.
+    void refreshMirrorRow(Mirror *m, qint64 rowid, const Row &row, Refresh &r)
+    {
+        Stmt &get = r.get;
+        if (!get.s)
+            prepare(get, QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(quotedCols(m), quoteIdent(m->sqlName)));
+        sqlite3_reset(get.s);
         sqlite3_bind_int64(get.s, 1, rowid);
         if (sqlite3_step(get.s) != SQLITE_ROW)
             return;
         bool same = true;
         for (int c = 0; c < m->cols.size() && same; ++c)
             same = sameValue(toEngine(get.s, c, m->def.fields[c].type, false, {}), c < row.size() ? row[c] : QVariant());
+        sqlite3_reset(get.s);
         if (same)
             return;
-        QStringList sets;
-        for (const QString &c : m->cols)
-            sets << quoteIdent(c) + QStringLiteral("=?");
-        Stmt up;
-        prepare(up, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(quoteIdent(m->sqlName), sets.join(u',')));
+        Stmt &up = r.up;
+        if (!up.s) {
+            QStringList sets;
+            for (const QString &c : m->cols)
+                sets << quoteIdent(c) + QStringLiteral("=?");
+            prepare(up, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(quoteIdent(m->sqlName), sets.join(u',')));
+        }
+        sqlite3_reset(up.s);
         for (int c = 0; c < m->cols.size(); ++c)
             bindValue(up.s, c + 1, c < row.size() ? row[c] : QVariant());
         sqlite3_bind_int64(up.s, m->cols.size() + 1, rowid);

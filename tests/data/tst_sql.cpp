@@ -291,8 +291,8 @@ void TestSql::insertAndDeleteStatements()
     r = shop.run(kQryInsp.join(u'\n'));
     QCOMPARE(column(r, 20), (QVector<int>{1, 6, 2}));
 
-    // Deleting many rows at once.
-    QCOMPARE(shop.run(QStringLiteral("DELETE FROM \"Equipment.DB\" WHERE NSN = '100'")).rowsAffected, 2);
+    // Deleting many rows at once (a closing semicolon is allowed).
+    QCOMPARE(shop.run(QStringLiteral("DELETE FROM \"Equipment.DB\" WHERE NSN = '100';\n")).rowsAffected, 2);
     QCOMPARE(shop.equipment.rowCount(), 3);
     QCOMPARE(shop.run(QStringLiteral("SELECT COUNT(*) FROM \"Equipment.DB\"")).rows[0][0], QVariant(3));
 }
@@ -424,6 +424,7 @@ void TestSql::errors_data()
     QTest::newRow("unknown column") << "SELECT Foo FROM \"Lists.DB\"" << "Foo";
     QTest::newRow("unterminated") << "SELECT 'abc FROM \"Lists.DB\"" << "Unterminated";
     QTest::newRow("not a query") << "DROP TABLE \"Lists.DB\"" << "DROP";
+    QTest::newRow("two statements") << "DELETE FROM \"Lists.DB\" WHERE NSN = '1'; DELETE FROM \"Lists.DB\"" << "one SQL statement";
 }
 
 void TestSql::errors()
