@@ -88,6 +88,8 @@ void syncDir(const QString &dir)
 #endif
 }
 
+QByteArray readWholeFile(const QString &path, bool *ok);
+
 void writeFileAtomic(const QString &path, const QByteArray &data)
 {
     QSaveFile f(path);
@@ -122,10 +124,24 @@ QByteArray readWholeFile(const QString &path, bool *ok)
     return f.readAll();
 }
 
-// A journal: the target file's final length and a list of writes.
+// A journal: the target file's final length and a list of writes. It also
+// names the table header it goes with (before and after the change), so
+// that a journal left beside a table that was since replaced (a restore)
+// is not applied to the wrong file.
 struct Journal {
     qint64 finalLength = 0;
+    quint32 headerLength = 0;
+    quint32 headerBefore = 0;
+    quint32 headerAfter = 0;
     QVector<QPair<qint64, QByteArray>> writes;
+
+    bool belongsTo(const QByteArray &table) const
+    {
+        if (table.size() < qsizetype(headerLength))
+            return false;
+        const quint32 crc = crc32(table.constData(), headerLength);
+        return crc == headerBefore || crc == headerAfter;
+    }
 };
 
 QByteArray encodeJournal(const Journal &j)
@@ -141,6 +157,9 @@ QByteArray encodeJournal(const Journal &j)
     };
     put32v(quint32(j.writes.size()));
     put64(quint64(j.finalLength));
+    put32v(j.headerLength);
+    put32v(j.headerBefore);
+    put32v(j.headerAfter);
     for (const auto &w : j.writes) {
         put64(quint64(w.first));
         put32v(quint32(w.second.size()));
@@ -156,7 +175,7 @@ bool decodeJournal(const QByteArray &data, Journal *j)
 {
     const auto *d = reinterpret_cast<const uchar *>(data.constData());
     const qsizetype len = data.size();
-    if (len < 8 + 4 + 8 + 4 + 8 || std::memcmp(d, kJournalMagic, 8) != 0
+    if (len < 8 + 4 + 8 + 12 + 4 + 8 || std::memcmp(d, kJournalMagic, 8) != 0
         || std::memcmp(d + len - 8, kJournalEnd, 8) != 0)
         return false;
     const qsizetype body = len - 12;
@@ -170,7 +189,10 @@ bool decodeJournal(const QByteArray &data, Journal *j)
     };
     const quint32 count = le32(d + 8);
     j->finalLength = qint64(get64(12));
-    qsizetype pos = 20;
+    j->headerLength = le32(d + 20);
+    j->headerBefore = le32(d + 24);
+    j->headerAfter = le32(d + 28);
+    qsizetype pos = 32;
     for (quint32 i = 0; i < count; ++i) {
         if (pos + 12 > body)
             return false;
@@ -343,7 +365,7 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
     if (QFileInfo::exists(m_jnlPath)) {
         bool jok = false;
         const QByteArray jdata = readWholeFile(m_jnlPath, &jok);
-        replay = jok && decodeJournal(jdata, &pending);
+        replay = jok && decodeJournal(jdata, &pending) && pending.belongsTo(data);
         if (replay)
             applyJournalToBuffer(pending, data);
     }
@@ -614,8 +636,17 @@ bool ParadoxTableImpl::derivedStale()
     return false;
 }
 
+// Writes every derived file whose bytes differ from what the table gives.
 void ParadoxTableImpl::writeDerived()
 {
+    bool wrote = false;
+    auto writeFileAtomic = [&wrote](const QString &path, const QByteArray &data) {
+        bool ok = false;
+        if (readWholeFile(path, &ok) == data && ok)
+            return;
+        kw::data::writeFileAtomic(path, data);
+        wrote = true;
+    };
     const QVector<ChainBlock> chain = chainBlocks();
     m_info.autoIncrement = m_s.autoInc;
     if (m_keyBytes > 0) {
@@ -638,7 +669,8 @@ void ParadoxTableImpl::writeDerived()
             writeFileAtomic(yPath, files.y);
         }
     }
-    syncDir(m_dir);
+    if (wrote)
+        syncDir(m_dir);
     m_rebuildPending = false;
 }
 
@@ -919,6 +951,9 @@ void ParadoxTableImpl::commit(const QSet<int> &dirty, bool rebuildFlag)
         h[0x14] = 1; // derived files are out of date until close rebuilds them
     Journal j;
     j.finalLength = m_headerSize + qint64(m_s.fileBlocks) * m_blockSize;
+    j.headerLength = quint32(m_headerSize);
+    j.headerBefore = crc32(m_writtenHeader.constData(), m_writtenHeader.size());
+    j.headerAfter = crc32(m_header.constData(), m_header.size());
     if (m_header != m_writtenHeader)
         j.writes.append({0, m_header});
     QList<int> nums = dirty.values();
@@ -1098,11 +1133,11 @@ void ParadoxTableImpl::close()
         return;
     m_open = false;
     if (!m_readOnly) {
-        if (m_modified || m_rebuildPending || m_header[0x14] != 0) {
-            writeDerived();
-            m_header[0x14] = 0;
-            commit(QSet<int>(), false);
-        }
+        // Open checks only what is cheap (presence, stamps, counts); here
+        // every derived file is compared with what the table gives.
+        writeDerived();
+        m_header[0x14] = 0;
+        commit(QSet<int>(), false);
         m_jnl.resize(0);
         syncFile(m_jnl);
         m_jnl.close();

@@ -640,6 +640,18 @@ SecondaryFiles buildSecondaryIndex(const TableInfo &info, const IndexDef &index,
 IndexDef indexDefFromHeader(const FileHeader &xh, const TableDef &table, const QString &ext)
 {
     IndexDef def;
+    // A single-field index is named after its field's number: the name is
+    // what counts, whatever a damaged header says.
+    bool single = false;
+    const int fieldNo = ext.mid(1).toInt(&single, 16);
+    if (single && !ext.startsWith(QLatin1String("XG"), Qt::CaseInsensitive)) {
+        if (fieldNo >= 1 && fieldNo <= table.fields.size()) {
+            def.name = table.fields[fieldNo - 1].name;
+            def.fields = QStringList{def.name};
+            def.fileExt = ext.toUpper();
+        }
+        return def;
+    }
     const bool keyed = table.keyFieldCount > 0;
     const int indexed = keyed ? xh.numFields - 1 - table.keyFieldCount : xh.numFields - 3;
     if (indexed < 1 || xh.fieldNumbers.size() < indexed)

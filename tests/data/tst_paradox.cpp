@@ -113,6 +113,8 @@ private slots:
     void fixtureRequiredFlags_data();
     void fixtureRequiredFlags();
     void encryptedSamplePasswords();
+    void levelThreeTable_data();
+    void levelThreeTable();
     void derivedFilesMatchEngine_data();
     void derivedFilesMatchEngine();
     void valFileMatchesEngine();
@@ -128,6 +130,7 @@ private slots:
     void syncSchemaRebuildsLostIndex();
     void journalReplay();
     void readOnlyRefusesChanges();
+    void damagedDerivedFilesAreRebuilt();
     void damagedFilesFailCleanly_data();
     void damagedFilesFailCleanly();
 };
@@ -369,6 +372,77 @@ void TstParadox::encryptedSamplePasswords()
                      qPrintable(e.message()));
         }
     }
+}
+
+// A level-3 table (no header extension, 1 KB blocks, header as long as its
+// contents, password checksum at 0x25), built byte by byte.
+void TstParadox::levelThreeTable_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::newRow("plain") << QByteArray();
+    QTest::newRow("encrypted") << QByteArray("abc");
+}
+
+void TstParadox::levelThreeTable()
+{
+    QFETCH(QByteArray, password);
+    const int headerSize = 0x58 + 4 + 4 + 8 + 79 + 9;
+    QByteArray h(headerSize, '\0');
+    auto *d = reinterpret_cast<uchar *>(h.data());
+    px::put16(d, 12);
+    px::put16(d + 2, headerSize);
+    d[4] = 0;   // keyed
+    d[5] = 1;   // 1 KB blocks
+    px::put32(d + 6, 3);
+    px::put16(d + 0x0A, 1);
+    px::put16(d + 0x0C, 1);
+    px::put16(d + 0x0E, 1);
+    px::put16(d + 0x10, 1);
+    px::put16(d + 0x21, 2);
+    px::put16(d + 0x23, 1);
+    const quint32 checksum = px::passwordChecksum(password);
+    px::put32(d + 0x25, checksum);
+    d[0x39] = 3;
+    const uchar desc[] = {0x01, 0x0A, 0x03, 0x02};
+    std::memcpy(d + 0x58, desc, 4);
+    std::memcpy(d + 0x58 + 4 + 4 + 8, "OLD.DB", 6);
+    std::memcpy(d + headerSize - 9, "Name\0Num\0", 9);
+    QByteArray block(1024, '\0');
+    auto *b = reinterpret_cast<uchar *>(block.data());
+    px::put16(b + 4, 24);
+    const char *names[] = {"ALPHA", "BRAVO", "CHARLIE"};
+    for (int r = 0; r < 3; ++r) {
+        std::memcpy(b + 6 + 12 * r, names[r], std::strlen(names[r]));
+        if (r < 2) {
+            b[6 + 12 * r + 10] = 0x80;
+            b[6 + 12 * r + 11] = uchar(r + 1);
+        }
+    }
+    if (checksum)
+        px::encryptBlock(b, 1024, checksum, 1);
+    QTemporaryDir dir;
+    writeFile(dir.filePath("OLD.DB"), h + block);
+    auto t = ParadoxTable::open(dir.filePath("old.db"), {QString::fromLatin1(password)}, true);
+    QCOMPARE(t->formatLevel(), 3);
+    QCOMPARE(t->rowCount(), 3);
+    QCOMPARE(t->def().fields[1].name, QStringLiteral("Num"));
+    QCOMPARE(t->row(0), (Row{QStringLiteral("ALPHA"), 1}));
+    QCOMPARE(t->row(2)[0], QVariant(QStringLiteral("CHARLIE")));
+    QVERIFY(t->row(2)[1].isNull());
+    if (!password.isEmpty())
+        QVERIFY_THROWS_EXCEPTION(EngineError, ParadoxTable::open(dir.filePath("OLD.DB"), {"abd"}, true));
+    // Written to in place, it stays a level-3 table.
+    {
+        auto w = ParadoxTable::open(dir.filePath("OLD.DB"), {QString::fromLatin1(password)}, false);
+        Row r{QStringLiteral("ABLE"), 9};
+        QCOMPARE(w->insert(r), 0);
+        w->close();
+    }
+    t = ParadoxTable::open(dir.filePath("OLD.DB"), {QString::fromLatin1(password)}, true);
+    QCOMPARE(t->formatLevel(), 3);
+    QCOMPARE(t->rowCount(), 4);
+    QCOMPARE(t->row(0), (Row{QStringLiteral("ABLE"), 9}));
+    QCOMPARE(t->row(3)[0], QVariant(QStringLiteral("CHARLIE")));
 }
 
 // Opening a copy for writing regenerates its derived files; the data blocks
@@ -783,6 +857,9 @@ void TstParadox::journalReplay()
     };
     le(1, 4);
     le(quint64(after.size()), 8);
+    le(2048, 4);
+    le(px::crc32(before.constData(), 2048), 4);
+    le(px::crc32(after.constData(), 2048), 4);
     le(0, 8);
     le(quint64(after.size()), 4);
     j.append(after);
@@ -792,7 +869,14 @@ void TstParadox::journalReplay()
     writeFile(path + "-journal", j.left(j.size() - 3));
     QCOMPARE(ParadoxTable::open(path, {}, false)->rowCount(), 2);
     QVERIFY(!QFileInfo::exists(path + "-journal"));
+    // A journal that goes with another state of the table (the table was
+    // replaced since) is not applied.
+    QByteArray other = before;
+    other[0x49] = char(other[0x49] + 1);
+    writeFile(path, other);
     writeFile(path + "-journal", j);
+    QCOMPARE(ParadoxTable::open(path, {}, true)->rowCount(), 2);
+    writeFile(path, before);
     QCOMPARE(ParadoxTable::open(path, {}, true)->rowCount(), 3); // read-only: replayed in memory
     QCOMPARE(readFile(path), before);
     QCOMPARE(ParadoxTable::open(path, {}, false)->rowCount(), 3);
@@ -817,6 +901,44 @@ void TstParadox::readOnlyRefusesChanges()
         QCOMPARE(ParadoxTable::open(path, {}, true)->rowCount(), 0);
         t2->close();
         ParadoxTable::open(path, {}, false)->close();
+    }
+}
+
+// The derived files are never trusted: damaged ones are rebuilt from the
+// table on open.
+void TstParadox::damagedDerivedFilesAreRebuilt()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Equipment.DB");
+    ParadoxTable::create(path, equipmentDef(), "HarborlyQZ");
+    {
+        auto t = ParadoxTable::open(path, {"HarborlyQZ"}, false);
+        QVector<Row> rows;
+        for (int i = 0; i < 300; ++i)
+            rows.append(equipmentRow(i % 9, QStringLiteral("N%1").arg(i % 13), QStringLiteral("S%1").arg(i)));
+        t->insertRows(rows);
+        t->close();
+    }
+    const QStringList derived{"Equipment.PX", "Equipment.VAL", "Equipment.X02", "Equipment.Y02",
+                              "Equipment.X03", "Equipment.Y03", "Equipment.YG0", "Equipment.YG1"};
+    QHash<QString, QByteArray> good;
+    for (const QString &e : derived)
+        good[e] = readFile(dir.filePath(e));
+    QRandomGenerator rng(99);
+    for (int n = 0; n < 24; ++n) {
+        const QString victim = derived[int(rng.bounded(derived.size()))];
+        QByteArray bad = good[victim];
+        if (n % 3 == 0)
+            bad.truncate(int(rng.bounded(bad.size())));
+        else
+            for (int c = 0; c < 4; ++c)
+                bad[int(rng.bounded(n % 2 ? std::min<int>(0x100, bad.size()) : bad.size()))] = char(rng.bounded(256));
+        writeFile(dir.filePath(victim), bad);
+        auto t = ParadoxTable::open(path, {"HarborlyQZ"}, false);
+        QCOMPARE(t->rowCount(), 300);
+        t->close();
+        if (victim != "Equipment.VAL")
+            QVERIFY2(readFile(dir.filePath(victim)) == good[victim], qPrintable(victim));
     }
 }
 
