@@ -69,8 +69,4 @@ struct TableDef {
 // Logical -> bool, Memo/Blob/Bytes -> QByteArray.
 using Row = QVector<QVariant>;
 
-// Path of fileName in dir whatever the case of the name on disk (dir/fileName
-// when no such file exists). Defined with the Paradox file layer.
-QString findFileNoCase(const QString &dir, const QString &fileName);
-
 } // namespace kw::data

@@ -1,0 +1,190 @@
+// Table commands: init, demo, dump, sql, alias.
+#include "cli/command.h"
+#include "data/demoshop.h"
+#include "data/dmmain.h"
+#include "data/engineerror.h"
+#include "data/session.h"
+#include "data/shopschema.h"
+#include "data/tabledataset.h"
+
+#include <QDate>
+#include <QDir>
+
+namespace kw::cli {
+namespace {
+
+using namespace kw::data;
+
+QString text(const QVariant &v, FieldType type)
+{
+    if (v.isNull())
+        return {};
+    switch (type) {
+    case FieldType::Date:
+        return v.toDate().toString(Qt::ISODate);
+    case FieldType::Logical:
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case FieldType::Time:
+        return v.toTime().toString(Qt::ISODate);
+    case FieldType::Timestamp:
+        return v.toDateTime().toString(Qt::ISODate);
+    default:
+        if (v.typeId() == QMetaType::QByteArray)
+            return QString::fromLatin1(v.toByteArray().toHex());
+        return v.toString();
+    }
+}
+
+QString csvCell(const QString &s)
+{
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n'))
+        && !s.startsWith(QLatin1Char(' ')) && !s.endsWith(QLatin1Char(' ')))
+        return s;
+    QString q = s;
+    q.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+void printTable(const QStringList &header, const QVector<QStringList> &rows, bool csv)
+{
+    if (csv) {
+        QStringList h;
+        for (const QString &s : header)
+            h << csvCell(s);
+        out(h.join(QLatin1Char(',')));
+        for (const QStringList &r : rows) {
+            QStringList cells;
+            for (const QString &s : r)
+                cells << csvCell(s);
+            out(cells.join(QLatin1Char(',')));
+        }
+        return;
+    }
+    QVector<int> width(header.size());
+    for (int c = 0; c < header.size(); ++c)
+        width[c] = header[c].size();
+    for (const QStringList &r : rows)
+        for (int c = 0; c < r.size(); ++c)
+            width[c] = qMax(width[c], int(r[c].size()));
+    auto line = [&](const QStringList &cells) {
+        QStringList padded;
+        for (int c = 0; c < cells.size(); ++c)
+            padded << cells[c].leftJustified(width[c]);
+        out(padded.join(QStringLiteral("  ")).trimmed());
+    };
+    line(header);
+    for (const QStringList &r : rows)
+        line(r);
+}
+
+void requireArgs(const Context &ctx, int n, const char *usage)
+{
+    if (ctx.args.size() < n)
+        throw EngineError(QStringLiteral("usage: kitwarden-cli %1").arg(QLatin1String(usage)));
+}
+
+Register initCmd("init", "init [DIR]                 create the empty shop tables", [](Context &ctx) {
+    const QString dir = ctx.args.isEmpty() ? ctx.dataDir : ctx.args.first();
+    const QStringList made = shop::createMissingTables(dir);
+    out(made.isEmpty() ? QStringLiteral("All tables exist in %1").arg(QDir::toNativeSeparators(dir))
+                       : QStringLiteral("Created %1 in %2").arg(made.join(QStringLiteral(", ")),
+                                                                QDir::toNativeSeparators(dir)));
+    return 0;
+});
+
+Register demoCmd("demo", "demo DIR [--items N]       create a demo shop in an empty directory", [](Context &ctx) {
+    shop::DemoSize size;
+    const QString items = takeOption(ctx.args, QStringLiteral("--items"));
+    if (!items.isNull()) {
+        bool ok = false;
+        size.items = items.toInt(&ok);
+        if (!ok || size.items < 0)
+            throw EngineError(QStringLiteral("--items needs a number"));
+    }
+    requireArgs(ctx, 1, "demo DIR [--items N]");
+    shop::createDemoShop(ctx.args.first(), size);
+    out(QStringLiteral("Demo shop with %1 hand receipt items created in %2")
+            .arg(size.items)
+            .arg(QDir::toNativeSeparators(ctx.args.first())));
+    return 0;
+});
+
+Register dumpCmd("dump", "dump TABLE [--index NAME] [--filter EXPR] [--csv]", [](Context &ctx) {
+    const QString index = takeOption(ctx.args, QStringLiteral("--index"));
+    const QString filter = takeOption(ctx.args, QStringLiteral("--filter"));
+    const bool csv = takeSwitch(ctx.args, QStringLiteral("--csv"));
+    requireArgs(ctx, 1, "dump TABLE [--index NAME] [--filter EXPR] [--csv]");
+    Session session;
+    session.addPassword(shop::kTablePassword);
+    Database db(session, QStringLiteral("Kitwarden"));
+    db.setParam(QStringLiteral("PATH"), ctx.dataDir);
+    TableDataset t(db, QStringLiteral("tbl"));
+    t.setTableName(ctx.args.first());
+    if (!index.isEmpty())
+        t.setIndexName(index);
+    t.open();
+    if (!filter.isEmpty()) {
+        t.setFilter(filter);
+        t.setFiltered(true);
+    }
+    QStringList header;
+    for (const auto &f : t.fields())
+        header << f->name;
+    QVector<QStringList> rows;
+    rows.reserve(t.recordCount());
+    for (int r = 0; r < t.recordCount(); ++r) {
+        QStringList cells;
+        for (const auto &f : t.fields())
+            cells << text(t.rowValue(r, f->index()), f->type);
+        rows << cells;
+    }
+    printTable(header, rows, csv);
+    t.close();
+    db.close();
+    return 0;
+});
+
+Register sqlCmd("sql", "sql \"STATEMENT\"            run local SQL; a SELECT prints CSV", [](Context &ctx) {
+    requireArgs(ctx, 1, "sql \"STATEMENT\"");
+    Session session;
+    session.addPassword(shop::kTablePassword);
+    const SqlResult r = session.sql().exec(ctx.args.join(QLatin1Char(' ')), ctx.dataDir);
+    if (r.columns.isEmpty()) {
+        out(QStringLiteral("%1 row(s) affected").arg(r.rowsAffected));
+    } else {
+        QStringList header;
+        for (const SqlColumn &c : r.columns)
+            header << c.name;
+        QVector<QStringList> rows;
+        for (const Row &row : r.rows) {
+            QStringList cells;
+            for (int c = 0; c < r.columns.size(); ++c)
+                cells << text(row.value(c), r.columns[c].type);
+            rows << cells;
+        }
+        printTable(header, rows, true);
+    }
+    session.releaseTables();
+    return 0;
+});
+
+Register aliasCmd("alias", "alias list | alias set NAME DIR", [](Context &ctx) {
+    requireArgs(ctx, 1, "alias list | alias set NAME DIR");
+    EngineConfig cfg;
+    if (ctx.args.first() == QLatin1String("list")) {
+        for (const QString &name : cfg.aliasNames())
+            out(name + QLatin1Char('\t') + QDir::toNativeSeparators(cfg.aliasDirectory(name)));
+        return 0;
+    }
+    if (ctx.args.first() == QLatin1String("set")) {
+        requireArgs(ctx, 3, "alias set NAME DIR");
+        if (!QFileInfo(ctx.args[2]).isDir())
+            throw EngineError(QStringLiteral("%1 is not a directory").arg(ctx.args[2]));
+        cfg.setAlias(ctx.args[1], ctx.args[2]);
+        return 0;
+    }
+    throw EngineError(QStringLiteral("usage: kitwarden-cli alias list | alias set NAME DIR"));
+});
+
+} // namespace
+} // namespace kw::cli

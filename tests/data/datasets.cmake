@@ -1,0 +1,1 @@
+kw_add_test(tst_dmmain SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_dmmain.cpp LIBS Kitwarden::data)

@@ -1,0 +1,426 @@
+// The data module over real shop tables: master/detail, lookups, required
+// fields, keys, index orders, filters, the due-date rule and the write-back
+// of the joined queries.
+#include "data/dmmain.h"
+#include "data/engineerror.h"
+#include "data/paradox/paradoxtable.h"
+#include "data/shopschema.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kw::data;
+
+namespace {
+
+// Rows straight from a table file, bypassing every dataset.
+QVector<Row> fileRows(const QString &dir, const QString &file)
+{
+    auto t = ParadoxTable::open(findFileNoCase(dir, file), {shop::kTablePassword}, true);
+    QVector<Row> rows;
+    for (int i = 0; i < t->rowCount(); ++i)
+        rows << t->row(i);
+    t->close();
+    return rows;
+}
+
+void addRow(const QString &dir, const QString &file, Row row)
+{
+    auto t = ParadoxTable::open(findFileNoCase(dir, file), {shop::kTablePassword});
+    t->insert(row);
+    t->close();
+}
+
+Row listRow(const QString &nsn, const QString &nomen, const QString &type, QVariant freq,
+            bool alse = false, bool list1 = false)
+{
+    Row r(16);
+    r[0] = nsn;
+    r[3] = nomen;
+    r[4] = QStringLiteral("EA");
+    r[5] = QStringLiteral("2");
+    r[6] = type.isEmpty() ? QVariant() : QVariant(type);
+    r[7] = freq;
+    for (int i = 8; i < 16; ++i)
+        r[i] = false;
+    r[8] = alse;
+    r[14] = list1;
+    return r;
+}
+
+Row item(int hr, const QString &nsn, const QString &serial, QDate due = {})
+{
+    Row r(8);
+    r[1] = hr;
+    r[2] = nsn;
+    r[3] = serial;
+    r[4] = 1;
+    if (due.isValid())
+        r[6] = due;
+    return r;
+}
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const EngineError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+} // namespace
+
+class TstDmMain : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir *m_dir = nullptr;
+    Session *m_session = nullptr;
+    TdmMain *m_dm = nullptr;
+    QString dir() const { return m_dir->path(); }
+
+private slots:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        shop::createMissingTables(dir());
+        for (const Row &r : {listRow("1111-01-000-0001", "VEST, SURVIVAL", "D", 30, true, true),
+                             listRow("1111-01-000-0002", "FLARE, SIGNAL", "Y", 1),
+                             listRow("1111-01-000-0003", "GLOVES", "N", 0, false, true),
+                             listRow("1111-01-000-0004", "beacon", "d", 2)})
+            addRow(dir(), "Lists.DB", r);
+        addRow(dir(), "Hrdf.DB", Row{101, QStringLiteral("SGT ZULU"), QStringLiteral("A CO"), QVariant()});
+        addRow(dir(), "Hrdf.DB", Row{102, QStringLiteral("CPT ALPHA"), QStringLiteral("B CO"), QVariant()});
+        addRow(dir(), "Equipment.DB", item(101, "1111-01-000-0001", "V1", QDate(2003, 5, 1)));
+        addRow(dir(), "Equipment.DB", item(101, "1111-01-000-0002", "F1", QDate(2002, 1, 1)));
+        addRow(dir(), "Equipment.DB", item(102, "1111-01-000-0003", "G1"));
+        addRow(dir(), "Equipment.DB", item(102, "9999-99-999-9999", "X1", QDate(2001, 1, 1))); // not in list
+        addRow(dir(), "Equipment.DB", item(555, "1111-01-000-0001", "ORPHAN", QDate(2000, 1, 1))); // no holder
+        m_session = new Session;
+        m_dm = new TdmMain(*m_session);
+        m_dm->dbMain.setParam(QStringLiteral("PATH"), dir());
+        for (TableDataset *t : m_dm->shopTables())
+            t->open();
+    }
+
+    void cleanup()
+    {
+        delete m_dm;
+        delete m_session;
+        delete m_dir;
+    }
+
+    void createsEveryFileOfTheBackupList()
+    {
+        const QStringList files = shop::databaseFiles();
+        QCOMPARE(files.size(), 74);
+        QCOMPARE(files.first(), QStringLiteral("Aircraft.DB"));
+        QCOMPARE(files.last(), QStringLiteral("TechManuals.YG0"));
+        QTemporaryDir fresh;
+        QVERIFY(shop::hasNoTables(fresh.path()));
+        QCOMPARE(shop::createMissingTables(fresh.path()).size(), 11);
+        for (const QString &f : files)
+            QVERIFY2(QFileInfo::exists(QDir(fresh.path()).filePath(f)), qPrintable(f));
+        QVERIFY(shop::createMissingTables(fresh.path()).isEmpty());
+    }
+
+    void masterDetailFollowsTheHolder()
+    {
+        TdmMain &dm = *m_dm;
+        QCOMPARE(dm.tblHrdf.recordCount(), 2);
+        QCOMPARE(dm.tblHrdf.fieldByName("HR Number").value().toInt(), 101);
+        QCOMPARE(dm.tblHr.recordCount(), 2);
+        dm.tblHrdf.next();
+        QCOMPARE(dm.tblHr.recordCount(), 2);
+        QCOMPARE(dm.tblHr.fieldByName("Serial Number").asString(), QStringLiteral("G1"));
+
+        // A new item carries the holder's number.
+        dm.tblHr.append();
+        QCOMPARE(dm.tblHr.fieldByName("HR Number").value().toInt(), 102);
+        dm.tblHr.fieldByName("Serial Number").setValue(QStringLiteral("NEW"));
+        dm.tblHr.post();
+        QCOMPARE(dm.tblHr.recordCount(), 3);
+        int found = 0;
+        for (const Row &r : fileRows(dir(), "Equipment.DB"))
+            if (r[3] == QStringLiteral("NEW") && r[1] == 102 && r[0].toInt() > 0)
+                ++found;
+        QCOMPARE(found, 1);
+    }
+
+    void lookupsFollowTheNsnAfterARead()
+    {
+        TdmMain &dm = *m_dm;
+        QCOMPARE(dm.tblHr.fieldByName("Nomenclature").asString(), QStringLiteral("VEST, SURVIVAL"));
+        QCOMPARE(dm.tblHr.fieldByName("Auth").value(), QVariant(2));
+        QVERIFY(!errorOf([&] { dm.tblHr.fieldByName("Nomenclature").setValue("x"); }).isEmpty());
+        dm.tblHr.fieldByName("NSN").setValue(QStringLiteral("1111-01-000-0002"));
+        // The change posted the row at once and the lookups show the new row.
+        QCOMPARE(dm.tblHr.state(), DatasetState::Browse);
+        bool seen = false;
+        for (int r = 0; r < dm.tblHr.recordCount(); ++r)
+            if (dm.tblHr.rowValue(r, dm.tblHr.fieldByName("Serial Number").index()) == QStringLiteral("V1")) {
+                QCOMPARE(dm.tblHr.rowValue(r, dm.tblHr.fieldByName("Nomenclature").index()).toString(),
+                         QStringLiteral("FLARE, SIGNAL"));
+                seen = true;
+            }
+        QVERIFY(seen);
+    }
+
+    void requiredFieldsAndKeys()
+    {
+        TdmMain &dm = *m_dm;
+        dm.tblHrdf.append();
+        dm.tblHrdf.fieldByName("HR Number").setValue(103);
+        QCOMPARE(errorOf([&] { dm.tblHrdf.post(); }), QStringLiteral("Field 'HR Holder' must have a value"));
+        QCOMPARE(dm.tblHrdf.state(), DatasetState::Insert);
+        dm.tblHrdf.cancel();
+        dm.tblHrdf.append();
+        dm.tblHrdf.fieldByName("HR Holder").setValue(QStringLiteral("NOBODY"));
+        QCOMPARE(errorOf([&] { dm.tblHrdf.post(); }), QStringLiteral("Field 'HR #' must have a value"));
+        dm.tblHrdf.fieldByName("HR Number").setValue(101);
+        QCOMPARE(errorOf([&] { dm.tblHrdf.post(); }), KeyViolation().message());
+        QCOMPARE(dm.tblHrdf.state(), DatasetState::Insert);
+        dm.tblHrdf.cancel();
+        QCOMPARE(fileRows(dir(), "Hrdf.DB").size(), 2);
+    }
+
+    void indexOrderFilterAndFindKey()
+    {
+        TdmMain &dm = *m_dm;
+        dm.tblHrdf.setIndexName(QStringLiteral("Holder"));
+        QCOMPARE(dm.tblHrdf.fieldByName("HR Holder").asString(), QStringLiteral("CPT ALPHA"));
+        dm.tblHrdf.setIndexName(QStringLiteral("HrNum"));
+        QCOMPARE(dm.tblHrdf.fieldByName("HR Holder").asString(), QStringLiteral("SGT ZULU"));
+        QVERIFY(!errorOf([&] { dm.tblHrdf.setIndexName(QStringLiteral("NOPE")); }).isEmpty());
+
+        // Master list by nomenclature without regard to case.
+        QCOMPARE(dm.tblList.fieldByName("Nomenclature").asString(), QStringLiteral("beacon"));
+        dm.tblList.setFilter(QStringLiteral("[List 1] = True"));
+        dm.tblList.setFiltered(true);
+        QCOMPARE(dm.tblList.recordCount(), 2);
+        dm.tblList.setFilter(QStringLiteral("Alse = True"));
+        QCOMPARE(dm.tblList.recordCount(), 1);
+        dm.tblList.setFiltered(false);
+        QCOMPARE(dm.tblList.recordCount(), 4);
+
+        QVERIFY(dm.tblcbList.findKey({QStringLiteral("1111-01-000-0003")}));
+        QCOMPARE(dm.tblcbList.fieldByName("Nomenclature").asString(), QStringLiteral("GLOVES"));
+        QVERIFY(!dm.tblcbList.findKey({QStringLiteral("0000")}));
+
+        dm.tblAircraft.append();
+        dm.tblAircraft.fieldByName("Aircraft").setValue(QStringLiteral("90-26001"));
+        dm.tblAircraft.post();
+        QCOMPARE(dm.tblAircraft.recordCount(), 1);
+        dm.tblAircraft.emptyTable();
+        QCOMPARE(dm.tblAircraft.recordCount(), 0);
+        QVERIFY(fileRows(dir(), "Aircraft.DB").isEmpty());
+    }
+
+    void joinedQueriesLeaveOutUnmatchedItems()
+    {
+        TdmMain &dm = *m_dm;
+        dm.qryInsp.open();
+        dm.qryGear.open();
+        // V1 (D) and F1 (Y) inspect; G1 is type N; X1 has no master row;
+        // ORPHAN has no holder.
+        QCOMPARE(dm.qryInsp.recordCount(), 2);
+        QCOMPARE(dm.qryInsp.fieldByName("Serial Number").asString(), QStringLiteral("F1")); // due 2002 first
+        QCOMPARE(dm.qryGear.recordCount(), 3);
+        QCOMPARE(dm.qryInsp.fieldByName("Hr Holder").asString(), QStringLiteral("SGT ZULU"));
+        QVERIFY(!errorOf([&] { dm.qryInsp.fieldByName("Nomenclature").setValue("x"); }).isEmpty());
+        QVERIFY(!errorOf([&] { dm.qryInsp.fieldByName("Hr Holder").setValue("x"); }).isEmpty());
+    }
+
+    void postWritesBackAndReReads()
+    {
+        TdmMain &dm = *m_dm;
+        dm.qryInsp.open();
+        dm.qryInsp.moveTo(1); // V1
+        dm.qryInsp.fieldByName("OH").setValue(7);
+        dm.qryInsp.moveTo(0);
+        QVERIFY(!dm.qryInsp.updatesPending());
+        QCOMPARE(dm.qryInsp.recNo(), 0);
+        bool written = false;
+        for (const Row &r : fileRows(dir(), "Equipment.DB"))
+            if (r[3] == QStringLiteral("V1"))
+                written = r[4] == 7;
+        QVERIFY(written);
+    }
+
+    void deletionAndLaterEditGoInOneApply()
+    {
+        TdmMain &dm = *m_dm;
+        dm.qryGear.open();
+        QCOMPARE(dm.qryGear.recordCount(), 3);
+        dm.qryGear.first();
+        const QString gone = dm.qryGear.fieldByName("Serial Number").asString();
+        dm.qryGear.deleteRecord();
+        QVERIFY(dm.qryGear.updatesPending());
+        QCOMPARE(fileRows(dir(), "Equipment.DB").size(), 5); // not yet written
+        dm.qryGear.first();
+        const QString kept = dm.qryGear.fieldByName("Serial Number").asString();
+        dm.qryGear.fieldByName("Remarks").setValue(QStringLiteral("CHECKED"));
+        dm.qryGear.post();
+        const auto rows = fileRows(dir(), "Equipment.DB");
+        QCOMPARE(rows.size(), 4);
+        for (const Row &r : rows) {
+            QVERIFY(r[3] != gone);
+            if (r[3] == kept)
+                QCOMPARE(r[7].toString(), QStringLiteral("CHECKED"));
+        }
+        QCOMPARE(dm.qryGear.recordCount(), 2);
+    }
+
+    void failedApplyKeepsTheCache()
+    {
+        TdmMain &dm = *m_dm;
+        dm.qryInsp.open();
+        const QStringList good = dm.updInsp.modifySql;
+        dm.updInsp.modifySql = {QStringLiteral("update \"Missing.DB\" set \"X\" = :\"OH\"")};
+        dm.qryInsp.fieldByName("OH").setValue(9);
+        QVERIFY(!errorOf([&] { dm.qryInsp.post(); }).isEmpty());
+        QVERIFY(dm.qryInsp.updatesPending());
+        QCOMPARE(dm.qryInsp.fieldByName("OH").value().toInt(), 9);
+        dm.updInsp.modifySql = good;
+        dm.applyOnLeave(dm.qryInsp);
+        QVERIFY(!dm.qryInsp.active());
+        bool written = false;
+        for (const Row &r : fileRows(dir(), "Equipment.DB"))
+            written = written || (r[3] == QStringLiteral("F1") && r[4] == 9);
+        QVERIFY(written);
+
+        // Closing drops what was not applied; nothing pending keeps it open.
+        dm.qryInsp.open();
+        dm.qryInsp.deleteRecord();
+        dm.qryInsp.close();
+        QCOMPARE(fileRows(dir(), "Equipment.DB").size(), 5);
+        dm.qryInsp.open();
+        dm.applyOnLeave(dm.qryInsp);
+        QVERIFY(dm.qryInsp.active());
+    }
+
+    void dueDateRuleThroughTheDatasets()
+    {
+        TdmMain &dm = *m_dm;
+        // Hand receipts: V1 is type D, 30 days.
+        dm.tblHr.first();
+        QCOMPARE(dm.tblHr.fieldByName("Serial Number").asString(), QStringLiteral("V1"));
+        dm.tblHr.fieldByName("Insp Completed").setValue(QDate(2002, 1, 15));
+        QCOMPARE(dm.tblHr.fieldByName("Insp Due").value().toDate(), QDate(2002, 2, 14));
+        QVERIFY(dm.tblHr.fieldByName("Insp Completed").isNull());
+        dm.tblHr.post();
+
+        // Type N keeps the entered date and leaves the due date alone.
+        dm.tblHrdf.next();
+        dm.tblHr.first();
+        QCOMPARE(dm.tblHr.fieldByName("Serial Number").asString(), QStringLiteral("G1"));
+        dm.tblHr.fieldByName("Insp Completed").setValue(QDate(2002, 1, 15));
+        QCOMPARE(dm.tblHr.fieldByName("Insp Completed").value().toDate(), QDate(2002, 1, 15));
+        QVERIFY(dm.tblHr.fieldByName("Insp Due").isNull());
+        dm.tblHr.cancel();
+
+        // Unknown NSN: empty type, interval 0.
+        dm.tblHr.next();
+        QCOMPARE(dm.tblHr.fieldByName("Serial Number").asString(), QStringLiteral("X1"));
+        dm.tblHr.fieldByName("Insp Completed").setValue(QDate(2005, 6, 7));
+        QCOMPARE(dm.tblHr.fieldByName("Insp Due").value().toDate(), QDate(2005, 6, 7));
+        QVERIFY(dm.tblHr.fieldByName("Insp Completed").isNull());
+        dm.tblHr.cancel();
+
+        // An impossible date changes nothing and says why.
+        dm.qryInsp.open();
+        dm.qryInsp.first(); // F1, type Y 1
+        const QVariant due = dm.qryInsp.fieldByName("Insp Due").value();
+        QCOMPARE(errorOf([&] { dm.qryInsp.fieldByName("Insp Completed").setValue(QDate(2004, 2, 29)); }),
+                 QStringLiteral("Invalid argument to date encode"));
+        QCOMPARE(dm.qryInsp.fieldByName("Insp Due").value(), due);
+        QCOMPARE(dm.qryInsp.fieldByName("Insp Completed").value().toDate(), QDate(2004, 2, 29));
+        dm.qryInsp.fieldByName("Insp Completed").setValue(QDate(2002, 1, 15));
+        dm.qryInsp.post(); // written back, re-read
+        bool moved = false;
+        for (const Row &r : fileRows(dir(), "Equipment.DB"))
+            moved = moved || (r[3] == QStringLiteral("F1") && r[6] == QDate(2003, 1, 15) && r[5].isNull());
+        QVERIFY(moved);
+
+        // Kits carry their own type; lower case counts as the year rule.
+        dm.tblKits.append();
+        dm.tblKits.fieldByName("Insp Type").setValue(QStringLiteral("d"));
+        dm.tblKits.fieldByName("Insp Freq").setValue(2);
+        dm.tblKits.fieldByName("Insp Completed").setValue(QDate(2010, 3, 4));
+        QCOMPARE(dm.tblKits.fieldByName("Insp Due").value().toDate(), QDate(2012, 3, 4));
+        dm.tblKits.post();
+        QCOMPARE(dm.tblKits.recordCount(), 1);
+    }
+
+    void closingTheConnectionFreesTheFiles()
+    {
+        TdmMain &dm = *m_dm;
+        dm.qryInsp.open();
+        dm.dbMain.close();
+        for (TableDataset *t : dm.shopTables())
+            QVERIFY(!t->active());
+        QVERIFY(!dm.qryInsp.active());
+        // The files can be replaced now and are read anew on reopening.
+        addRow(dir(), "Hrdf.DB", Row{150, QStringLiteral("NEW HOLDER"), QVariant(), QVariant()});
+        dm.tblHrdf.open();
+        QVERIFY(dm.dbMain.connected());
+        QCOMPARE(dm.tblHrdf.recordCount(), 3);
+    }
+};
+
+class TstDueDate : public QObject {
+    Q_OBJECT
+private slots:
+    void rule_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QVariant>("freq");
+        QTest::addColumn<QDate>("completed");
+        QTest::addColumn<QDate>("due");
+        QTest::addColumn<QString>("error");
+        const QDate jan15(2002, 1, 15);
+        QTest::newRow("days") << "D" << QVariant(30) << jan15 << QDate(2002, 2, 14) << "";
+        QTest::newRow("years") << "Y" << QVariant(1) << jan15 << QDate(2003, 1, 15) << "";
+        QTest::newRow("lower-case d is years") << "d" << QVariant(2) << jan15 << QDate(2004, 1, 15) << "";
+        QTest::newRow("empty type, empty interval") << "" << QVariant() << jan15 << jan15 << "";
+        QTest::newRow("29 Feb to a leap year") << "Y" << QVariant(4) << QDate(2004, 2, 29) << QDate(2008, 2, 29) << "";
+        QTest::newRow("29 Feb to a common year") << "Y" << QVariant(1) << QDate(2004, 2, 29) << QDate()
+                                                 << "Invalid argument to date encode";
+        QTest::newRow("29 Feb plus days") << "D" << QVariant(1) << QDate(2004, 2, 29) << QDate(2004, 3, 1) << "";
+        QTest::newRow("year 9999") << "Y" << QVariant(1) << QDate(9998, 6, 1) << QDate(9999, 6, 1) << "";
+        QTest::newRow("past 9999") << "Y" << QVariant(1) << QDate(9999, 6, 1) << QDate()
+                                   << "Invalid argument to date encode";
+        QTest::newRow("days past 9999") << "D" << QVariant(30) << QDate(9999, 12, 15) << QDate()
+                                        << "Invalid argument to date encode";
+        QTest::newRow("year 0") << "Y" << QVariant(-2002) << jan15 << QDate() << "Invalid argument to date encode";
+        QTest::newRow("below year 0") << "Y" << QVariant(-3000) << jan15 << QDate() << "Range check error";
+    }
+    void rule()
+    {
+        QFETCH(QString, type);
+        QFETCH(QVariant, freq);
+        QFETCH(QDate, completed);
+        QFETCH(QDate, due);
+        QFETCH(QString, error);
+        try {
+            QCOMPARE(inspectionDueDate(type, freq, completed), due);
+            QVERIFY(error.isEmpty());
+        } catch (const EngineError &e) {
+            QCOMPARE(e.message(), error);
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    int rc = 0;
+    TstDueDate due;
+    rc |= QTest::qExec(&due, argc, argv);
+    TstDmMain dm;
+    rc |= QTest::qExec(&dm, argc, argv);
+    return rc;
+}
+
+#include "tst_dmmain.moc"
