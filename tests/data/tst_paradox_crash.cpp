@@ -59,8 +59,12 @@ void TstParadoxCrash::killedWriterLosesNothing()
         QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
         // Kill at a random moment: sometimes while it opens (replaying or
         // rebuilding), mostly while it posts.
-        const int waitMs = round % 5 == 0 ? int(rng.bounded(15)) : 20 + int(rng.bounded(250));
-        QThread::msleep(ulong(waitMs));
+        if (round % 5 == 0) {
+            QThread::msleep(ulong(rng.bounded(15)));
+        } else {
+            child.waitForReadyRead(30000); // opened: from here on it posts
+            QThread::msleep(ulong(20 + rng.bounded(250)));
+        }
         if (child.state() != QProcess::Running)
             QFAIL(qPrintable("writer stopped by itself: " + child.readAllStandardError()));
         child.kill(); // SIGKILL
