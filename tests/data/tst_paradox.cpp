@@ -575,6 +575,19 @@ void TstParadox::keyOrderAndViolation()
     }
     QCOMPARE(t->findKey(Row{QStringLiteral("CC")}), 3);
     QCOMPARE(t->findKey(Row{QStringLiteral("C")}), -1);
+    // A batch goes in whole or not at all.
+    for (const QStringList &keys : {QStringList{"D", "E", "D"}, QStringList{"F", "AA"}}) {
+        QVector<Row> batch;
+        for (const QString &k : keys)
+            batch.append(Row{k, 3});
+        QVERIFY_THROWS_EXCEPTION(KeyViolation, t->insertRows(batch));
+        QCOMPARE(readFile(path), before);
+        QCOMPARE(t->rowCount(), 5);
+    }
+    QVector<Row> batch{Row{QStringLiteral("E"), 1}, Row{QStringLiteral("B"), 2}};
+    t->insertRows(batch);
+    QCOMPARE(t->rowCount(), 7);
+    QCOMPARE(t->row(2)[0], QVariant(QStringLiteral("B")));
 }
 
 void TstParadox::autoIncrement()

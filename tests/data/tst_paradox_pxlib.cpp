@@ -138,6 +138,7 @@ void TstParadoxPxlib::pxlibReadsWhatWeWrite_data()
     QTest::newRow("plain") << QString() << 600;
     QTest::newRow("encrypted") << QStringLiteral("HarborlyQZ") << 600;
     QTest::newRow("plain, few rows") << QString() << 3;
+    QTest::newRow("empty") << QString() << 0;
 }
 
 void TstParadoxPxlib::pxlibReadsWhatWeWrite()
@@ -214,6 +215,8 @@ void TstParadoxPxlib::pxlibReadsWhatWeWrite()
     if (operations > 100)
         QVERIFY(nulls > 100);
 
+    if (ours->rowCount() == 0)
+        return; // pxlib cannot read an index without blocks
     // The primary index: pxlib finds every record through it.
     PxDoc pindex;
     QCOMPARE(PX_open_file(pindex.doc, QFile::encodeName(dir.filePath("Oracle.PX")).constData()), 0);
