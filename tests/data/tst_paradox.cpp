@@ -122,6 +122,7 @@ private slots:
     void keyOrderAndViolation();
     void autoIncrement();
     void updateMovesKeyAndRemove();
+    void unkeyedTableIndexes();
     void manyRowsAcrossBlocks();
     void encryptedTable();
     void createsExactFileNames();
@@ -644,6 +645,40 @@ void TstParadox::updateMovesKeyAndRemove()
     QCOMPARE(QFileInfo(path).size(), 2048); // an empty table is its header
     t->close();
     QCOMPARE(ParadoxTable::open(path, {}, true)->rowCount(), 0);
+}
+
+void TstParadox::unkeyedTableIndexes()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Heap.DB");
+    TableDef def;
+    def.fields = {fd("Name", FieldType::Alpha, 10), fd("Day", FieldType::Date), fd("N", FieldType::Short)};
+    def.indexes = {IndexDef{"ByDay", {"Day", "Name"}, false, true, ""}, IndexDef{"N", {"N"}, false, false, ""}};
+    ParadoxTable::create(path, def, "");
+    {
+        auto t = ParadoxTable::open(path, {}, false);
+        for (const char *n : {"b", "a", "c", "a"}) {
+            Row r{QString::fromLatin1(n), QDate(2025, 3, 1), 4};
+            const int pos = t->insert(r);
+            QCOMPARE(pos, t->rowCount() - 1); // rows stay in the order written
+        }
+        t->remove(0);
+        t->close();
+    }
+    auto t = ParadoxTable::open(path, {}, true);
+    QCOMPARE(t->rowCount(), 3);
+    QCOMPARE(t->row(0)[0], QVariant(QStringLiteral("a")));
+    QCOMPARE(t->findKey(Row{QStringLiteral("a")}), -1);
+    QCOMPARE(t->def().indexes.size(), 2);
+    QCOMPARE(t->def().indexes[0].fileExt, QStringLiteral("X03"));
+    QCOMPARE(t->def().indexes[1].fileExt, QStringLiteral("XG0"));
+    QCOMPARE(t->def().indexes[1].name, QStringLiteral("ByDay"));
+    QCOMPARE(t->def().indexes[1].fields, (QStringList{"Day", "Name"}));
+    QVERIFY(t->def().indexes[1].descending);
+    QVERIFY(!QFileInfo::exists(dir.filePath("Heap.PX")));
+    const QByteArray xg = readFile(dir.filePath("Heap.XG0"));
+    QCOMPARE(int(xg[4]), 6); // not maintained: unkeyed
+    QCOMPARE(px::le32(reinterpret_cast<const uchar *>(xg.constData()) + 6), 3U);
 }
 
 // Inserts and deletes in random key order over many blocks, checked against
