@@ -10,9 +10,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <algorithm>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <cstdio>
 #include <ctime>
 #include <sqlite3.h>
@@ -212,12 +209,6 @@ void run(int items)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-#ifdef __GLIBC__
-    if (qEnvironmentVariableIsSet("KW_BENCH_NO_TRIM")) {
-        mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
-        mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
-    }
-#endif
     std::printf("Local SQL over in-memory tables (table file writes not included)\n");
     for (int n : {10000, 50000})
         run(n);

@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <optional>
 #include <sqlite3.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -218,12 +221,18 @@ class TextCache {
 public:
     QString get(const char *p, int n)
     {
+        if (m_off)
+            return QString::fromUtf8(p, n);
         const std::string_view key(p, size_t(n));
-        if (const auto it = m_map.find(key); it != m_map.end())
+        if (const auto it = m_map.find(key); it != m_map.end()) {
+            ++m_hits;
             return it->second;
+        }
         QString s = QString::fromUtf8(p, n);
         if (m_map.size() < 4096)
             m_map.emplace(std::string(key), s);
+        else if (++m_misses > m_hits)
+            m_off = true; // mostly distinct values: not worth the look-ups
         return s;
     }
 
@@ -233,6 +242,8 @@ private:
         size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
     };
     std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_map;
+    qint64 m_hits = 0, m_misses = 0;
+    bool m_off = false;
 };
 
 // Values equal for the purpose of keeping the mirror in step.
@@ -280,6 +291,18 @@ struct LocalSql::Impl {
 
     explicit Impl(TableProvider &p) : provider(p)
     {
+#ifdef __GLIBC__
+        // A query result is tens of megabytes of small blocks, freed when the
+        // next result replaces it. By default glibc hands that memory back to
+        // the system and faults it in again for the next result, which costs
+        // more than building the rows; keep it in the heap instead.
+        static const bool tuned = [] {
+            mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+            mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+            return true;
+        }();
+        Q_UNUSED(tuned);
+#endif
         if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
             throw EngineError(QStringLiteral("Cannot start local SQL."));
         exec("PRAGMA journal_mode=MEMORY");
