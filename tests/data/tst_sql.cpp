@@ -306,6 +306,19 @@ void TestSql::externalChangeIsSeen()
     const SqlResult after = shop.run(kQryInsp.join(u'\n'));
     QCOMPARE(after.rows.size(), 4);
     QCOMPARE(after.rows[1][5], QVariant(QStringLiteral("R9")));
+
+    // Rows changed and removed outside SQL, then a key change in Lists.
+    Row changed = shop.equipment.row(shop.equipment.findKey({1}));
+    changed[6] = QDate(1990, 1, 1);
+    shop.equipment.update(shop.equipment.findKey({1}), changed);
+    shop.equipment.remove(shop.equipment.findKey({2}));
+    Row radio = shop.lists.row(shop.lists.findKey({QStringLiteral("200")}));
+    radio[6] = QStringLiteral("N");
+    shop.lists.update(shop.lists.findKey({QStringLiteral("200")}), radio);
+    const SqlResult again = shop.run(kQryInsp.join(u'\n'));
+    QCOMPARE(column(again, 20), (QVector<int>{4, 1}));
+    QCOMPARE(again.rows[1][12], QVariant(QDate(1990, 1, 1)));
+    QCOMPARE(shop.run(QStringLiteral("SELECT COUNT(*) FROM \"Equipment.DB\"")).rows[0][0], QVariant(5));
 }
 
 void TestSql::keyViolationChangesNothing()
