@@ -73,7 +73,9 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
     tabsMain->setCurrentWidget(tabHandReceipt);
     setWindowTitle(QStringLiteral("Kitwarden - Hand Receipts"));
     stbImage->setPixmap(icons::nav(0).pixmap(16, 16));
-    resize(792, 554 + menuBar()->sizeHint().height() + stbMain->sizeHint().height());
+    setWindowIcon(icons::nav(0));
+    // A client area of 792 by 554 below the menu (the status bar lies inside it).
+    resize(792, 554 + menuBar()->sizeHint().height());
 }
 
 TfrmMain::~TfrmMain()

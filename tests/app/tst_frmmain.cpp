@@ -155,6 +155,12 @@ private slots:
         QCOMPARE(m_frm->olMain->openedGroup(), m_frm->olMain->groupOf(m_frm->olListMaint));
         QVERIFY(!m_dm->qryInsp.active() && !m_dm->qryGear.active() && !m_dm->qryParts.active());
         QVERIFY(m_prompts.messages.isEmpty());
+        // First run: placed at 1,1 with the designed client area.
+        QCOMPARE(m_frm->pos(), QPoint(1, 1));
+        QCOMPARE(m_frm->width(), 792);
+        QCOMPARE(m_frm->height() - m_frm->menuBar()->sizeHint().height(), 554);
+        QCOMPARE(m_frm->Splitter1->sizes().first(), 160);
+        QCOMPARE(m_frm->splMain->sizes().first(), 100);
         // The update check runs only when its box is checked.
         QVERIFY(!m_events.contains(QStringLiteral("update")));
     }
