@@ -241,6 +241,9 @@ protected:
 
 class TCustomArchiver : public TCustomExtractor {
 public:
+    // Closes here, while the writer's part of the object still exists, so a
+    // spanning archive's segment 1 gets its totals.
+    ~TCustomArchiver() override;
     bool AddFiles(const QStringList &names);
     bool AddFile(const QString &name);
     bool AddDirectory(const QString &dir);

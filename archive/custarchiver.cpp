@@ -50,6 +50,14 @@ static uint32_t tickCount()
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+TCustomArchiver::~TCustomArchiver()
+{
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
 // ---- creating
 
 void TCustomArchiver::createSegmentFile(const QString &path)

@@ -373,10 +373,15 @@ private slots:
         r.ExtractFiles();
         QCOMPARE(kwtest::readFile(r.ExtractPath + "/Hrdf.DB"), data);
 
-        // Adding to it later goes to its last segment first.
-        kwtest::writeFile(src + "/Hrdf.PX", "px");
-        r.AddFile(src + "/Hrdf.PX");
+        // Adding to it later goes to its last segment first; destroying the
+        // component closes it like Close does.
         r.Close();
+        {
+            TArchiver w;
+            w.setFileName(dir + "/Backup-001.Alse");
+            kwtest::writeFile(src + "/Hrdf.PX", "px");
+            w.AddFile(src + "/Hrdf.PX");
+        }
         QCOMPARE(kwtest::headerOf(dir + "/Backup-003.mmm").ArchiveTotals.FileCount, 2);
         QCOMPARE(kwtest::headerOf(dir + "/Backup-001.Alse").ArchiveTotals.FileCount, 2);
     }
