@@ -1,0 +1,93 @@
+// kitwarden-cli backup, restore, info and list: output and exit codes.
+#include "archivetestutil.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kw::archive;
+
+class TstArchiveCli : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+
+    struct Run {
+        int code;
+        QString out, err;
+    };
+    Run cli(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(KW_CLI_PATH), args);
+        p.waitForFinished(120000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+private slots:
+    void backupInfoListRestore()
+    {
+        const QString data = tmp.filePath("data"), back = tmp.filePath("back"), arc = tmp.filePath("arc/Backup.Alse");
+        for (const QString &n : databaseFileList())
+            kwtest::writeFile(data + '/' + n, kwtest::textBytes(n.size() * 500, int(n.size())));
+        Run r = cli({"--data", data, "backup", arc});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("Adding TechManuals.YG0"));
+        QVERIFY(r.out.contains("74 of 74 database files stored"));
+
+        r = cli({"info", arc});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines[0], QStringLiteral("UserName: Kitwarden User"));
+        QCOMPARE(lines[1], QStringLiteral("UserCompany: V.I. Zode"));
+        QCOMPARE(lines[3], QStringLiteral("BackupName: Data Files"));
+        QVERIFY(lines[4].startsWith("BackupDate: 20"));
+        QCOMPARE(lines[6], QStringLiteral("ProductVersion: 200"));
+
+        r = cli({"list", arc});
+        QCOMPARE(r.code, 0);
+        const QStringList rows = r.out.trimmed().split('\n');
+        QCOMPARE(rows.size(), 74);
+        const QStringList first = rows[0].split('\t');
+        QCOMPARE(first[0], QStringLiteral("Aircraft.DB"));
+        QCOMPARE(first[1].toInt(), 11 * 500);
+        QVERIFY(first[2].toInt() > 0 && first[2].toInt() < 11 * 500);
+
+        r = cli({"--data", back, "restore", arc});
+        QCOMPARE(r.code, 0);
+        for (const QString &n : databaseFileList())
+            QCOMPARE(kwtest::readFile(back + '/' + n), kwtest::readFile(data + '/' + n));
+
+        QCOMPARE(cli({"info", tmp.filePath("none.Alse")}).code, 1);
+    }
+
+    void incompleteRunsFail()
+    {
+        const QString data = tmp.filePath("d2"), arc = tmp.filePath("arc2/Backup.Alse"), target = tmp.filePath("t2");
+        kwtest::writeFile(data + "/Hrdf.DB", kwtest::textBytes(100000));
+        kwtest::writeFile(data + "/Hrdf.PX", "px");
+        Run r = cli({"--data", data, "backup", arc});
+        QCOMPARE(r.code, 1); // 72 database files are missing
+        QVERIFY(r.err.contains("Kits.DB (not stored)"));
+
+        kwtest::writeFile(target + "/Hrdf.DB", "before");
+        QByteArray bytes = kwtest::readFile(arc);
+        const int at = bytes.indexOf("Hrdf.PX") - 1000; // inside Hrdf.DB's data
+        bytes[at] = char(bytes[at] ^ 0x10);
+        kwtest::writeFile(arc, bytes);
+        r = cli({"--data", target, "restore", "--no", arc});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("Bad CRC"));
+        QVERIFY(r.err.contains("restore --undo"));
+        r = cli({"--data", target, "restore", "--yes-to-all", arc});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(kwtest::readFile(target + "/Hrdf.PX"), QByteArray("px"));
+        r = cli({"--data", target, "restore", "--undo"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(kwtest::readFile(target + "/Hrdf.DB"), QByteArray("before"));
+        QVERIFY(!QFileInfo::exists(target + "/Hrdf.PX"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstArchiveCli)
+#include "tst_archivecli.moc"
