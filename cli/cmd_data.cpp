@@ -115,6 +115,7 @@ Register dumpCmd("dump", "dump TABLE [--index NAME] [--filter EXPR] [--csv]", []
     const bool csv = takeSwitch(ctx.args, QStringLiteral("--csv"));
     requireArgs(ctx, 1, "dump TABLE [--index NAME] [--filter EXPR] [--csv]");
     Session session;
+    session.openReadOnly = true;
     session.addPassword(shop::kTablePassword);
     Database db(session, QStringLiteral("Kitwarden"));
     db.setParam(QStringLiteral("PATH"), ctx.dataDir);
@@ -147,8 +148,11 @@ Register dumpCmd("dump", "dump TABLE [--index NAME] [--filter EXPR] [--csv]", []
 Register sqlCmd("sql", "sql \"STATEMENT\"            run local SQL; a SELECT prints CSV", [](Context &ctx) {
     requireArgs(ctx, 1, "sql \"STATEMENT\"");
     Session session;
+    // A query only reads, so it can run while the program has the tables open.
+    const QString statement = ctx.args.join(QLatin1Char(' '));
+    session.openReadOnly = statement.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
     session.addPassword(shop::kTablePassword);
-    const SqlResult r = session.sql().exec(ctx.args.join(QLatin1Char(' ')), ctx.dataDir);
+    const SqlResult r = session.sql().exec(statement, ctx.dataDir);
     if (r.columns.isEmpty()) {
         out(QStringLiteral("%1 row(s) affected").arg(r.rowsAffected));
     } else {

@@ -4,6 +4,7 @@
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/paths.h"
+#include "data/shopschema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -124,7 +125,16 @@ ParadoxTable *Session::paradoxTable(const QString &path)
         return it->second.get();
     if (!QFileInfo::exists(path))
         throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(QDir::toNativeSeparators(path)));
-    auto t = ParadoxTable::open(path, m_passwords);
+    auto t = ParadoxTable::open(path, m_passwords, openReadOnly);
+    // A shop table gets back the named indexes and validity checks its
+    // file does not record, should those files have been lost.
+    if (const shop::ShopTable *st = shop::findTable(path); st && !openReadOnly) {
+        try {
+            t->syncSchema(st->def);
+        } catch (const EngineError &) {
+            // Another program's table of the same name: leave it alone.
+        }
+    }
     ParadoxTable *raw = t.get();
     m_tables.emplace(key, std::move(t));
     return raw;

@@ -63,6 +63,10 @@ public:
 
     LocalSql &sql() { return *m_sql; }
 
+    // Tables are opened read-only: for tools that only look, so they can
+    // run beside the program that holds the tables for writing.
+    bool openReadOnly = false;
+
     // Database connections by name ("Kitwarden").
     Database *findDatabase(const QString &name) const;
 

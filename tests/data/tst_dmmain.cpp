@@ -125,6 +125,23 @@ private slots:
         QVERIFY(shop::createMissingTables(fresh.path()).isEmpty());
     }
 
+    void lostIndexAndValidityFilesComeBack()
+    {
+        m_dm->dbMain.close();
+        for (const char *f : {"Hrdf.XG1", "Hrdf.YG1", "Hrdf.VAL"})
+            QVERIFY(QFile::remove(QDir(dir()).filePath(QLatin1String(f))));
+        m_dm->tblHrdf.open();
+        m_dm->tblHrdf.setIndexName(QStringLiteral("Holder"));
+        QCOMPARE(m_dm->tblHrdf.fieldByName("HR Holder").asString(), QStringLiteral("CPT ALPHA"));
+        m_dm->dbMain.close();
+        for (const char *f : {"Hrdf.XG1", "Hrdf.YG1", "Hrdf.VAL"})
+            QVERIFY2(QFileInfo::exists(QDir(dir()).filePath(QLatin1String(f))), f);
+        // The required flags are back in the validity file.
+        auto t = ParadoxTable::open(QDir(dir()).filePath("Hrdf.DB"), {shop::kTablePassword}, true);
+        QVERIFY(t->def().fields[1].required);
+        t->close();
+    }
+
     void masterDetailFollowsTheHolder()
     {
         TdmMain &dm = *m_dm;
