@@ -39,6 +39,34 @@ private slots:
     void fileList()
     {
         const QStringList &l = databaseFileList();
+        const QStringList expected = {
+            QStringLiteral("Aircraft.DB"), QStringLiteral("Aircraft.PX"), QStringLiteral("Aircraft.VAL"),
+            QStringLiteral("Bin.DB"), QStringLiteral("Bin.PX"), QStringLiteral("Bin.VAL"),
+            QStringLiteral("Drawer.DB"), QStringLiteral("Drawer.PX"), QStringLiteral("Drawer.VAL"),
+            QStringLiteral("Equipment.DB"), QStringLiteral("Equipment.PX"), QStringLiteral("Equipment.VAL"),
+            QStringLiteral("Equipment.X02"), QStringLiteral("Equipment.X03"), QStringLiteral("Equipment.XG0"),
+            QStringLiteral("Equipment.XG1"), QStringLiteral("Equipment.XG2"), QStringLiteral("Equipment.Y02"),
+            QStringLiteral("Equipment.Y03"), QStringLiteral("Equipment.YG0"), QStringLiteral("Equipment.YG1"),
+            QStringLiteral("Equipment.YG2"),
+            QStringLiteral("Hrdf.DB"), QStringLiteral("Hrdf.PX"), QStringLiteral("Hrdf.VAL"), QStringLiteral("Hrdf.XG0"),
+            QStringLiteral("Hrdf.XG1"), QStringLiteral("Hrdf.YG0"), QStringLiteral("Hrdf.YG1"),
+            QStringLiteral("Kits.DB"), QStringLiteral("Kits.PX"), QStringLiteral("Kits.VAL"), QStringLiteral("Kits.X02"),
+            QStringLiteral("Kits.XG0"), QStringLiteral("Kits.XG1"), QStringLiteral("Kits.XG2"), QStringLiteral("Kits.XG3"),
+            QStringLiteral("Kits.XG4"), QStringLiteral("Kits.XG5"), QStringLiteral("Kits.Y02"), QStringLiteral("Kits.YG0"),
+            QStringLiteral("Kits.YG1"), QStringLiteral("Kits.YG2"), QStringLiteral("Kits.YG3"), QStringLiteral("Kits.YG4"),
+            QStringLiteral("Kits.YG5"),
+            QStringLiteral("KitType.DB"), QStringLiteral("KitType.PX"),
+            QStringLiteral("Lists.DB"), QStringLiteral("Lists.PX"), QStringLiteral("Lists.VAL"), QStringLiteral("Lists.XG0"),
+            QStringLiteral("Lists.YG0"),
+            QStringLiteral("Parts.DB"), QStringLiteral("Parts.PX"), QStringLiteral("Parts.VAL"), QStringLiteral("Parts.X02"),
+            QStringLiteral("Parts.X03"), QStringLiteral("Parts.X04"), QStringLiteral("Parts.XG0"), QStringLiteral("Parts.Y02"),
+            QStringLiteral("Parts.Y03"), QStringLiteral("Parts.Y04"), QStringLiteral("Parts.YG0"),
+            QStringLiteral("PartsList.DB"), QStringLiteral("PartsList.PX"), QStringLiteral("PartsList.VAL"),
+            QStringLiteral("PartsList.XG0"), QStringLiteral("PartsList.YG0"),
+            QStringLiteral("TechManuals.DB"), QStringLiteral("TechManuals.PX"), QStringLiteral("TechManuals.VAL"),
+            QStringLiteral("TechManuals.XG0"), QStringLiteral("TechManuals.YG0"),
+        };
+        QCOMPARE(l, expected);
         QCOMPARE(l.size(), 74);
         QCOMPARE(l.first(), QStringLiteral("Aircraft.DB"));
         QCOMPARE(l.indexOf("Hrdf.DB"), 22);
