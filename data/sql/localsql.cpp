@@ -17,6 +17,9 @@
 #endif
 #include <string>
 #include <string_view>
+#include <cstring>
+#include <numeric>
+#include <cstdlib>
 #include <unordered_map>
 
 namespace kw::data {
@@ -80,6 +83,10 @@ void bindValue(sqlite3_stmt *s, int idx, const QVariant &v)
         sqlite3_bind_double(s, idx, v.toDouble());
         break;
     case QMetaType::QDate: {
+        if (!v.toDate().isValid()) { // an empty date editor gives QDate()
+            sqlite3_bind_null(s, idx);
+            break;
+        }
         const QByteArray b = v.toDate().toString(Qt::ISODate).toUtf8();
         sqlite3_bind_text(s, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
         break;
@@ -280,6 +287,103 @@ struct Mirror {
     int pxRows = -1;
     FileStamp stamp;
     std::optional<DbfTable> dbf;
+
+    // Rowids written in the mirror since the last full load (the epoch), so
+    // that a cached query result can be brought up to date by re-reading
+    // only the rows built from them.
+    quint64 epoch = 0;
+    QVector<qint64> changeLog;
+    void logChange(qint64 rowid)
+    {
+        if (changeLog.size() >= 65536) {
+            changeLog.clear();
+            ++epoch;
+        }
+        changeLog.append(rowid);
+    }
+    void newEpoch()
+    {
+        changeLog.clear();
+        ++epoch;
+    }
+};
+
+namespace {
+
+// One value of an ORDER BY term as SQLite compares it (BINARY collation).
+struct SortValue {
+    int type = SQLITE_NULL;
+    qint64 i = 0;
+    double d = 0;
+    std::string bytes; // TEXT and BLOB
+
+    static SortValue of(sqlite3_stmt *s, int c)
+    {
+        SortValue v;
+        v.type = sqlite3_column_type(s, c);
+        switch (v.type) {
+        case SQLITE_INTEGER: v.i = sqlite3_column_int64(s, c); break;
+        case SQLITE_FLOAT: v.d = sqlite3_column_double(s, c); break;
+        case SQLITE_TEXT:
+            v.bytes.assign(reinterpret_cast<const char *>(sqlite3_column_text(s, c)), size_t(sqlite3_column_bytes(s, c)));
+            break;
+        case SQLITE_BLOB: {
+            const auto *p = static_cast<const char *>(sqlite3_column_blob(s, c));
+            v.bytes.assign(p ? p : "", size_t(sqlite3_column_bytes(s, c)));
+            break;
+        }
+        default: break;
+        }
+        return v;
+    }
+    int rank() const
+    {
+        switch (type) {
+        case SQLITE_NULL: return 0;
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT: return 1;
+        case SQLITE_TEXT: return 2;
+        default: return 3;
+        }
+    }
+    static int compare(const SortValue &a, const SortValue &b)
+    {
+        const int ra = a.rank(), rb = b.rank();
+        if (ra != rb)
+            return ra < rb ? -1 : 1;
+        if (ra == 0)
+            return 0;
+        if (ra == 1) {
+            if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER)
+                return a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
+            const double x = a.type == SQLITE_INTEGER ? double(a.i) : a.d;
+            const double y = b.type == SQLITE_INTEGER ? double(b.i) : b.d;
+            return x < y ? -1 : x > y ? 1 : 0;
+        }
+        const int c = a.bytes.compare(b.bytes);
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+};
+
+} // namespace
+
+// The last result of an ordered SELECT, kept with the rowids each row was
+// built from and its ORDER BY values. When the tables change by a few rows,
+// only rows built from those are read again and merged in, which gives the
+// same rows in the same order as running the statement afresh.
+struct CachedSelect {
+    QString sql; // the extended statement
+    QVector<QVariant> params;
+    QVector<Mirror *> tables;
+    QVector<quint64> epochs;
+    QVector<int> logAt;
+    QVector<bool> desc;
+    SqlResult result;
+    QVector<qint64> rowids;    // tables.size() per row
+    QVector<SortValue> keys;   // desc.size() per row
+    QVector<int> known;        // 1 = column type from a source field
+    QVector<bool> typed;       // computed column typed by a value seen
+    quint64 lastUse = 0;
 };
 
 struct LocalSql::Impl {
@@ -287,7 +391,22 @@ struct LocalSql::Impl {
     sqlite3 *db = nullptr;
     QHash<QString, Mirror *> mirrors;    // by key
     QHash<QString, Mirror *> bySqlName;  // by mirror table name
+    QVector<Mirror *> byId;              // "m<N>" -> byId[N]
     int nextId = 1;
+    bool logging = true;
+    std::vector<std::unique_ptr<CachedSelect>> selects;
+    quint64 useCounter = 0;
+
+    // Every row written in a mirror table, whatever wrote it.
+    static void onUpdate(void *ctx, int, const char *dbName, const char *table, sqlite3_int64 rowid)
+    {
+        auto *self = static_cast<Impl *>(ctx);
+        if (!self->logging || std::strcmp(dbName, "main") != 0 || table[0] != 'm')
+            return;
+        const int id = std::atoi(table + 1);
+        if (id > 0 && id < self->byId.size() && self->byId[id])
+            self->byId[id]->logChange(rowid);
+    }
 
     explicit Impl(TableProvider &p) : provider(p)
     {
@@ -308,6 +427,7 @@ struct LocalSql::Impl {
         exec("PRAGMA journal_mode=MEMORY");
         exec("PRAGMA temp_store=MEMORY");
         exec("PRAGMA case_sensitive_like=ON");
+        sqlite3_update_hook(db, &Impl::onUpdate, this);
     }
     ~Impl()
     {
@@ -423,6 +543,8 @@ struct LocalSql::Impl {
             m->dbase = r.dbase;
             mirrors.insert(r.key, m);
             bySqlName.insert(m->sqlName, m);
+            byId.resize(nextId);
+            byId[nextId - 1] = m;
         }
         m->path = r.path;
         if (m->dbase) {
@@ -460,6 +582,14 @@ struct LocalSql::Impl {
 
     void load(Mirror *m)
     {
+        // A full load starts a new epoch: cached results over this table are
+        // run afresh. The rows are not logged one by one.
+        m->newEpoch();
+        logging = false;
+        struct Resume {
+            bool &flag;
+            ~Resume() { flag = true; }
+        } resume{logging};
         m->loaded = false;
         exec(QStringLiteral("DROP TABLE IF EXISTS ") + quoteIdent(m->sqlName));
         m->cols.clear();
@@ -649,21 +779,33 @@ struct LocalSql::Impl {
         return -1;
     }
 
-    void bindParams(Stmt &st, const QStringList &names, const QHash<QString, QVariant> &params)
+    // Values of the statement's parameters in ?1, ?2 ... order; a name is
+    // matched exactly first, then without regard to case.
+    QVector<QVariant> paramValues(const QStringList &names, const QHash<QString, QVariant> &params)
     {
-        for (int i = 0; i < names.size(); ++i) {
-            auto it = params.constFind(names[i]);
+        QVector<QVariant> values;
+        values.reserve(names.size());
+        for (const QString &name : names) {
+            auto it = params.constFind(name);
             if (it == params.cend()) {
                 for (auto j = params.cbegin(); j != params.cend(); ++j)
-                    if (j.key().compare(names[i], Qt::CaseInsensitive) == 0) {
+                    if (j.key().compare(name, Qt::CaseInsensitive) == 0) {
                         it = j;
                         break;
                     }
             }
             if (it == params.cend())
-                throw EngineError(QStringLiteral("Parameter '%1' has no value.").arg(names[i]));
-            bindValue(st.s, i + 1, it.value());
+                throw EngineError(QStringLiteral("Parameter '%1' has no value.").arg(name));
+            values << it.value();
         }
+        return values;
+    }
+
+    void bindParams(Stmt &st, const QStringList &names, const QHash<QString, QVariant> &params)
+    {
+        const QVector<QVariant> values = paramValues(names, params);
+        for (int i = 0; i < values.size(); ++i)
+            bindValue(st.s, i + 1, values[i]);
     }
 
     // ---- statements ----------------------------------------------------------
@@ -685,23 +827,20 @@ struct LocalSql::Impl {
             ensureIndex(tables[hint.table], hint.column);
 
         if (st.kind == sql::Kind::Select)
-            return select(tr, params);
+            return select(tr, tables, paramValues(tr.params, params));
         return change(st, tr, tables[st.target], params);
     }
 
-    SqlResult select(const sql::Translation &tr, const QHash<QString, QVariant> &params)
+    // Column names, types and sources of a prepared SELECT's first n columns.
+    void describe(sqlite3_stmt *q, int n, QVector<SqlColumn> &columns, QVector<int> &known)
     {
-        Stmt q;
-        prepare(q, tr.sql);
-        bindParams(q, tr.params, params);
-        SqlResult res;
-        const int n = sqlite3_column_count(q.s);
-        QVector<int> known(n, 0); // 1 = type from a source field
+        columns.clear();
+        known.fill(0, n);
         for (int c = 0; c < n; ++c) {
             SqlColumn col;
-            col.name = QString::fromUtf8(sqlite3_column_name(q.s, c));
-            const char *tab = sqlite3_column_table_name(q.s, c);
-            const char *org = sqlite3_column_origin_name(q.s, c);
+            col.name = QString::fromUtf8(sqlite3_column_name(q, c));
+            const char *tab = sqlite3_column_table_name(q, c);
+            const char *org = sqlite3_column_origin_name(q, c);
             if (tab && org) {
                 if (Mirror *m = bySqlName.value(QString::fromUtf8(tab))) {
                     const int fi = columnIndex(m, QString::fromUtf8(org));
@@ -715,60 +854,338 @@ struct LocalSql::Impl {
                     }
                 }
             }
-            res.columns << col;
+            columns << col;
         }
-        int rc;
-        QVector<bool> typed(n, false);
+    }
+
+    // Steps a SELECT to the end. The first columns.size() columns become the
+    // rows; with extra != null, the columns after them go to ORDER BY values
+    // (nKeys) and rowids (the rest).
+    struct Extra {
+        int nKeys = 0, nTables = 0;
+        QVector<SortValue> *keys = nullptr;
+        QVector<qint64> *rowids = nullptr;
+    };
+    void readRows(sqlite3_stmt *q, QVector<SqlColumn> &columns, const QVector<int> &known, QVector<bool> &typed,
+                  QVector<Row> &rows, const Extra *extra = nullptr)
+    {
+        const int n = columns.size();
         std::vector<TextCache> texts(n);
-        while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+        int rc;
+        while ((rc = sqlite3_step(q)) == SQLITE_ROW) {
             Row row(n);
             for (int c = 0; c < n; ++c) {
-                if (known[c] && res.columns[c].type == FieldType::Alpha
-                    && sqlite3_column_type(q.s, c) == SQLITE_TEXT) {
-                    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(q.s, c));
-                    row[c] = texts[c].get(p, sqlite3_column_bytes(q.s, c));
+                if (known[c] && columns[c].type == FieldType::Alpha && sqlite3_column_type(q, c) == SQLITE_TEXT) {
+                    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(q, c));
+                    row[c] = texts[c].get(p, sqlite3_column_bytes(q, c));
                     continue;
                 }
                 if (known[c]) {
-                    row[c] = toEngine(q.s, c, res.columns[c].type, false, res.columns[c].name);
+                    row[c] = toEngine(q, c, columns[c].type, false, columns[c].name);
                     continue;
                 }
                 // Computed column: the type follows the value.
-                switch (sqlite3_column_type(q.s, c)) {
+                switch (sqlite3_column_type(q, c)) {
                 case SQLITE_INTEGER: {
-                    const qint64 v = sqlite3_column_int64(q.s, c);
+                    const qint64 v = sqlite3_column_int64(q, c);
                     row[c] = (v >= INT_MIN && v <= INT_MAX) ? QVariant(int(v)) : QVariant(v);
                     if (!typed[c])
-                        res.columns[c].type = FieldType::Long, typed[c] = true;
+                        columns[c].type = FieldType::Long, typed[c] = true;
                     break;
                 }
                 case SQLITE_FLOAT:
-                    row[c] = sqlite3_column_double(q.s, c);
+                    row[c] = sqlite3_column_double(q, c);
                     if (!typed[c])
-                        res.columns[c].type = FieldType::Number, typed[c] = true;
+                        columns[c].type = FieldType::Number, typed[c] = true;
                     break;
                 case SQLITE_TEXT: {
-                    const QString s = columnText(q.s, c);
-                    res.columns[c].size = std::max(res.columns[c].size, int(s.size()));
+                    const QString s = columnText(q, c);
+                    columns[c].size = std::max(columns[c].size, int(s.size()));
                     row[c] = s;
                     if (!typed[c])
-                        res.columns[c].type = FieldType::Alpha, typed[c] = true;
+                        columns[c].type = FieldType::Alpha, typed[c] = true;
                     break;
                 }
                 case SQLITE_BLOB:
-                    row[c] = toEngine(q.s, c, FieldType::Blob, false, {});
+                    row[c] = toEngine(q, c, FieldType::Blob, false, {});
                     if (!typed[c])
-                        res.columns[c].type = FieldType::Blob, typed[c] = true;
+                        columns[c].type = FieldType::Blob, typed[c] = true;
                     break;
                 default:
                     break;
                 }
             }
-            res.rows.append(std::move(row));
+            rows.append(std::move(row));
+            if (extra) {
+                for (int k = 0; k < extra->nKeys; ++k)
+                    extra->keys->append(SortValue::of(q, n + k));
+                for (int k = 0; k < extra->nTables; ++k)
+                    extra->rowids->append(sqlite3_column_int64(q, n + extra->nKeys + k));
+            }
         }
         if (rc != SQLITE_DONE)
             sqlError();
+    }
+
+    SqlResult select(const sql::Translation &tr, const QVector<Mirror *> &tables, const QVector<QVariant> &params)
+    {
+        if (tr.shape.plain && !tables.isEmpty()) {
+            const QString sql = extendedSql(tr, -1, 0);
+            for (auto &c : selects)
+                if (c->sql == sql && sameParams(c->params, params) && c->tables == tables) {
+                    c->lastUse = ++useCounter;
+                    if (bringUpToDate(*c, tr))
+                        return c->result;
+                    break;
+                }
+            if (CachedSelect *c = runCached(sql, tr, tables, params))
+                return c->result;
+        }
+        Stmt q;
+        prepare(q, tr.sql);
+        for (int i = 0; i < params.size(); ++i)
+            bindValue(q.s, i + 1, params[i]);
+        SqlResult res;
+        QVector<int> known;
+        describe(q.s, sqlite3_column_count(q.s), res.columns, known);
+        QVector<bool> typed(res.columns.size(), false);
+        readRows(q.s, res.columns, known, typed, res.rows);
         return res;
+    }
+
+    static bool sameParams(const QVector<QVariant> &a, const QVector<QVariant> &b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (int i = 0; i < a.size(); ++i)
+            if (a[i].userType() != b[i].userType() || !sameValue(a[i], b[i]))
+                return false;
+        return true;
+    }
+
+    // The statement with its ORDER BY values and the rowid of each table as
+    // extra result columns, the rowids as the last sort keys (so that rows
+    // with equal values keep one order), and, with table >= 0, only the rows
+    // built from `count` rowids of that table (parameters after the
+    // statement's own).
+    QString extendedSql(const sql::Translation &tr, int table, int count) const
+    {
+        const sql::SelectShape &sh = tr.shape;
+        const QString &s = tr.sql;
+        QString extra;
+        for (int k = 0; k < sh.termStart.size(); ++k)
+            extra += QStringLiteral(", %1 AS \"kw_key%2\"").arg(s.mid(sh.termStart[k], sh.termEnd[k] - sh.termStart[k])).arg(k);
+        QString tieBreak;
+        for (int k = 0; k < sh.tableAliases.size(); ++k) {
+            extra += QStringLiteral(", %1.rowid AS \"kw_rowid%2\"").arg(sh.tableAliases[k]).arg(k);
+            tieBreak += QStringLiteral(", %1.rowid").arg(sh.tableAliases[k]);
+        }
+        QString only;
+        if (table >= 0) {
+            QStringList marks;
+            for (int i = 0; i < count; ++i)
+                marks << u'?' + QString::number(tr.params.size() + 1 + i);
+            only = QStringLiteral("%1.rowid IN (%2)").arg(sh.tableAliases[table], marks.join(u','));
+        }
+        QString out = s.left(sh.fromAt) + extra + u' ';
+        if (sh.whereAfter >= 0) {
+            out += s.mid(sh.fromAt, sh.whereAfter - sh.fromAt) + QStringLiteral(" (")
+                + s.mid(sh.whereAfter, sh.condEnd - sh.whereAfter) + u')';
+            if (!only.isEmpty())
+                out += QStringLiteral(" AND ") + only;
+        } else {
+            out += s.mid(sh.fromAt, sh.condEnd - sh.fromAt);
+            if (!only.isEmpty())
+                out += QStringLiteral(" WHERE ") + only;
+        }
+        const int lastEnd = sh.termEnd.last();
+        out += u' ' + s.mid(sh.condEnd, lastEnd - sh.condEnd);
+        // The direction of the last term stays with it.
+        if (sh.termDesc.last())
+            out += QStringLiteral(" DESC");
+        out += tieBreak;
+        QString rest = s.mid(lastEnd);
+        // Drop a trailing ASC/DESC of the last term: written above.
+        const QString trimmed = rest.trimmed();
+        if (trimmed.startsWith(QLatin1String("DESC"), Qt::CaseInsensitive))
+            rest = trimmed.mid(4);
+        else if (trimmed.startsWith(QLatin1String("ASC"), Qt::CaseInsensitive))
+            rest = trimmed.mid(3);
+        return out + rest;
+    }
+
+    // Runs the extended statement afresh and keeps its result. Returns null
+    // when SQLite does not take the extended form (an ORDER BY naming a
+    // result column alias, say); the statement then runs as written.
+    CachedSelect *runCached(const QString &sql, const sql::Translation &tr, const QVector<Mirror *> &tables,
+                            const QVector<QVariant> &params)
+    {
+        Stmt q;
+        const QByteArray u = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, u.constData(), int(u.size()), &q.s, nullptr) != SQLITE_OK)
+            return nullptr;
+        for (int i = 0; i < params.size(); ++i)
+            bindValue(q.s, i + 1, params[i]);
+        auto c = std::make_unique<CachedSelect>();
+        c->sql = sql;
+        c->params = params;
+        c->tables = tables;
+        c->desc = tr.shape.termDesc;
+        const int nKeys = c->desc.size(), nTables = tables.size();
+        describe(q.s, sqlite3_column_count(q.s) - nKeys - nTables, c->result.columns, c->known);
+        c->typed.fill(false, c->result.columns.size());
+        Extra extra{nKeys, nTables, &c->keys, &c->rowids};
+        readRows(q.s, c->result.columns, c->known, c->typed, c->result.rows, &extra);
+        for (Mirror *m : tables) {
+            c->epochs << m->epoch;
+            c->logAt << int(m->changeLog.size());
+        }
+        c->lastUse = ++useCounter;
+        // Replace the same statement's entry, else the least recently used
+        // one when eight are kept.
+        auto same = std::find_if(selects.begin(), selects.end(), [&](const auto &e) {
+            return e->sql == sql && sameParams(e->params, params) && e->tables == tables;
+        });
+        if (same == selects.end() && selects.size() >= 8)
+            same = std::min_element(selects.begin(), selects.end(),
+                                    [](const auto &a, const auto &b) { return a->lastUse < b->lastUse; });
+        CachedSelect *kept = c.get();
+        if (same != selects.end())
+            *same = std::move(c);
+        else
+            selects.push_back(std::move(c));
+        return kept;
+    }
+
+    static void appendIds(QVector<qint64> &to, const qint64 *from, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            to.append(from[i]);
+    }
+
+    // Brings a cached result up to date with the rows logged since. False
+    // when it has to run afresh (a table reloaded, or many rows changed).
+    bool bringUpToDate(CachedSelect &c, const sql::Translation &tr)
+    {
+        const int nT = c.tables.size(), nK = c.desc.size();
+        QVector<QSet<qint64>> changed(nT);
+        qint64 total = 0;
+        for (int i = 0; i < nT; ++i) {
+            const Mirror *m = c.tables[i];
+            if (m->epoch != c.epochs[i] || c.logAt[i] > m->changeLog.size())
+                return false;
+            for (int k = c.logAt[i]; k < m->changeLog.size(); ++k)
+                changed[i].insert(m->changeLog[k]);
+            total += changed[i].size();
+        }
+        if (total == 0)
+            return true;
+        if (total > std::max<qint64>(64, c.result.rows.size() / 16))
+            return false;
+
+        // Rows built from a changed row go; they come back below as they are now.
+        QVector<Row> rows;
+        QVector<qint64> rowids;
+        QVector<SortValue> keys;
+        const int n = c.result.rows.size();
+        rows.reserve(n);
+        rowids.reserve(c.rowids.size());
+        keys.reserve(c.keys.size());
+        for (int r = 0; r < n; ++r) {
+            bool hit = false;
+            for (int i = 0; i < nT && !hit; ++i)
+                hit = !changed[i].isEmpty() && changed[i].contains(c.rowids[r * nT + i]);
+            if (hit)
+                continue;
+            rows.append(c.result.rows[r]);
+            appendIds(rowids, c.rowids.constData() + r * nT, nT);
+            for (int k = 0; k < nK; ++k)
+                keys.append(std::move(c.keys[r * nK + k]));
+        }
+
+        QVector<Row> newRows;
+        QVector<qint64> newIds;
+        QVector<SortValue> newKeys;
+        QSet<QByteArray> seen;
+        for (int i = 0; i < nT; ++i) {
+            if (changed[i].isEmpty())
+                continue;
+            Stmt q;
+            prepare(q, extendedSql(tr, i, int(changed[i].size())));
+            int p = 1;
+            for (const QVariant &v : std::as_const(c.params))
+                bindValue(q.s, p++, v);
+            for (qint64 id : std::as_const(changed[i]))
+                sqlite3_bind_int64(q.s, p++, id);
+            QVector<Row> got;
+            QVector<qint64> gotIds;
+            QVector<SortValue> gotKeys;
+            Extra extra{nK, nT, &gotKeys, &gotIds};
+            readRows(q.s, c.result.columns, c.known, c.typed, got, &extra);
+            for (int r = 0; r < got.size(); ++r) {
+                // A row built from changed rows of two tables comes twice.
+                const QByteArray tuple(reinterpret_cast<const char *>(gotIds.constData() + r * nT),
+                                       qsizetype(nT * sizeof(qint64)));
+                if (seen.contains(tuple))
+                    continue;
+                seen.insert(tuple);
+                newRows.append(got[r]);
+                appendIds(newIds, gotIds.constData() + r * nT, nT);
+                for (int k = 0; k < nK; ++k)
+                    newKeys.append(gotKeys[r * nK + k]);
+            }
+        }
+
+        const auto compare = [&](const SortValue *ka, const qint64 *ia, const SortValue *kb, const qint64 *ib) {
+            for (int k = 0; k < nK; ++k)
+                if (const int d = SortValue::compare(ka[k], kb[k]))
+                    return c.desc[k] ? -d : d;
+            for (int i = 0; i < nT; ++i)
+                if (ia[i] != ib[i])
+                    return ia[i] < ib[i] ? -1 : 1;
+            return 0;
+        };
+        QVector<int> order(newRows.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            return compare(newKeys.constData() + a * nK, newIds.constData() + a * nT, newKeys.constData() + b * nK,
+                           newIds.constData() + b * nT) < 0;
+        });
+
+        QVector<Row> merged;
+        QVector<qint64> mergedIds;
+        QVector<SortValue> mergedKeys;
+        merged.reserve(rows.size() + newRows.size());
+        mergedIds.reserve((rows.size() + newRows.size()) * nT);
+        mergedKeys.reserve((rows.size() + newRows.size()) * nK);
+        int a = 0, b = 0;
+        while (a < rows.size() || b < order.size()) {
+            bool takeNew = a >= rows.size();
+            if (!takeNew && b < order.size()) {
+                const int o = order[b];
+                takeNew = compare(newKeys.constData() + o * nK, newIds.constData() + o * nT,
+                                  keys.constData() + a * nK, rowids.constData() + a * nT) < 0;
+            }
+            if (takeNew) {
+                const int o = order[b++];
+                merged.append(std::move(newRows[o]));
+                appendIds(mergedIds, newIds.constData() + o * nT, nT);
+                for (int k = 0; k < nK; ++k)
+                    mergedKeys.append(std::move(newKeys[o * nK + k]));
+            } else {
+                merged.append(std::move(rows[a]));
+                appendIds(mergedIds, rowids.constData() + a * nT, nT);
+                for (int k = 0; k < nK; ++k)
+                    mergedKeys.append(std::move(keys[a * nK + k]));
+                ++a;
+            }
+        }
+        c.result.rows = std::move(merged);
+        c.rowids = std::move(mergedIds);
+        c.keys = std::move(mergedKeys);
+        for (int i = 0; i < nT; ++i)
+            c.logAt[i] = int(c.tables[i]->changeLog.size());
+        return true;
     }
 
     // INSERT/UPDATE/DELETE: run in the mirror inside a savepoint, collect the
@@ -813,6 +1230,7 @@ struct LocalSql::Impl {
                         a.values[c] = toEngine(q.s, c + 1, f.type, true, f.name);
                     }
                 }
+                m->logChange(a.rowid); // also when SQLite truncates without telling
                 affected.append(std::move(a));
             }
             if (rc != SQLITE_DONE)

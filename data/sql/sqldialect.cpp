@@ -312,6 +312,98 @@ Statement parse(const QString &sql)
     return st;
 }
 
+namespace {
+
+SelectShape selectShape(const Statement &st, const QVector<int> &startAt, const QVector<int> &endAt,
+                        const QVector<int> &depthAt)
+{
+    const auto &t = st.toks;
+    Cursor cur{t};
+    SelectShape s;
+    for (const TableRef &r : st.tables) {
+        if (depthAt[r.first] != 0)
+            return s; // a subquery over a table
+        s.tableAliases << quoteIdent(r.sqlAlias());
+    }
+    static const QSet<QString> aggregates = {QStringLiteral("COUNT"), QStringLiteral("SUM"), QStringLiteral("AVG"),
+                                             QStringLiteral("MIN"), QStringLiteral("MAX"), QStringLiteral("TOTAL"),
+                                             QStringLiteral("GROUP_CONCAT")};
+    static const QSet<QString> unsupported = {
+        QStringLiteral("DISTINCT"), QStringLiteral("GROUP"), QStringLiteral("HAVING"), QStringLiteral("LIMIT"),
+        QStringLiteral("OFFSET"), QStringLiteral("UNION"), QStringLiteral("INTERSECT"), QStringLiteral("EXCEPT"),
+        QStringLiteral("WINDOW"), QStringLiteral("JOIN"), QStringLiteral("COLLATE"), QStringLiteral("NULLS"),
+        QStringLiteral("WITH"), QStringLiteral("OVER")};
+    int from = -1, where = -1, order = -1;
+    for (int i = cur.next(-1); cur.at(i); i = cur.next(i)) {
+        if (t[i].kind != Tok::Word)
+            continue;
+        const QString w = t[i].text.toUpper();
+        const int n = cur.next(i);
+        if (aggregates.contains(w) && cur.at(n) && isPunct(t[n], "("))
+            return s;
+        if (unsupported.contains(w) && (depthAt[i] == 0 || w == QLatin1String("OVER")))
+            return s;
+        if (depthAt[i] != 0 || startAt[i] < 0)
+            continue;
+        if (w == QLatin1String("FROM") && from < 0)
+            from = i;
+        else if (w == QLatin1String("WHERE") && from >= 0 && where < 0 && order < 0)
+            where = i;
+        else if (w == QLatin1String("ORDER") && from >= 0 && order < 0)
+            order = i;
+    }
+    if (from < 0 || order < 0)
+        return s;
+    int i = cur.next(cur.next(order)); // after ORDER BY
+    int termFirst = -1, termLast = -1;
+    bool desc = false;
+    const auto closeTerm = [&]() {
+        if (termFirst < 0)
+            return false;
+        // ORDER BY 2 names a result column, not a value.
+        if (termFirst == termLast && t[termFirst].kind == Tok::Number)
+            return false;
+        s.termStart << startAt[termFirst];
+        s.termEnd << endAt[termLast];
+        s.termDesc << desc;
+        termFirst = termLast = -1;
+        desc = false;
+        return true;
+    };
+    for (; cur.at(i); i = cur.next(i)) {
+        if (depthAt[i] == 0 && isPunct(t[i], ",")) {
+            if (!closeTerm())
+                return s;
+            continue;
+        }
+        if (depthAt[i] == 0 && isPunct(t[i], ";"))
+            break;
+        if (depthAt[i] == 0 && (isWord(t[i], "ASC") || isWord(t[i], "DESC"))) {
+            desc = isWord(t[i], "DESC");
+            continue;
+        }
+        if (termFirst < 0)
+            termFirst = i;
+        else if (desc)
+            return s; // something after ASC/DESC
+        if (startAt[i] < 0)
+            return s;
+        termLast = i;
+    }
+    for (; cur.at(i); i = cur.next(i))
+        if (!isPunct(t[i], ";"))
+            return s;
+    if (!closeTerm())
+        return s;
+    s.fromAt = startAt[from];
+    s.whereAfter = where >= 0 ? endAt[where] : -1;
+    s.condEnd = startAt[order];
+    s.plain = true;
+    return s;
+}
+
+} // namespace
+
 Translation translate(const Statement &st, const QStringList &mirrorNames,
                       const QVector<QStringList> &columns)
 {
@@ -428,8 +520,18 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
     out.reserve(t.size() * 8);
     int depth = 0;
     bool orderBy = false;
+    QVector<int> startAt(t.size() + 1, -1), endAt(t.size() + 1, -1);
+    QVector<int> depthAt(t.size() + 1, 0);
     for (int i = 0; i < t.size(); ++i) {
         const Token &k = t[i];
+        startAt[i] = int(out.size());
+        depthAt[i] = depth;
+        struct EndMark {
+            QVector<int> &end;
+            const QString &out;
+            const int &i;
+            ~EndMark() { end[i] = int(out.size()); }
+        } endMark{endAt, out, i};
         if (refAt.contains(i)) {
             const int tb = refAt.value(i);
             const TableRef &r = st.tables[tb];
@@ -511,6 +613,9 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
             out += appendAfter.value(i);
     }
     tr.sql = out;
+    startAt[t.size()] = endAt[t.size()] = int(out.size());
+    if (st.kind == Kind::Select)
+        tr.shape = selectShape(st, startAt, endAt, depthAt);
     return tr;
 }
 

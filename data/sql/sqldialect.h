@@ -48,10 +48,25 @@ struct ColumnUse {
     QString column;  // as found in that table
 };
 
+// Where an ordered SELECT over inner joins written in WHERE can be extended
+// with more result columns and conditions. Offsets are into Translation::sql.
+// Set (plain = true) only for one SELECT without DISTINCT, grouping,
+// aggregates, JOIN, LIMIT, compound parts or subqueries over tables.
+struct SelectShape {
+    bool plain = false;
+    int fromAt = -1;      // the top-level FROM
+    int whereAfter = -1;  // just after the top-level WHERE; -1 without one
+    int condEnd = -1;     // end of the WHERE condition or FROM list (the ORDER)
+    QVector<int> termStart, termEnd; // ORDER BY terms, without ASC/DESC
+    QVector<bool> termDesc;
+    QStringList tableAliases; // quoted SQL alias of each table
+};
+
 struct Translation {
     QString sql;
     QStringList params;           // name of ?1, ?2, ...
     QVector<ColumnUse> indexHints; // columns compared with '=' or ordered by
+    SelectShape shape;
 };
 
 // mirrorNames[i] and columns[i] belong to st.tables[i].
