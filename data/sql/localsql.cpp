@@ -383,6 +383,11 @@ struct CachedSelect {
     QVector<SortValue> keys;   // desc.size() per row
     QVector<int> known;        // 1 = column type from a source field
     QVector<bool> typed;       // computed column typed by a value seen
+    // When every column is a field of a Paradox table named once in FROM,
+    // SQLite only joins and sorts rowids; the values come from the table
+    // rows themselves (no copies of the texts, a much smaller sort).
+    bool narrow = false;
+    QVector<int> srcTable, srcField; // per column
     quint64 lastUse = 0;
 };
 
@@ -968,7 +973,7 @@ struct LocalSql::Impl {
     // with equal values keep one order), and, with table >= 0, only the rows
     // built from `count` rowids of that table (parameters after the
     // statement's own).
-    QString extendedSql(const sql::Translation &tr, int table, int count) const
+    QString extendedSql(const sql::Translation &tr, int table, int count, bool narrow = false) const
     {
         const sql::SelectShape &sh = tr.shape;
         const QString &s = tr.sql;
@@ -987,7 +992,7 @@ struct LocalSql::Impl {
                 marks << u'?' + QString::number(tr.params.size() + 1 + i);
             only = QStringLiteral("%1.rowid IN (%2)").arg(sh.tableAliases[table], marks.join(u','));
         }
-        QString out = s.left(sh.fromAt) + extra + u' ';
+        QString out = narrow ? s.left(sh.listAt) + u' ' + extra.mid(1) + u' ' : s.left(sh.fromAt) + extra + u' ';
         if (sh.whereAfter >= 0) {
             out += s.mid(sh.fromAt, sh.whereAfter - sh.fromAt) + QStringLiteral(" (")
                 + s.mid(sh.whereAfter, sh.condEnd - sh.whereAfter) + u')';
@@ -1014,6 +1019,83 @@ struct LocalSql::Impl {
         return out + rest;
     }
 
+    // Whether every result column is a field of a Paradox table that FROM
+    // names once; fills the column sources when it is.
+    bool findSources(CachedSelect &c, sqlite3_stmt *q)
+    {
+        const int n = c.result.columns.size();
+        c.narrow = false;
+        c.srcTable.fill(-1, n);
+        c.srcField.fill(-1, n);
+        for (int col = 0; col < n; ++col) {
+            const char *tab = sqlite3_column_table_name(q, col);
+            const char *org = sqlite3_column_origin_name(q, col);
+            if (!tab || !org || !c.known[col])
+                return false;
+            const QString name = QString::fromUtf8(tab);
+            int found = -1;
+            for (int i = 0; i < c.tables.size(); ++i) {
+                if (c.tables[i]->sqlName != name)
+                    continue;
+                if (found >= 0)
+                    return false; // the same table twice: which one is unknown
+                found = i;
+            }
+            if (found < 0 || c.tables[found]->dbase)
+                return false;
+            c.srcTable[col] = found;
+            c.srcField[col] = columnIndex(c.tables[found], QString::fromUtf8(org));
+            if (c.srcField[col] < 0)
+                return false;
+        }
+        c.narrow = true;
+        return true;
+    }
+
+    // Steps a statement of ORDER BY values and rowids; the rows are taken
+    // from the tables' rows.
+    void readNarrow(sqlite3_stmt *q, const CachedSelect &c, QVector<Row> &rows, const Extra &extra)
+    {
+        const int nT = c.tables.size(), nK = extra.nKeys, n = c.srcTable.size();
+        // rowid -> position of the row in its table
+        QVector<QVector<int>> posOf(nT);
+        for (int i = 0; i < nT; ++i) {
+            const Mirror *m = c.tables[i];
+            if (!c.srcTable.contains(i))
+                continue;
+            posOf[i].fill(-1, int(m->nextRowid + 1));
+            for (int p = 0; p < m->rowidAt.size(); ++p) {
+                const qint64 id = m->rowidAt[p];
+                if (id > 0 && id < posOf[i].size())
+                    posOf[i][int(id)] = p;
+            }
+        }
+        QVector<qint64> ids(nT);
+        int rc;
+        while ((rc = sqlite3_step(q)) == SQLITE_ROW) {
+            for (int k = 0; k < nK; ++k)
+                extra.keys->append(SortValue::of(q, k));
+            for (int i = 0; i < nT; ++i) {
+                ids[i] = sqlite3_column_int64(q, nK + i);
+                extra.rowids->append(ids[i]);
+            }
+            Row row(n);
+            for (int col = 0; col < n; ++col) {
+                const int t = c.srcTable[col];
+                const qint64 id = ids[t];
+                const int p = id > 0 && id < posOf[t].size() ? posOf[t][int(id)] : -1;
+                if (p < 0)
+                    throw EngineError(QStringLiteral("Row not found in table.\nFile: %1").arg(c.tables[t]->path));
+                const Row &src = c.tables[t]->snapshot[p];
+                if (c.srcField[col] < src.size())
+                    row[col] = src[c.srcField[col]];
+            }
+            rows.append(std::move(row));
+        }
+        if (rc != SQLITE_DONE)
+            sqlError();
+    }
+
     // Runs the extended statement afresh and keeps its result. Returns null
     // when SQLite does not take the extended form (an ORDER BY naming a
     // result column alias, say); the statement then runs as written.
@@ -1035,7 +1117,15 @@ struct LocalSql::Impl {
         describe(q.s, sqlite3_column_count(q.s) - nKeys - nTables, c->result.columns, c->known);
         c->typed.fill(false, c->result.columns.size());
         Extra extra{nKeys, nTables, &c->keys, &c->rowids};
-        readRows(q.s, c->result.columns, c->known, c->typed, c->result.rows, &extra);
+        if (findSources(*c, q.s)) {
+            Stmt nq;
+            prepare(nq, extendedSql(tr, -1, 0, true));
+            for (int i = 0; i < params.size(); ++i)
+                bindValue(nq.s, i + 1, params[i]);
+            readNarrow(nq.s, *c, c->result.rows, extra);
+        } else {
+            readRows(q.s, c->result.columns, c->known, c->typed, c->result.rows, &extra);
+        }
         for (Mirror *m : tables) {
             c->epochs << m->epoch;
             c->logAt << int(m->changeLog.size());
@@ -1111,7 +1201,7 @@ struct LocalSql::Impl {
             if (changed[i].isEmpty())
                 continue;
             Stmt q;
-            prepare(q, extendedSql(tr, i, int(changed[i].size())));
+            prepare(q, extendedSql(tr, i, int(changed[i].size()), c.narrow));
             int p = 1;
             for (const QVariant &v : std::as_const(c.params))
                 bindValue(q.s, p++, v);
@@ -1121,7 +1211,10 @@ struct LocalSql::Impl {
             QVector<qint64> gotIds;
             QVector<SortValue> gotKeys;
             Extra extra{nK, nT, &gotKeys, &gotIds};
-            readRows(q.s, c.result.columns, c.known, c.typed, got, &extra);
+            if (c.narrow)
+                readNarrow(q.s, c, got, extra);
+            else
+                readRows(q.s, c.result.columns, c.known, c.typed, got, &extra);
             for (int r = 0; r < got.size(); ++r) {
                 // A row built from changed rows of two tables comes twice.
                 const QByteArray tuple(reinterpret_cast<const char *>(gotIds.constData() + r * nT),

@@ -395,6 +395,7 @@ SelectShape selectShape(const Statement &st, const QVector<int> &startAt, const 
             return s;
     if (!closeTerm())
         return s;
+    s.listAt = endAt[cur.next(-1)];
     s.fromAt = startAt[from];
     s.whereAfter = where >= 0 ? endAt[where] : -1;
     s.condEnd = startAt[order];

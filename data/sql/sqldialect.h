@@ -54,6 +54,7 @@ struct ColumnUse {
 // aggregates, JOIN, LIMIT, compound parts or subqueries over tables.
 struct SelectShape {
     bool plain = false;
+    int listAt = -1;      // the select list (after SELECT)
     int fromAt = -1;      // the top-level FROM
     int whereAfter = -1;  // just after the top-level WHERE; -1 without one
     int condEnd = -1;     // end of the WHERE condition or FROM list (the ORDER)
