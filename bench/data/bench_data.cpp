@@ -111,18 +111,6 @@ void run(int items, QTextStream &out)
 
     const int reps = 15;
     QVector<double> open, post, append, rerun, cold;
-    if (qEnvironmentVariableIsSet("KW_COLD_ONLY")) {
-        for (int i = 0; i < 10; ++i) {
-            Session session;
-            TdmMain dm(session);
-            dm.dbMain.setParam(QStringLiteral("PATH"), tmp.path());
-            for (TableDataset *ds : dm.shopTables())
-                ds->open();
-            cold << timeMs([&] { dm.qryInsp.open(); });
-        }
-        out << "cold " << median(cold) << "\n";
-        return;
-    }
     // Opening the query with nothing cached: the first visit of the page.
     for (int i = 0; i < 5; ++i) {
         Session session;

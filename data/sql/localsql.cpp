@@ -83,12 +83,23 @@ void bindValue(sqlite3_stmt *s, int idx, const QVariant &v)
         sqlite3_bind_double(s, idx, v.toDouble());
         break;
     case QMetaType::QDate: {
-        if (!v.toDate().isValid()) { // an empty date editor gives QDate()
+        if (!static_cast<const QDate *>(v.constData())->isValid()) { // an empty date editor gives QDate()
             sqlite3_bind_null(s, idx);
             break;
         }
-        const QByteArray b = v.toDate().toString(Qt::ISODate).toUtf8();
-        sqlite3_bind_text(s, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        // YYYY-MM-DD without going through QString: loading a table binds
+        // tens of thousands of dates.
+        const QDate d = *static_cast<const QDate *>(v.constData());
+        const int y = d.year();
+        if (y < 1 || y > 9999) {
+            const QByteArray b = d.toString(Qt::ISODate).toUtf8();
+            sqlite3_bind_text(s, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        char buf[10] = {char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10), char('0' + y % 10),
+                        '-', char('0' + d.month() / 10), char('0' + d.month() % 10), '-',
+                        char('0' + d.day() / 10), char('0' + d.day() % 10)};
+        sqlite3_bind_text(s, idx, buf, 10, SQLITE_TRANSIENT);
         break;
     }
     case QMetaType::QTime: {
