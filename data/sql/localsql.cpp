@@ -839,8 +839,15 @@ struct LocalSql::Impl {
             columns << m->cols;
         }
         const sql::Translation tr = sql::translate(st, names, columns);
-        for (const auto &hint : tr.indexHints)
+        // An index for each column compared with '=', except where the
+        // other side is already indexed: the join probes that side, and
+        // indexing the large side of a join would cost as much as the query.
+        for (const auto &hint : tr.indexHints) {
+            if (hint.partnerTable >= 0 && hint.partnerTable != hint.table
+                && tables[hint.partnerTable]->indexed.contains(hint.partnerColumn.toLower()))
+                continue;
             ensureIndex(tables[hint.table], hint.column);
+        }
 
         if (st.kind == sql::Kind::Select)
             return select(tr, tables, paramValues(tr.params, params));

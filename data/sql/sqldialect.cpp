@@ -462,15 +462,17 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
                 return u;
             const int tb = tableOfQualifier(t[q]);
             if (tb >= 0 && !findColumn(tb, t[i].text).isEmpty())
-                u = {tb, findColumn(tb, t[i].text)};
+                u.table = tb, u.column = findColumn(tb, t[i].text);
             return u;
         }
         if (t[i].kind == Tok::SQuote)
             return u;
         for (int tb = 0; tb < st.tables.size(); ++tb) {
             const QString c = findColumn(tb, t[i].text);
-            if (!c.isEmpty())
-                return {tb, c};
+            if (!c.isEmpty()) {
+                u.table = tb, u.column = c;
+                return u;
+            }
         }
         return u;
     };
@@ -520,7 +522,6 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
     QString out;
     out.reserve(t.size() * 8);
     int depth = 0;
-    bool orderBy = false;
     QVector<int> startAt(t.size() + 1, -1), endAt(t.size() + 1, -1);
     QVector<int> depthAt(t.size() + 1, 0);
     for (int i = 0; i < t.size(); ++i) {
@@ -575,10 +576,6 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
             }
             if (k.kind == Tok::Word) {
                 out += k.text;
-                if (depth == 0 && isWord(k, "ORDER"))
-                    orderBy = true;
-                else if (depth == 0 && orderBy && (isWord(k, "WHERE") || isWord(k, "GROUP")))
-                    orderBy = false;
             } else if (k.kind == Tok::Bracket || afterDot || beforeDot
                        || colNames.contains(k.text.toLower()) || aliasTable.contains(k.text.toLower())
                        || asNames.contains(k.text.toLower())
@@ -596,7 +593,10 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
             else if (k.text == QLatin1String(")"))
                 --depth;
             if (k.text == QLatin1String("=") || k.text == QLatin1String("==")) {
-                for (const ColumnUse &u : {columnEndingAt(p), columnStartingAt(n)})
+                ColumnUse a = columnEndingAt(p), b = columnStartingAt(n);
+                a.partnerTable = b.table, a.partnerColumn = b.column;
+                b.partnerTable = a.table, b.partnerColumn = a.column;
+                for (const ColumnUse &u : {a, b})
                     if (u.table >= 0)
                         tr.indexHints.append(u);
             }
@@ -604,11 +604,6 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
             break;
         default:
             out += k.text;
-        }
-        if (orderBy && (k.kind != Tok::Punct && k.kind != Tok::Space) && !isWord(k, "ORDER") && !isWord(k, "BY")) {
-            const ColumnUse u = beforeDot ? ColumnUse{} : columnEndingAt(i);
-            if (u.table >= 0)
-                tr.indexHints.append(u);
         }
         if (appendAfter.contains(i))
             out += appendAfter.value(i);

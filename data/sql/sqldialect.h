@@ -46,6 +46,8 @@ Statement parse(const QString &sql);
 struct ColumnUse {
     int table = -1;  // index in Statement::tables
     QString column;  // as found in that table
+    int partnerTable = -1; // the column on the other side of '=', if any
+    QString partnerColumn;
 };
 
 // Where an ordered SELECT over inner joins written in WHERE can be extended
@@ -66,7 +68,7 @@ struct SelectShape {
 struct Translation {
     QString sql;
     QStringList params;           // name of ?1, ?2, ...
-    QVector<ColumnUse> indexHints; // columns compared with '=' or ordered by
+    QVector<ColumnUse> indexHints; // columns compared with '='
     SelectShape shape;
 };
 
