@@ -1135,9 +1135,13 @@ struct LocalSql::Impl {
         describe(q.s, sqlite3_column_count(q.s) - nKeys - nTables, c->result.columns, c->known);
         c->typed.fill(false, c->result.columns.size());
         Extra extra{nKeys, nTables, &c->keys, &c->rowids};
+        Stmt nq;
         if (findSources(*c, q.s)) {
-            Stmt nq;
-            prepare(nq, extendedSql(tr, -1, 0, true));
+            const QByteArray n = extendedSql(tr, -1, 0, true).toUtf8();
+            if (sqlite3_prepare_v2(db, n.constData(), int(n.size()), &nq.s, nullptr) != SQLITE_OK)
+                c->narrow = false;
+        }
+        if (c->narrow) {
             for (int i = 0; i < params.size(); ++i)
                 bindValue(nq.s, i + 1, params[i]);
             readNarrow(nq.s, *c, c->result.rows, extra);
