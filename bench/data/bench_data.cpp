@@ -7,6 +7,7 @@
 #include "data/shopschema.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -137,7 +138,8 @@ void run(int items, QTextStream &out)
         for (int i = 0; i < reps; ++i) {
             dm.qryInsp.moveTo(1 + i);
             post << timeMs([&] {
-                dm.qryInsp.fieldByName(QStringLiteral("OH")).setValue(2 + i);
+                // A completion date: the due date moves, and with it the row.
+                dm.qryInsp.fieldByName(QStringLiteral("Insp Completed")).setValue(QDate(2026, 12, 1 + i));
                 dm.qryInsp.post(); // applies, commits and re-runs the join
             });
         }
@@ -181,7 +183,7 @@ void run(int items, QTextStream &out)
     };
     line("(a) open the eleven tables", median(open), 0);
     line("(b) post one qryInsp row, write back, re-run", median(post), median(sqUpdate));
-    line("    of which re-running the join", median(rerun), 0);
+    line("    re-running the join with nothing changed", median(rerun), 0);
     line("    opening qryInsp with nothing cached", median(cold), 0);
     line("(c) append one tblHr item", median(append), median(sqAppend));
     out.flush();
