@@ -400,6 +400,16 @@ struct CachedSelect {
     bool narrow = false;
     QVector<int> srcTable, srcField; // per column
     quint64 lastUse = 0;
+
+    bool isFor(const QString &s, const QVector<QVariant> &p, const QVector<Mirror *> &t) const
+    {
+        if (sql != s || tables != t || params.size() != p.size())
+            return false;
+        for (int i = 0; i < p.size(); ++i)
+            if (params[i].userType() != p[i].userType() || !sameValue(params[i], p[i]))
+                return false;
+        return true;
+    }
 };
 
 struct LocalSql::Impl {
@@ -889,6 +899,15 @@ struct LocalSql::Impl {
         QVector<SortValue> *keys = nullptr;
         QVector<qint64> *rowids = nullptr;
     };
+    // The ORDER BY values and rowids of the current row, from column first on.
+    static void readExtra(sqlite3_stmt *q, int first, const Extra &extra)
+    {
+        for (int k = 0; k < extra.nKeys; ++k)
+            extra.keys->append(SortValue::of(q, first + k));
+        for (int k = 0; k < extra.nTables; ++k)
+            extra.rowids->append(sqlite3_column_int64(q, first + extra.nKeys + k));
+    }
+
     void readRows(sqlite3_stmt *q, QVector<SqlColumn> &columns, const QVector<int> &known, QVector<bool> &typed,
                   QVector<Row> &rows, const Extra *extra = nullptr)
     {
@@ -939,12 +958,8 @@ struct LocalSql::Impl {
                 }
             }
             rows.append(std::move(row));
-            if (extra) {
-                for (int k = 0; k < extra->nKeys; ++k)
-                    extra->keys->append(SortValue::of(q, n + k));
-                for (int k = 0; k < extra->nTables; ++k)
-                    extra->rowids->append(sqlite3_column_int64(q, n + extra->nKeys + k));
-            }
+            if (extra)
+                readExtra(q, n, *extra);
         }
         if (rc != SQLITE_DONE)
             sqlError();
@@ -955,7 +970,7 @@ struct LocalSql::Impl {
         if (tr.shape.plain && !tables.isEmpty()) {
             const QString sql = extendedSql(tr, -1, 0);
             for (auto &c : selects)
-                if (c->sql == sql && sameParams(c->params, params) && c->tables == tables) {
+                if (c->isFor(sql, params, tables)) {
                     c->lastUse = ++useCounter;
                     if (bringUpToDate(*c, tr))
                         return c->result;
@@ -974,16 +989,6 @@ struct LocalSql::Impl {
         QVector<bool> typed(res.columns.size(), false);
         readRows(q.s, res.columns, known, typed, res.rows);
         return res;
-    }
-
-    static bool sameParams(const QVector<QVariant> &a, const QVector<QVariant> &b)
-    {
-        if (a.size() != b.size())
-            return false;
-        for (int i = 0; i < a.size(); ++i)
-            if (a[i].userType() != b[i].userType() || !sameValue(a[i], b[i]))
-                return false;
-        return true;
     }
 
     // The statement with its ORDER BY values and the rowid of each table as
@@ -1074,7 +1079,7 @@ struct LocalSql::Impl {
     // from the tables' rows.
     void readNarrow(sqlite3_stmt *q, const CachedSelect &c, QVector<Row> &rows, const Extra &extra)
     {
-        const int nT = c.tables.size(), nK = extra.nKeys, n = c.srcTable.size();
+        const int nT = c.tables.size(), n = c.srcTable.size();
         // rowid -> position of the row in its table
         QVector<QVector<int>> posOf(nT);
         for (int i = 0; i < nT; ++i) {
@@ -1088,15 +1093,10 @@ struct LocalSql::Impl {
                     posOf[i][int(id)] = p;
             }
         }
-        QVector<qint64> ids(nT);
         int rc;
         while ((rc = sqlite3_step(q)) == SQLITE_ROW) {
-            for (int k = 0; k < nK; ++k)
-                extra.keys->append(SortValue::of(q, k));
-            for (int i = 0; i < nT; ++i) {
-                ids[i] = sqlite3_column_int64(q, nK + i);
-                extra.rowids->append(ids[i]);
-            }
+            readExtra(q, 0, extra);
+            const qint64 *ids = extra.rowids->constData() + extra.rowids->size() - nT;
             Row row(n);
             for (int col = 0; col < n; ++col) {
                 const int t = c.srcTable[col];
@@ -1155,9 +1155,8 @@ struct LocalSql::Impl {
         c->lastUse = ++useCounter;
         // Replace the same statement's entry, else the least recently used
         // one when eight are kept.
-        auto same = std::find_if(selects.begin(), selects.end(), [&](const auto &e) {
-            return e->sql == sql && sameParams(e->params, params) && e->tables == tables;
-        });
+        auto same = std::find_if(selects.begin(), selects.end(),
+                                 [&](const auto &e) { return e->isFor(sql, params, tables); });
         if (same == selects.end() && selects.size() >= 8)
             same = std::min_element(selects.begin(), selects.end(),
                                     [](const auto &a, const auto &b) { return a->lastUse < b->lastUse; });
