@@ -246,21 +246,21 @@ QVariant Dataset::lookup(const QString &keyField, const QVariant &key, const QSt
 
 // ---------------------------------------------------------------- editing
 
-QVariant Dataset::convertForField(const Field &f, const QVariant &v) const
+QVariant convertFieldValue(FieldType type, int size, const QString &label, const QVariant &v)
 {
     if (v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty()
-                       && f.type != FieldType::Alpha))
+                       && type != FieldType::Alpha))
         return {};
     auto bad = [&](const QString &what) {
         return EngineError(QStringLiteral("'%1' is not a valid %2 value").arg(v.toString(), what));
     };
-    switch (f.type) {
+    switch (type) {
     case FieldType::Alpha: {
         QString s = v.toString();
         if (s.isEmpty())
             return {};
-        if (f.size > 0 && s.size() > f.size)
-            s.truncate(f.size);
+        if (size > 0 && s.size() > size)
+            s.truncate(size);
         return s;
     }
     case FieldType::Short:
@@ -271,11 +271,11 @@ QVariant Dataset::convertForField(const Field &f, const QVariant &v) const
                                                              : v.toLongLong(&ok);
         if (!ok)
             throw bad(QStringLiteral("integer"));
-        const qlonglong lo = f.type == FieldType::Short ? -32768 : INT_MIN;
-        const qlonglong hi = f.type == FieldType::Short ? 32767 : INT_MAX;
+        const qlonglong lo = type == FieldType::Short ? -32768 : INT_MIN;
+        const qlonglong hi = type == FieldType::Short ? 32767 : INT_MAX;
         if (n < lo || n > hi)
             throw EngineError(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
-                                  .arg(n).arg(f.displayLabel()).arg(lo).arg(hi));
+                                  .arg(n).arg(label).arg(lo).arg(hi));
         return int(n);
     }
     case FieldType::Number:
@@ -317,6 +317,11 @@ QVariant Dataset::convertForField(const Field &f, const QVariant &v) const
     default:
         return v;
     }
+}
+
+QVariant Dataset::convertForField(const Field &f, const QVariant &v) const
+{
+    return convertFieldValue(f.type, f.size, f.displayLabel(), v);
 }
 
 void Dataset::setBufferValue(Field &f, const QVariant &v)
@@ -392,7 +397,7 @@ void Dataset::checkRequired() const
 {
     for (const auto &f : m_fields)
         if (f->required && f->kind == Field::Kind::Data && m_buffer.value(f->m_index).isNull())
-            throw EngineError(QStringLiteral("Field '%1' must have a value").arg(f->displayLabel()));
+            throw requiredValueMissing(f->displayLabel());
 }
 
 void Dataset::post()

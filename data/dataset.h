@@ -17,6 +17,13 @@ namespace kw::data {
 class Dataset;
 class Session;
 
+// The value a field of this type and size stores for v: text cut to the
+// field's width, whole numbers range-checked, typed text parsed; empty text
+// is NULL except in text fields. Throws EngineError naming label when v does
+// not convert. Datasets apply it on every change of a field; writers that
+// fill tables without a dataset use it so their rows hold the same values.
+QVariant convertFieldValue(FieldType type, int size, const QString &label, const QVariant &v);
+
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
 class Field {

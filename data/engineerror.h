@@ -22,4 +22,10 @@ public:
     KeyViolation() : EngineError(QStringLiteral("Key violation.")) {}
 };
 
+// A required field left empty: "Field '%s' must have a value".
+inline EngineError requiredValueMissing(const QString &label)
+{
+    return EngineError(QStringLiteral("Field '%1' must have a value").arg(label));
+}
+
 } // namespace kw::data

@@ -104,6 +104,12 @@ void Session::addPassword(const QString &password)
 
 QString Session::aliasDirectory(const QString &alias) const
 {
+    // A connection's name is an alias of its directory, ahead of the
+    // configured ones, so a statement on another database can name the
+    // program's own tables (':Kitwarden:Lists.DB') wherever they live.
+    for (const auto &db : m_databases)
+        if (db && db->databaseName() == alias)
+            return db->directory();
     const QString dir = m_config.aliasDirectory(alias);
     if (dir.isEmpty())
         throw EngineError(QStringLiteral("Unknown database: %1").arg(alias));

@@ -49,8 +49,9 @@ public:
     void setConfigFile(const QString &file) { m_config = EngineConfig(file); }
     QStringList aliasNames() const { return m_config.aliasNames(); }
 
-    // TableProvider: aliases from the configuration; tables opened once and
-    // shared until releaseTables().
+    // TableProvider: the names of the connections (case-sensitive), then the
+    // aliases of the configuration; tables opened once and shared until
+    // releaseTables().
     QString aliasDirectory(const QString &alias) const override;
     ParadoxTable *paradoxTable(const QString &path) override;
 

@@ -384,6 +384,25 @@ private slots:
         QVERIFY(dm.dbMain.connected());
         QCOMPARE(dm.tblHrdf.recordCount(), 3);
     }
+
+    // A statement run on another directory names the program's own tables
+    // by the connection's name, ahead of a configured alias of that name.
+    void connectionNameReachesItsTablesFromSql()
+    {
+        QTemporaryDir other, cfg;
+        m_session->setConfigFile(QDir(cfg.path()).filePath(QStringLiteral("engine.json")));
+        m_session->config().setAlias(QStringLiteral("Kitwarden"), other.path());
+        m_session->config().setAlias(QStringLiteral("Elsewhere"), dir());
+        const auto count = [&](const QString &table) {
+            return m_session->sql()
+                .exec(QStringLiteral("SELECT COUNT(*) FROM '%1' L").arg(table), other.path())
+                .rows.value(0).value(0);
+        };
+        QCOMPARE(count(QStringLiteral(":Kitwarden:Lists.DB")), QVariant(4));
+        QCOMPARE(count(QStringLiteral(":Elsewhere:Hrdf.DB")), QVariant(2));
+        QCOMPARE(errorOf([&] { count(QStringLiteral(":kitwarden:Lists.DB")); }),
+                 QStringLiteral("Unknown database: kitwarden"));
+    }
 };
 
 class TstDueDate : public QObject {
