@@ -210,4 +210,15 @@ void LookupCombo::showPopup()
     tv->scrollTo(tv->model()->index(std::max(0, currentIndex()), 0), QAbstractItemView::PositionAtCenter);
 }
 
+QList<GridColumn> masterListColumns()
+{
+    static const QList<QPair<const char *, int>> cols = {
+        {"NSN", 16}, {"LIN", 6}, {"Nomenclature", 40}, {"UI", 2}, {"Auth", 3}, {"Insp Type", 1},
+        {"Insp Freq", 10}, {"Alse", 5}, {"Batt", 5}, {"Pyro", 5}, {"Med", 5}, {"Radio", 5}, {"Flotation", 5}};
+    QList<GridColumn> columns;
+    for (const auto &c : cols)
+        columns << GridColumn{QLatin1String(c.first), QLatin1String(c.first), c.second};
+    return columns;
+}
+
 } // namespace kw::app

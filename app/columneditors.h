@@ -73,6 +73,10 @@ private:
     QList<GridColumn> m_columns;
 };
 
+// Columns of the NSN drop-downs over the master list (cbNsnHr, cbNsnGear,
+// cbNsnInsp): titles are the field names, widths in characters.
+QList<GridColumn> masterListColumns();
+
 // The combo box a TLookupComboEditor creates.
 class LookupCombo : public QComboBox {
     Q_OBJECT

@@ -1,30 +1,32 @@
 #pragma once
-// The main window: navigation bar, the nine pages, status bar and menu; the
-// start-up sequence, the setup texts, closing the tables for the dialogs
-// that replace or read the table files, and the hand receipts page.
-#include "app/columneditors.h"
-#include "app/dbgrid.h"
-#include "app/dbnavigator.h"
-#include "app/outlookbar.h"
+// The main window's frame: navigation bar, page area, status bar and menu;
+// the start-up sequence, the setup texts, and closing the tables for the
+// dialogs that replace or read the table files. Each page is its own class
+// under app/pages/ and owns its widgets; the frame only switches between
+// them. Widgets are private: tests and other code find them by object name.
+#include "app/printsetup.h"
+#include "app/setuptexts.h"
 #include "data/dmmain.h"
 
-#include <QCheckBox>
-#include <QDateEdit>
-#include <QLabel>
 #include <QMainWindow>
-#include <QPushButton>
-#include <QSplitter>
-#include <QStatusBar>
-#include <QTabWidget>
-#include <QTimer>
 #include <functional>
 #include <map>
 
 class QDialog;
+class QListWidget;
+class QSplitter;
+class QTabWidget;
 
 namespace kw::settings { class TIniOut; }
 
 namespace kw::app {
+
+class Page;
+class HandReceiptPage;
+class InspectionsPage;
+class SetupPage;
+class TMainStatusBar;
+class TOutlookBar;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -33,41 +35,6 @@ public:
     ~TfrmMain() override;
 
     kw::data::TdmMain &dm;
-
-    // --- frame
-    QWidget *pnlMainLeft;
-    TOutlookBar *olMain;
-    QToolButton *olbtnOffice, *olbtnMaint, *olbtnMaster;
-    QListWidget *olListOffice, *olListMaint, *olListSetup;
-    QSplitter *splMain;
-    QTabWidget *tabsMain;
-    QWidget *tabOfficeSupplies, *tabTechManuals, *tabHandReceipt, *tabInsp, *tabAlseGear, *tabSurvival,
-        *tabEquipLists, *tabPartsList, *tabSetup;
-    QStatusBar *stbMain;
-    QLabel *stbImage, *stbText, *stbCaps, *stbNum, *stbClock;
-    QAction *BackupRestore1, *ImportfromMarrowby1, *PrintSetup1, *Exit1, *AlsePage1, *FAQ1, *Support1,
-        *UpdateKitwarden1, *About1;
-
-    // --- hand receipts page
-    QWidget *pnlHrLeft, *pnlHrMain;
-    QSplitter *Splitter1;
-    TDBNavigator *navHrdf, *navAlse;
-    QToolButton *btnHrdfPrint;
-    QPushButton *btnAddFromList, *btnAlsePrint;
-    TDBGrid *grdHrdf, *grdHandReceipt;
-    TMapComboEditor *cbInspType;
-    TLookupComboEditor *cbNsnHr, *cbNsnGear;
-
-    // --- components of other pages that the frame already needs
-    QDateEdit *cbInspDate;          // due-by date, set to today at start-up
-    QCheckBox *cbAutoUpdate, *cbAutoUpdateNotify;
-
-    kw::settings::TIniOut *Ini;
-
-    // --- setup texts, held for the whole run
-    QString Company, AlseOfficer, Prepared, Authorized, Approved;
-    // The downloaded update-information file.
-    QString UpdateFileName;
 
     // --- hooks for the parts that other subsystems supply
     // Shows the splash modally (start-up step 1); empty: no splash.
@@ -81,6 +48,19 @@ public:
     void setDataDirectory(const QString &dir) { m_dataDir = dir; }
     QString dataDirectory() const { return m_dataDir; }
 
+    // The five setup texts, held for the whole run (reports print them).
+    SetupTexts &setupTexts() { return m_texts; }
+    // The due-by date of the inspections page (the due report reads it).
+    QDate dueByDate() const;
+    // The printer and page layout chosen with "Print Setup".
+    PrintSetup &printSetup() { return m_printSetup; }
+    // The downloaded update-information file.
+    QString updateFileName() const { return m_updateFileName; }
+    kw::settings::TIniOut &ini() const { return *Ini; }
+
+    // The page of a class (each page class has one instance).
+    template <class P> P *page() const { return findChild<P *>(); }
+
     // --- handlers
     void FormShow();
     bool startedUp() const { return m_started; }
@@ -91,51 +71,67 @@ public:
     void olListMaintItemClick(QListWidget *list, int index);
     void olListOfficeItemClick(QListWidget *list, int index);
     void olListSetupItemClick(QListWidget *list, int index);
-    void grdHrdfTitleButtonClick(const QString &fieldName);
-    void tabHandReceiptHide();
     void PrintSetup1Click();
     void Exit1Click();
+    void AlsePage1Click();
+    void FAQ1Click();
+    void Support1Click();
+    void About1Click();
+    // The update check; automatic when the window starts it at start-up.
+    void GetUpdate1Click(bool automatic);
 
-    // The page shown and its navigation entry.
-    QWidget *activePage() const { return tabsMain->currentWidget(); }
-    // Makes page active, running the leaving page's hide step first. Throws
+    // The page shown.
+    Page *activePage() const;
+    // Makes page active, running the leaving page's leave step first. Throws
     // what that step throws; the page does not change then.
-    void setActivePage(QWidget *page);
+    void setActivePage(Page *page);
 
     // Refreshes the Caps, Num and clock panels.
     void updateStatusPanels();
-    // The five setup texts with their defaults, in registry order.
-    static const QList<QPair<QString, QString>> &setupTextDefaults();
-    QString *setupText(const QString &name);
 
 protected:
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
-    bool eventFilter(QObject *o, QEvent *e) override;
 
 private:
     void buildFrame();
+    void buildPages();
+    void buildNavigation();
     void buildMenu();
     void buildStatusBar();
-    void buildHandReceiptPage();
-    void buildPlaceholderPages();
     void bindIniItems();
-    QWidget *addPage(const QString &name, const QString &caption);
+    void readSetupTexts();
+    void writeSetupTexts();
+    void addPage(Page *page, const QString &caption);
     void navigate(int group, int index);
+    void showNavEntry(int group, int index);
     void showStartPage();
     void openShopTables();
 
     struct NavEntry {
-        QString caption;   // window caption
-        QWidget *page;
+        QString caption; // window caption
+        Page *page;
         int icon;
-        std::function<void()> beforeShow, afterShow;
     };
     std::map<std::pair<int, int>, NavEntry> m_nav;
-    std::map<QWidget *, std::function<void()>> m_hide;
+
+    QWidget *pnlMainLeft;
+    TOutlookBar *olMain;
+    QListWidget *olListOffice, *olListMaint, *olListSetup;
+    QSplitter *splMain;
+    QTabWidget *tabsMain;
+    HandReceiptPage *tabHandReceipt;
+    InspectionsPage *tabInsp;
+    SetupPage *tabSetup;
+    TMainStatusBar *stbMain;
+    QAction *ImportfromMarrowby1, *BackupRestore1;
+    kw::settings::TIniOut *Ini;
+
+    SetupTexts m_texts;
+    PrintSetup m_printSetup;
+    QString m_updateFileName;
     QString m_dataDir;
     bool m_started = false;
-    QTimer m_clock;
 };
 
 } // namespace kw::app

@@ -24,9 +24,9 @@ int checkUpdate(kw::cli::Context &ctx)
     }
     const QString local = updateInfoPath();
     downloadUpdateInfo(host, local);
-    const int installed = FileVersionInt(executableFile());
+    const QString installed = FileVersionString(executableFile());
     const UpdateInfo info = readUpdateInfo(local, host);
-    if (IsOlderVersion(installed, VersionToInt(info.build)))
+    if (isNewerRelease(installed, info.build))
         kw::cli::out(QStringLiteral("newer %1 %2").arg(info.build, info.file));
     else
         kw::cli::out(QStringLiteral("current %1").arg(info.build));

@@ -1,21 +1,7 @@
 #include "update/links.h"
 #include "settings/iniout.h"
 
-#include <QApplication>
-#include <QDesktopServices>
-
 namespace kw::update {
-
-static UrlOpener &opener()
-{
-    static UrlOpener o;
-    return o;
-}
-
-void setUrlOpener(UrlOpener o)
-{
-    opener() = std::move(o);
-}
 
 QString webHost()
 {
@@ -43,37 +29,6 @@ QString linkTarget(Link link, const QString &host)
 QString linkTarget(Link link)
 {
     return linkTarget(link, webHost());
-}
-
-void openTarget(const QString &target)
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QUrl url(target, QUrl::TolerantMode);
-    if (opener())
-        opener()(url);
-    else
-        QDesktopServices::openUrl(url);
-    QApplication::restoreOverrideCursor();
-}
-
-void openLink(Link link)
-{
-    openTarget(linkTarget(link));
-}
-
-void AlsePage1Click()
-{
-    openLink(Link::AlsePage);
-}
-
-void FAQ1Click()
-{
-    openLink(Link::Faq);
-}
-
-void Support1Click()
-{
-    openLink(Link::Support);
 }
 
 } // namespace kw::update

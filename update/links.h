@@ -1,9 +1,8 @@
 #pragma once
-// The maker's web pages and the support e-mail, opened through the shell by
-// the Help menu and the about window's link entries.
+// The maker's web pages and the support e-mail that the Help menu and the
+// about window's link entries point to. Opening them is the application's
+// business (app/weblinks.h); this only names them.
 #include <QString>
-#include <QUrl>
-#include <functional>
 
 namespace kw::update {
 
@@ -20,19 +19,5 @@ QString webHost();
 // "mailto:Kitwarden Support <support@quillfen.example>".
 QString linkTarget(Link link, const QString &host);
 QString linkTarget(Link link);
-
-// Hands a target to the shell's "OPEN" with the hourglass cursor shown
-// meanwhile; the shell's answer is not examined.
-void openTarget(const QString &target);
-void openLink(Link link);
-
-// The shell; tests put a recorder here. An empty function restores the shell.
-using UrlOpener = std::function<void(const QUrl &)>;
-void setUrlOpener(UrlOpener opener);
-
-// The Help menu's three link items.
-void AlsePage1Click();
-void FAQ1Click();
-void Support1Click();
 
 } // namespace kw::update

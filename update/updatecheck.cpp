@@ -3,11 +3,7 @@
 #include "settings/iniout.h"
 #include "data/paths.h"
 
-#include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
-#include <QMessageBox>
-#include <QWidget>
 
 namespace kw::update {
 
@@ -81,6 +77,12 @@ bool isWebAddress(const QString &address)
            && !url.host().isEmpty();
 }
 
+bool isNewerRelease(const QString &installed, const QString &build)
+{
+    // A resource without a file version counts as release 0.
+    return IsOlderRelease(installed.isEmpty() ? QStringLiteral("0") : installed, build);
+}
+
 namespace {
 class BusyCursor {
 public:
@@ -106,15 +108,15 @@ UpdateResult runUpdateCheck(const UpdateCheckOptions &o, UpdateUi &ui)
     try {
         const QString host = o.serverHost.isEmpty() ? updateServerHost() : o.serverHost;
         const QString local = o.localFile.isEmpty() ? updateInfoPath() : o.localFile;
-        int installed = 0;
+        QString installed;
         UpdateInfo info;
         {
             BusyCursor busy(ui);
             downloadUpdateInfo(host, local, o.limits);
-            installed = FileVersionInt(o.executable.isEmpty() ? executableFile() : o.executable);
+            installed = FileVersionString(o.executable.isEmpty() ? executableFile() : o.executable);
             info = readUpdateInfo(local, host);
         }
-        if (IsOlderVersion(installed, VersionToInt(info.build))) {
+        if (isNewerRelease(installed, info.build)) {
             if (!ui.confirm(messageNewer()))
                 return UpdateResult::NewerDeclined;
             BusyCursor busy(ui);
@@ -137,60 +139,6 @@ UpdateResult runUpdateCheck(const UpdateCheckOptions &o, UpdateUi &ui)
         ui.showError(QString::fromUtf8(e.what()));
         return UpdateResult::Failed;
     }
-}
-
-// ---- Qt implementation -------------------------------------------------------
-
-static QString caption()
-{
-    return QStringLiteral("Kitwarden 2.0");
-}
-
-bool QtUpdateUi::confirm(const QString &text)
-{
-    return QMessageBox::information(window_, caption(), text, QMessageBox::Ok | QMessageBox::Cancel,
-                                    QMessageBox::Ok)
-           == QMessageBox::Ok;
-}
-
-void QtUpdateUi::inform(const QString &text)
-{
-    QMessageBox::information(window_, caption(), text, QMessageBox::Ok);
-}
-
-void QtUpdateUi::showError(const QString &text)
-{
-    QMessageBox::critical(window_, caption(), text, QMessageBox::Ok);
-}
-
-void QtUpdateUi::setBusy(bool busy)
-{
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
-void QtUpdateUi::openUrl(const QUrl &url)
-{
-    QDesktopServices::openUrl(url);  // the shell's answer is not examined
-}
-
-void QtUpdateUi::closeMainWindow()
-{
-    // Queued: the check may run from inside the window's own start-up.
-    if (window_)
-        QMetaObject::invokeMethod(window_, "close", Qt::QueuedConnection);
-}
-
-UpdateResult checkForUpdates(QWidget *mainWindow, bool automatic, bool autoUpdateChecked, bool notifyOnly)
-{
-    QtUpdateUi ui(mainWindow);
-    UpdateCheckOptions o;
-    o.automatic = automatic;
-    o.autoUpdateChecked = autoUpdateChecked;
-    o.notifyOnly = notifyOnly;
-    return runUpdateCheck(o, ui);
 }
 
 } // namespace kw::update

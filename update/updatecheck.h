@@ -2,13 +2,12 @@
 // The update check: download the update-information file from the maker's
 // update server, compare its "Build" with the installed release, and offer a
 // newer one to the shell. Dialogs, the cursor, the shell and closing the main
-// window go through UpdateUi, so tests and the command line script them.
+// window go through UpdateUi: the application implements it with message
+// boxes (app/updateui.h), tests and tools with ScriptedUpdateUi.
 #include "update/httpclient.h"
 
 #include <QString>
 #include <QUrl>
-
-class QWidget;
 
 namespace kw::update {
 
@@ -43,6 +42,12 @@ UpdateInfo readUpdateInfo(const QString &localFile, const QString &host);
 // kind the shell is asked to open.
 bool isWebAddress(const QString &address);
 
+// The update decision: is the server's "Build" a newer release than the
+// installed file version? Parts are compared one by one; an empty installed
+// version counts as 0. Raises the conversion error for a Build that is not a
+// dotted number.
+bool isNewerRelease(const QString &installed, const QString &build);
+
 class UpdateUi {
 public:
     virtual ~UpdateUi() = default;
@@ -52,22 +57,6 @@ public:
     virtual void setBusy(bool busy) = 0;             // hourglass cursor on/off
     virtual void openUrl(const QUrl &url) = 0;       // shell "OPEN"
     virtual void closeMainWindow() = 0;
-};
-
-// Message boxes owned by the main window, the wait cursor, QDesktopServices,
-// and a queued close of the main window.
-class QtUpdateUi : public UpdateUi {
-public:
-    explicit QtUpdateUi(QWidget *mainWindow) : window_(mainWindow) {}
-    bool confirm(const QString &text) override;
-    void inform(const QString &text) override;
-    void showError(const QString &text) override;
-    void setBusy(bool busy) override;
-    void openUrl(const QUrl &url) override;
-    void closeMainWindow() override;
-
-private:
-    QWidget *window_;
 };
 
 struct UpdateCheckOptions {
@@ -85,9 +74,5 @@ enum class UpdateResult { Cancelled, Current, NewerDeclined, NewerOpened, Addres
 // The whole check. Errors are shown through ui.showError and end the check
 // (result Failed); the cursor is always restored.
 UpdateResult runUpdateCheck(const UpdateCheckOptions &options, UpdateUi &ui);
-
-// For the main window: GetUpdate1Click with Qt dialogs. automatic is true when
-// the window starts the check itself at start-up.
-UpdateResult checkForUpdates(QWidget *mainWindow, bool automatic, bool autoUpdateChecked, bool notifyOnly);
 
 } // namespace kw::update

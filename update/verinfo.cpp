@@ -151,6 +151,41 @@ bool IsOlderVersion(int a, int b)
     return a < b;
 }
 
+// The numbers between the dots. Gluing the parts together (VersionToInt)
+// loses their weight: "1.9.99.9" would pass "2.0.0.0".
+static QList<qint64> versionParts(const QString &text)
+{
+    VersionToInt(text);  // the same conversion error for a text that is no dotted number
+    QList<qint64> parts;
+    for (const QString &part : text.split(QLatin1Char('.'))) {
+        qint64 value = 0;
+        try {
+            if (!part.trimmed().isEmpty())
+                value = kw::settings::StrToInt(part);
+        } catch (const kw::settings::EConvertError &) {
+            value = 0;  // a lone sign between dots
+        }
+        parts << value;
+    }
+    return parts;
+}
+
+int CompareVersions(const QString &a, const QString &b)
+{
+    const QList<qint64> pa = versionParts(a), pb = versionParts(b);
+    for (qsizetype i = 0; i < std::max(pa.size(), pb.size()); ++i) {
+        const qint64 x = pa.value(i, 0), y = pb.value(i, 0);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
+bool IsOlderRelease(const QString &installed, const QString &offered)
+{
+    return CompareVersions(installed, offered) < 0;
+}
+
 QString executableFile()
 {
     return QCoreApplication::applicationFilePath();

@@ -59,6 +59,13 @@ int FileVersionInt(const QString &fileName);
 // raises "'%s' is not a valid integer value" otherwise. Parts are not weighed.
 int VersionToInt(const QString &text);
 bool IsOlderVersion(int a, int b);
+// Compares two dotted versions part by part, numerically ("2.0.10.0" is
+// above "2.0.9.9", "1.9.99.9" below "2.0.0.0"); missing trailing parts count
+// as 0. Raises VersionToInt's conversion error for a text that is not a
+// dotted number. Negative, zero or positive like a three-way comparison.
+int CompareVersions(const QString &a, const QString &b);
+// True when release `offered` is newer than release `installed`.
+bool IsOlderRelease(const QString &installed, const QString &offered);
 
 // The running program's own file, whose version is the installed release.
 QString executableFile();

@@ -85,8 +85,7 @@ int main(int argc, char **argv)
     std::printf("Download + compare (127.0.0.1):      %.3f ms\n", medianMs(50, [&] {
         kw::update::downloadUpdateInfo(host, local);
         const auto info = kw::update::readUpdateInfo(local, host);
-        kw::update::IsOlderVersion(kw::update::FileVersionInt(kw::update::executableFile()),
-                                   kw::update::VersionToInt(info.build));
+        kw::update::isNewerRelease(kw::update::FileVersionString(kw::update::executableFile()), info.build);
     }));
     return 0;
 }

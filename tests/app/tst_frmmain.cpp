@@ -2,16 +2,33 @@
 // the status bar, closing and reopening the tables, the hand receipts page.
 #include "app/apperror.h"
 #include "app/frmmain.h"
+#include "app/columneditors.h"
+#include "app/dbgrid.h"
+#include "app/dbnavigator.h"
 #include "app/keylocks.h"
+#include "app/outlookbar.h"
+#include "app/pages/page.h"
 #include "settings/iniout.h"
 #include "settings/registry.h"
-#include "update/links.h"
+#include "app/weblinks.h"
 #include "shopfixture.h"
 
 #include "data/engineerror.h"
 
+#include <QCheckBox>
+#include <QDateEdit>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTimer>
 #include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QMenuBar>
 #include <QTest>
 
@@ -96,13 +113,21 @@ private:
     }
     void clickNav(QListWidget *list, int index)
     {
-        m_frm->olMain->openGroup(m_frm->olMain->groupOf(list));
+        w<TOutlookBar>("olMain")->openGroup(w<TOutlookBar>("olMain")->groupOf(list));
         list->doItemsLayout();
         const QRect r = list->visualItemRect(list->item(index));
         QVERIFY(r.isValid());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
     }
-    QListWidget *listNamed(const QString &name) { return m_frm->findChild<QListWidget *>(name); }
+    QListWidget *listNamed(const QString &name) { return w<QListWidget>(qPrintable(name)); }
+    // A component of the window, found by its name; a missing one ends the test.
+    template <class T> T *w(const char *name) const
+    {
+        T *c = m_frm->findChild<T *>(QLatin1String(name));
+        if (!c)
+            qFatal("no component %s", name);
+        return c;
+    }
 
 private slots:
     void initTestCase()
@@ -137,7 +162,7 @@ private slots:
     void startUpOrder()
     {
         makeWindow();
-        m_frm->cbAutoUpdate->setChecked(false);
+        w<QCheckBox>("cbAutoUpdate")->setChecked(false);
         showWindow();
         // Splash first with every table closed, then the eleven tables in order.
         const QStringList expected{QStringLiteral("splash"), QStringLiteral("tblHrdf"), QStringLiteral("tblHr"),
@@ -148,19 +173,20 @@ private slots:
                                    QStringLiteral("tblTechMan")};
         QCOMPARE(m_events, expected);
         QCOMPARE(m_dm->dbMain.param(QStringLiteral("PATH")), m_data->path() + QLatin1Char('/'));
-        QCOMPARE(m_frm->cbInspDate->date(), QDate(2026, 12, 9));
-        QVERIFY(m_frm->UpdateFileName.endsWith(QLatin1String("/QuillfenUpdates.ini")));
+        QCOMPARE(w<QDateEdit>("cbInspDate")->date(), QDate(2026, 12, 9));
+        QCOMPARE(m_frm->dueByDate(), QDate(2026, 12, 9));
+        QVERIFY(m_frm->updateFileName().endsWith(QLatin1String("/QuillfenUpdates.ini")));
         QCOMPARE(m_frm->windowTitle(), QStringLiteral("Kitwarden - Hand Receipts"));
-        QCOMPARE(m_frm->activePage(), m_frm->tabHandReceipt);
-        QCOMPARE(m_frm->olMain->openedGroup(), m_frm->olMain->groupOf(m_frm->olListMaint));
+        QCOMPARE(m_frm->activePage()->objectName(), QStringLiteral("tabHandReceipt"));
+        QCOMPARE(w<TOutlookBar>("olMain")->openedGroup(), w<TOutlookBar>("olMain")->groupOf(w<QListWidget>("olListMaint")));
         QVERIFY(!m_dm->qryInsp.active() && !m_dm->qryGear.active() && !m_dm->qryParts.active());
         QVERIFY(m_prompts.messages.isEmpty());
         // First run: placed at 1,1 with the designed client area.
         QCOMPARE(m_frm->pos(), QPoint(1, 1));
         QCOMPARE(m_frm->width(), 792);
         QCOMPARE(m_frm->height() - m_frm->menuBar()->sizeHint().height(), 554);
-        QCOMPARE(m_frm->Splitter1->sizes().first(), 160);
-        QCOMPARE(m_frm->splMain->sizes().first(), 100);
+        QCOMPARE(w<QSplitter>("Splitter1")->sizes().first(), 160);
+        QCOMPARE(w<QSplitter>("splMain")->sizes().first(), 100);
         // The update check runs only when its box is checked.
         QVERIFY(!m_events.contains(QStringLiteral("update")));
     }
@@ -170,7 +196,7 @@ private slots:
         makeWindow();
         writeReg(kw::settings::kMainKey, QStringLiteral("AutoUpdate"), QStringLiteral("True"));
         showWindow();
-        QVERIFY(m_frm->cbAutoUpdate->isChecked());
+        QVERIFY(w<QCheckBox>("cbAutoUpdate")->isChecked());
         QCOMPARE(m_events.last(), QStringLiteral("update"));
         QCOMPARE(m_events.indexOf(QStringLiteral("tblTechMan")), m_events.size() - 2);
     }
@@ -181,7 +207,7 @@ private slots:
         showWindow();
         for (TableDataset *t : m_dm->shopTables())
             QVERIFY2(t->active(), qPrintable(t->tableName()));
-        QVERIFY(m_frm->stbText->text().startsWith(QLatin1String("Created empty shop tables")));
+        QVERIFY(w<QLabel>("stbText")->text().startsWith(QLatin1String("Created empty shop tables")));
         QVERIFY(m_prompts.messages.isEmpty());
     }
 
@@ -203,21 +229,21 @@ private slots:
         makeWindow();
         for (const QString &a : aliases)
             m_session->config().setAlias(a, m_data->path());
-        QVERIFY(!m_frm->ImportfromMarrowby1->isEnabled());
+        QVERIFY(!w<QAction>("ImportfromMarrowby1")->isEnabled());
         showWindow();
-        QCOMPARE(m_frm->ImportfromMarrowby1->isEnabled(), enabled);
+        QCOMPARE(w<QAction>("ImportfromMarrowby1")->isEnabled(), enabled);
     }
 
     void setupTextsFirstRunAndClose()
     {
         makeWindow();
         showWindow();
-        QCOMPARE(m_frm->Company, QStringLiteral("Your Company Name Here"));
-        QCOMPARE(m_frm->AlseOfficer, QStringLiteral("ALSE Officer Name"));
-        QCOMPARE(m_frm->Prepared, QStringLiteral("Prepared By Name"));
-        QCOMPARE(m_frm->Authorized, QStringLiteral("Authorized By Name"));
-        QCOMPARE(m_frm->Approved, QStringLiteral("Approved By Name"));
-        m_frm->Company = QStringLiteral("B Co 2-227 AVN");
+        QCOMPARE(m_frm->setupTexts().Company, QStringLiteral("Your Company Name Here"));
+        QCOMPARE(m_frm->setupTexts().AlseOfficer, QStringLiteral("ALSE Officer Name"));
+        QCOMPARE(m_frm->setupTexts().Prepared, QStringLiteral("Prepared By Name"));
+        QCOMPARE(m_frm->setupTexts().Authorized, QStringLiteral("Authorized By Name"));
+        QCOMPARE(m_frm->setupTexts().Approved, QStringLiteral("Approved By Name"));
+        m_frm->setupTexts().Company = QStringLiteral("B Co 2-227 AVN");
         QVERIFY(m_frm->close());
         QCOMPARE(readReg(kw::settings::kSetupKey, QStringLiteral("Company")), QStringLiteral("B Co 2-227 AVN"));
         QCOMPARE(readReg(kw::settings::kSetupKey, QStringLiteral("Approved")), QStringLiteral("Approved By Name"));
@@ -230,8 +256,8 @@ private slots:
         writeReg(kw::settings::kSetupKey, QStringLiteral("AlseOfficer"), 42); // not a string
         makeWindow();
         showWindow();
-        QCOMPARE(m_frm->Company, QStringLiteral("HHC 1-150"));
-        QCOMPARE(m_frm->AlseOfficer, QStringLiteral("ALSE Officer Name"));
+        QCOMPARE(m_frm->setupTexts().Company, QStringLiteral("HHC 1-150"));
+        QCOMPARE(m_frm->setupTexts().AlseOfficer, QStringLiteral("ALSE Officer Name"));
         // A bad value does not keep the tables closed.
         QVERIFY(m_dm->tblTechMan.active());
     }
@@ -242,8 +268,8 @@ private slots:
         writeReg(kw::settings::kMainKey, QStringLiteral("olWidth"), QStringLiteral("120"));
         makeWindow();
         showWindow();
-        QCOMPARE(m_frm->Splitter1->sizes().first(), 220);
-        QCOMPARE(m_frm->splMain->sizes().first(), 120);
+        QCOMPARE(w<QSplitter>("Splitter1")->sizes().first(), 220);
+        QCOMPARE(w<QSplitter>("splMain")->sizes().first(), 120);
         QVERIFY(m_frm->close());
         QCOMPARE(readReg(kw::settings::kMainKey, QStringLiteral("HrLeftWidth")), QStringLiteral("220"));
         QCOMPARE(readReg(kw::settings::kMainKey, QStringLiteral("HrLeftSpl")), QStringLiteral("221"));
@@ -286,15 +312,15 @@ private slots:
         makeWindow();
         showWindow();
         // Start elsewhere so that every entry really switches.
-        clickNav(m_frm->olListOffice, 1);
+        clickNav(w<QListWidget>("olListOffice"), 1);
         QCOMPARE(m_frm->activePage()->objectName(), QStringLiteral("tabTechManuals"));
         QVERIFY(!m_dm->tblHr.active());
         clickNav(listNamed(list), index);
         QCOMPARE(m_frm->windowTitle(), caption);
         QCOMPARE(m_frm->activePage()->objectName(), page);
-        QCOMPARE(m_frm->tabsMain->tabText(m_frm->tabsMain->currentIndex()), pageCaption);
-        QVERIFY(m_frm->tabsMain->tabBar()->isHidden());
-        QVERIFY(!m_frm->stbImage->pixmap().isNull());
+        QCOMPARE(w<QTabWidget>("tabsMain")->tabText(w<QTabWidget>("tabsMain")->currentIndex()), pageCaption);
+        QVERIFY(w<QTabWidget>("tabsMain")->tabBar()->isHidden());
+        QVERIFY(!w<QLabel>("stbImage")->pixmap().isNull());
         // tblHr is open exactly while the hand receipts page is shown.
         QCOMPARE(m_dm->tblHr.active(), page == QLatin1String("tabHandReceipt"));
         if (page == QLatin1String("tabInsp"))
@@ -316,14 +342,14 @@ private slots:
                                    QStringLiteral("Master Lists")};
         for (int i = 0; i < 3; ++i)
             QCOMPARE(m_frm->findChild<QToolButton *>(buttons[i])->text(), captions[i]);
-        QCOMPARE(m_frm->olbtnMaster->toolTip(),
+        QCOMPARE(w<QToolButton>("olbtnMaster")->toolTip(),
                  QStringLiteral("Listings of Equipment for Assignment to Hand Receipts or Bench Stock"));
-        QVERIFY(m_frm->olListMaint->isVisible() && !m_frm->olListOffice->isVisible());
-        QTest::mouseClick(m_frm->olbtnOffice, Qt::LeftButton);
-        QVERIFY(m_frm->olListOffice->isVisible() && !m_frm->olListMaint->isVisible());
-        QCOMPARE(m_frm->olListOffice->count(), 2);
-        QCOMPARE(m_frm->olListMaint->item(3)->text(), QStringLiteral("Aircraft Equipment"));
-        QCOMPARE(m_frm->olListSetup->item(2)->text(), QStringLiteral("Program Info"));
+        QVERIFY(w<QListWidget>("olListMaint")->isVisible() && !w<QListWidget>("olListOffice")->isVisible());
+        QTest::mouseClick(w<QToolButton>("olbtnOffice"), Qt::LeftButton);
+        QVERIFY(w<QListWidget>("olListOffice")->isVisible() && !w<QListWidget>("olListMaint")->isVisible());
+        QCOMPARE(w<QListWidget>("olListOffice")->count(), 2);
+        QCOMPARE(w<QListWidget>("olListMaint")->item(3)->text(), QStringLiteral("Aircraft Equipment"));
+        QCOMPARE(w<QListWidget>("olListSetup")->item(2)->text(), QStringLiteral("Program Info"));
     }
 
     void statusPanels()
@@ -333,18 +359,18 @@ private slots:
         setKeyLocksSource([&] { return KeyLocks{caps, num, true}; });
         showWindow();
         m_frm->updateStatusPanels();
-        QCOMPARE(m_frm->stbCaps->text(), QStringLiteral("Caps"));
-        QCOMPARE(m_frm->stbNum->text(), QString());
+        QCOMPARE(w<QLabel>("stbCaps")->text(), QStringLiteral("Caps"));
+        QCOMPARE(w<QLabel>("stbNum")->text(), QString());
         caps = false;
         num = true;
         QTest::keyClick(m_frm.get(), Qt::Key_NumLock);
-        QTRY_COMPARE(m_frm->stbNum->text(), QStringLiteral("Num"));
-        QCOMPARE(m_frm->stbCaps->text(), QString());
-        QCOMPARE(m_frm->stbImage->width(), 18);
-        QCOMPARE(m_frm->stbText->width(), 400);
-        QCOMPARE(m_frm->stbCaps->width(), 34);
-        QCOMPARE(m_frm->stbNum->width(), 30);
-        QVERIFY(m_frm->stbClock->text().startsWith(QLatin1String("12/9/2026 10:30")));
+        QTRY_COMPARE(w<QLabel>("stbNum")->text(), QStringLiteral("Num"));
+        QCOMPARE(w<QLabel>("stbCaps")->text(), QString());
+        QCOMPARE(w<QLabel>("stbImage")->width(), 18);
+        QCOMPARE(w<QLabel>("stbText")->width(), 400);
+        QCOMPARE(w<QLabel>("stbCaps")->width(), 34);
+        QCOMPARE(w<QLabel>("stbNum")->width(), 30);
+        QVERIFY(w<QLabel>("stbClock")->text().startsWith(QLatin1String("12/9/2026 10:30")));
         setKeyLocksSource({});
     }
 
@@ -362,28 +388,68 @@ private slots:
         QCOMPARE(texts, (QStringList{"&File", "&Backup / Restore", "&Import from Marrowby", "Print &Setup",
                                      "E&xit", "&Help", "ALSE Page (&web)", "&FAQs (web)", "&Support (e-mail)",
                                      "&Update Kitwarden (web)", "&About"}));
-        for (QAction *a : {m_frm->PrintSetup1, m_frm->Exit1, m_frm->About1})
+        for (QAction *a : {w<QAction>("PrintSetup1"), w<QAction>("Exit1"), w<QAction>("About1")})
             QVERIFY(!a->icon().isNull());
         // The web and e-mail items hand their targets to the shell.
         QList<QUrl> opened;
-        kw::update::setUrlOpener([&](const QUrl &u) { opened << u; });
-        m_frm->AlsePage1->trigger();
-        m_frm->FAQ1->trigger();
-        m_frm->Support1->trigger();
-        kw::update::setUrlOpener({});
+        kw::app::setUrlOpener([&](const QUrl &u) { opened << u; });
+        w<QAction>("AlsePage1")->trigger();
+        w<QAction>("FAQ1")->trigger();
+        w<QAction>("Support1")->trigger();
+        kw::app::setUrlOpener({});
         QCOMPARE(opened.size(), 3);
         QCOMPARE(opened[0].toString(), QStringLiteral("http://www.quillfen.example/alse/alse.htm"));
         QCOMPARE(opened[1].toString(), QStringLiteral("http://www.quillfen.example/alse/faq.htm"));
         QCOMPARE(opened[2].scheme(), QStringLiteral("mailto"));
-        m_frm->Exit1->trigger();
+        w<QAction>("Exit1")->trigger();
         QVERIFY(!m_frm->isVisible());
+    }
+
+    // "Print Setup" is the page set-up dialog (not the print dialog); OK keeps
+    // its choice in the printer the reports print with, Cancel keeps the old one.
+    void printSetup_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("OK keeps the choice") << true;
+        QTest::newRow("Cancel keeps the previous one") << false;
+    }
+    void printSetup()
+    {
+        QFETCH(bool, accept);
+        makeWindow();
+        showWindow();
+        QPrinter &printer = m_frm->printSetup().printer();
+        printer.setPageOrientation(QPageLayout::Portrait);
+        bool seen = false;
+        QDialogButtonBox::StandardButtons buttons;
+        QTimer::singleShot(0, this, [&] {
+            auto *dlg = qobject_cast<QPageSetupDialog *>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            seen = true;
+            auto *box = dlg->findChild<QDialogButtonBox *>();
+            auto *landscape = dlg->findChild<QRadioButton *>(QStringLiteral("landscape"));
+            if (!box || !landscape) {
+                dlg->reject();
+                return;
+            }
+            buttons = box->standardButtons();
+            landscape->click();
+            box->button(accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        });
+        w<QAction>("PrintSetup1")->trigger();
+        QVERIFY(seen);
+        QCOMPARE(buttons, QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(printer.pageLayout().orientation(), accept ? QPageLayout::Landscape : QPageLayout::Portrait);
+        // The same printer stays the one the reports use.
+        QCOMPARE(&m_frm->printSetup().printer(), &printer);
     }
 
     void closeAndReopenTables()
     {
         makeWindow();
         showWindow();
-        clickNav(m_frm->olListMaint, 2); // View by Type opens qryGear
+        clickNav(w<QListWidget>("olListMaint"), 2); // View by Type opens qryGear
         QVERIFY(m_dm->qryGear.active());
         ProbeDialog::shown = 0;
         ProbeDialog::anyOpen = true;
@@ -394,7 +460,7 @@ private slots:
         QVERIFY(!ProbeDialog::anyOpen);
         QVERIFY(!ProbeDialog::connected);
         // Back on the start page with the eleven tables open, queries closed.
-        QCOMPARE(m_frm->activePage(), m_frm->tabHandReceipt);
+        QCOMPARE(m_frm->activePage()->objectName(), QStringLiteral("tabHandReceipt"));
         QCOMPARE(m_frm->windowTitle(), QStringLiteral("Kitwarden - Hand Receipts"));
         for (TableDataset *t : m_dm->shopTables())
             QVERIFY(t->active());
@@ -447,7 +513,7 @@ private slots:
     {
         makeWindow();
         showWindow();
-        DatasetModel *hrdf = m_frm->grdHrdf->gridModel();
+        DatasetModel *hrdf = w<TDBGrid>("grdHrdf")->gridModel();
         QStringList titles;
         QList<int> widths;
         for (int c = 0; c < hrdf->columnCount(); ++c) {
@@ -456,7 +522,7 @@ private slots:
         }
         QCOMPARE(titles, (QStringList{"HR #", "HR Holder", "Section", "Phone"}));
         QCOMPARE(widths, (QList<int>{5, 30, 20, 10}));
-        DatasetModel *hr = m_frm->grdHandReceipt->gridModel();
+        DatasetModel *hr = w<TDBGrid>("grdHandReceipt")->gridModel();
         titles.clear();
         widths.clear();
         for (int c = 0; c < hr->columnCount(); ++c) {
@@ -466,24 +532,24 @@ private slots:
         QCOMPARE(titles, (QStringList{"HR #", "NSN", "Nomenclature", "Serial Number", "UI", "Auth", "OH", "Insp",
                                       " ", "Completed", "Due", "Remarks"}));
         QCOMPARE(widths, (QList<int>{5, 17, 27, 14, 3, 4, 3, 3, 5, 10, 10, 15}));
-        QVERIFY(m_frm->grdHrdf->titleButtons());
-        QVERIFY(!m_frm->grdHandReceipt->titleButtons());
+        QVERIFY(w<TDBGrid>("grdHrdf")->titleButtons());
+        QVERIFY(!w<TDBGrid>("grdHandReceipt")->titleButtons());
         // Later issues fill these; until then they are visible but off.
-        for (QWidget *b : {static_cast<QWidget *>(m_frm->btnAddFromList), static_cast<QWidget *>(m_frm->btnAlsePrint),
-                           static_cast<QWidget *>(m_frm->btnHrdfPrint)}) {
+        for (QWidget *b : {static_cast<QWidget *>(w<QPushButton>("btnAddFromList")), static_cast<QWidget *>(w<QPushButton>("btnAlsePrint")),
+                           static_cast<QWidget *>(w<QToolButton>("btnHrdfPrint"))}) {
             QVERIFY(b->isVisible());
             QVERIFY(!b->isEnabled());
         }
-        QCOMPARE(m_frm->btnAddFromList->text(), QStringLiteral("Add from List"));
-        QCOMPARE(m_frm->btnAlsePrint->text(), QStringLiteral("Print"));
+        QCOMPARE(w<QPushButton>("btnAddFromList")->text(), QStringLiteral("Add from List"));
+        QCOMPARE(w<QPushButton>("btnAlsePrint")->text(), QStringLiteral("Print"));
     }
 
     void masterDetail()
     {
         makeWindow();
         showWindow();
-        TDBGrid *holders = m_frm->grdHrdf;
-        TDBGrid *items = m_frm->grdHandReceipt;
+        TDBGrid *holders = w<TDBGrid>("grdHrdf");
+        TDBGrid *items = w<TDBGrid>("grdHandReceipt");
         DatasetModel *im = items->gridModel();
         const int serial = im->columnOfField(QStringLiteral("Serial Number"));
         // Holder 2 (second row in HR number order) has two items.
@@ -523,7 +589,7 @@ private slots:
     {
         makeWindow();
         showWindow();
-        DatasetModel *im = m_frm->grdHandReceipt->gridModel();
+        DatasetModel *im = w<TDBGrid>("grdHandReceipt")->gridModel();
         QVERIFY(im->rowCount() > 0);
         const QColor gray = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
         for (const char *f : {"Nomenclature", "UI", "Auth", "Insp Freq", "Insp Type"}) {
@@ -541,10 +607,10 @@ private slots:
     {
         makeWindow();
         showWindow();
-        TDBGrid *items = m_frm->grdHandReceipt;
+        TDBGrid *items = w<TDBGrid>("grdHandReceipt");
         DatasetModel *im = items->gridModel();
         // Holder 3's item has an NSN outside the master list.
-        m_frm->grdHrdf->setCurrentIndex(m_frm->grdHrdf->gridModel()->index(2, 0));
+        w<TDBGrid>("grdHrdf")->setCurrentIndex(w<TDBGrid>("grdHrdf")->gridModel()->index(2, 0));
         QCOMPARE(im->rowCount(), 1);
         const QModelIndex nsn = im->index(0, im->columnOfField(QStringLiteral("NSN")));
         items->setFocus();
@@ -613,33 +679,33 @@ private slots:
         QFETCH(bool, viaNavigator);
         makeWindow();
         showWindow();
-        m_frm->grdHrdf->setCurrentIndex(m_frm->grdHrdf->gridModel()->index(1, 0)); // holder 2
+        w<TDBGrid>("grdHrdf")->setCurrentIndex(w<TDBGrid>("grdHrdf")->gridModel()->index(1, 0)); // holder 2
         QCOMPARE(m_dm->tblHr.recordCount(), 2);
         m_prompts.answers = {answer};
         if (viaNavigator) {
-            QTest::mouseClick(m_frm->navAlse->btnDelete(), Qt::LeftButton);
+            QTest::mouseClick(w<TDBNavigator>("navAlse")->btnDelete(), Qt::LeftButton);
         } else {
-            m_frm->grdHandReceipt->setFocus();
-            m_frm->grdHandReceipt->setCurrentIndex(m_frm->grdHandReceipt->gridModel()->index(0, 1));
-            QTest::keyClick(m_frm->grdHandReceipt, Qt::Key_Delete, Qt::ControlModifier);
+            w<TDBGrid>("grdHandReceipt")->setFocus();
+            w<TDBGrid>("grdHandReceipt")->setCurrentIndex(w<TDBGrid>("grdHandReceipt")->gridModel()->index(0, 1));
+            QTest::keyClick(w<TDBGrid>("grdHandReceipt"), Qt::Key_Delete, Qt::ControlModifier);
         }
         QCOMPARE(m_prompts.questions, QStringList{QStringLiteral("Delete record?")});
         QCOMPARE(m_dm->tblHr.recordCount(), answer ? 1 : 2);
-        QCOMPARE(m_frm->grdHandReceipt->gridModel()->rowCount(), answer ? 1 : 2);
+        QCOMPARE(w<TDBGrid>("grdHandReceipt")->gridModel()->rowCount(), answer ? 1 : 2);
     }
 
     void leavingPagePostsPendingItem()
     {
         makeWindow();
         showWindow();
-        DatasetModel *im = m_frm->grdHandReceipt->gridModel();
+        DatasetModel *im = w<TDBGrid>("grdHandReceipt")->gridModel();
         const int remarks = im->columnOfField(QStringLiteral("Remarks"));
         QVERIFY(im->setData(im->index(0, remarks), QStringLiteral("checked"), Qt::EditRole));
         QCOMPARE(m_dm->tblHr.state(), DatasetState::Edit);
-        clickNav(m_frm->olListMaint, 3);
-        QCOMPARE(m_frm->activePage(), m_frm->tabSurvival);
+        clickNav(w<QListWidget>("olListMaint"), 3);
+        QCOMPARE(m_frm->activePage()->objectName(), QStringLiteral("tabSurvival"));
         QVERIFY(!m_dm->tblHr.active());
-        clickNav(m_frm->olListMaint, 0);
+        clickNav(w<QListWidget>("olListMaint"), 0);
         QVERIFY(m_dm->tblHr.active());
         QCOMPARE(im->index(0, remarks).data().toString(), QStringLiteral("checked"));
     }
@@ -649,11 +715,11 @@ private slots:
         makeWindow();
         showWindow();
         m_dm->tblHr.beforePost = [](Dataset &) { throw EngineError(QStringLiteral("Key violation.")); };
-        DatasetModel *im = m_frm->grdHandReceipt->gridModel();
+        DatasetModel *im = w<TDBGrid>("grdHandReceipt")->gridModel();
         QVERIFY(im->setData(im->index(0, im->columnOfField(QStringLiteral("OH"))), QStringLiteral("7"), Qt::EditRole));
-        clickNav(m_frm->olListMaint, 1);
+        clickNav(w<QListWidget>("olListMaint"), 1);
         QCOMPARE(m_prompts.messages, QStringList{QStringLiteral("Key violation.")});
-        QCOMPARE(m_frm->activePage(), m_frm->tabHandReceipt);
+        QCOMPARE(m_frm->activePage()->objectName(), QStringLiteral("tabHandReceipt"));
         QCOMPARE(m_frm->windowTitle(), QStringLiteral("Kitwarden - Hand Receipts"));
         QCOMPARE(m_dm->tblHr.state(), DatasetState::Edit);
         m_dm->tblHr.beforePost = nullptr;
@@ -675,7 +741,7 @@ private slots:
         QFETCH(QString, message);
         makeWindow();
         showWindow();
-        TDBGrid *grid = m_frm->grdHrdf;
+        TDBGrid *grid = w<TDBGrid>("grdHrdf");
         DatasetModel *hm = grid->gridModel();
         grid->setFocus();
         grid->setCurrentIndex(hm->index(0, 0));
@@ -686,7 +752,7 @@ private slots:
             QVERIFY(hm->setData(hm->index(row, 0), QString::number(number), Qt::EditRole));
         if (!holder.isEmpty())
             QVERIFY(hm->setData(hm->index(row, 1), holder, Qt::EditRole));
-        QTest::mouseClick(m_frm->navHrdf->btnPost(), Qt::LeftButton);
+        QTest::mouseClick(w<TDBNavigator>("navHrdf")->btnPost(), Qt::LeftButton);
         QCOMPARE(m_prompts.messages, QStringList{message});
         QCOMPARE(m_dm->tblHrdf.state(), DatasetState::Insert);
     }
@@ -695,7 +761,7 @@ private slots:
     {
         makeWindow();
         showWindow();
-        TDBGrid *grid = m_frm->grdHrdf;
+        TDBGrid *grid = w<TDBGrid>("grdHrdf");
         grid->setFocus();
         grid->setCurrentIndex(grid->gridModel()->index(0, 0));
         QTest::keyClick(grid, Qt::Key_Return);

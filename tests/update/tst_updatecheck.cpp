@@ -1,5 +1,6 @@
 #include "elfwriter.h"
 #include "testserver.h"
+#include "update/scriptedupdateui.h"
 #include "update/updatecheck.h"
 #include "settings/iniout.h"
 
@@ -7,39 +8,6 @@
 #include <QtTest>
 
 using namespace kw::update;
-
-// Records what the check shows and does; answers OK/Cancel from a script.
-class ScriptedUi : public UpdateUi {
-public:
-    QString answers;  // 'y' OK, 'n' Cancel, one per question
-    QStringList events;
-    bool confirm(const QString &text) override
-    {
-        events << name(text);
-        if (answers.isEmpty())
-            throw std::logic_error("unexpected question");
-        const QChar a = answers.front();
-        answers.remove(0, 1);
-        return a == QLatin1Char('y');
-    }
-    void inform(const QString &text) override { events << name(text); }
-    void showError(const QString &text) override { events << QStringLiteral("error ") + text; }
-    void setBusy(bool busy) override { events << (busy ? QStringLiteral("busy") : QStringLiteral("normal")); }
-    void openUrl(const QUrl &url) override { events << QStringLiteral("open ") + url.toString(); }
-    void closeMainWindow() override { events << QStringLiteral("close"); }
-
-private:
-    static QString name(const QString &text)
-    {
-        if (text == messageCheck())
-            return QStringLiteral("M1");
-        if (text == messageNewer())
-            return QStringLiteral("M2");
-        if (text == messageCurrent())
-            return QStringLiteral("M3");
-        return QStringLiteral("? ") + text;
-    }
-};
 
 static QByteArray ok200(const QByteArray &body)
 {
@@ -102,8 +70,13 @@ private slots:
             << fetched + QStringList{"M2"} << int(R::NewerDeclined) << 1;
         QTest::newRow("automatic, notify only, newer") << true << true << true << newer << "n" << ""
             << fetched + QStringList{"M2"} << int(R::NewerDeclined) << 1;
+        // Versions weigh their parts: 2.1.0.0 is newer than 2.0.3.30, 1.9.99.9 older.
         QTest::newRow("server 2.1.0.0 vs 2.0.3.30") << false << true << false
-            << ok200("[Kitwarden]\r\nBuild=2.1.0.0\r\n") << "" << "" << fetched + QStringList{"M3"} << int(R::Current) << 1;
+            << ok200("[Kitwarden]\r\nBuild=2.1.0.0\r\n") << "n" << "" << fetched + QStringList{"M2"}
+            << int(R::NewerDeclined) << 1;
+        QTest::newRow("server 1.9.99.9 vs 2.0.3.30") << false << true << false
+            << ok200("[Kitwarden]\r\nBuild=1.9.99.9\r\n") << "" << "" << fetched + QStringList{"M3"}
+            << int(R::Current) << 1;
         QTest::newRow("newer, no File: default address") << false << true << false
             << ok200("[Kitwarden]\r\nBuild=2.0.3.99\r\n") << "y" << ""
             << fetched + QStringList{"M2", "busy", "open %F", "normal", "close"} << int(R::NewerOpened) << 1;
@@ -144,8 +117,9 @@ private slots:
         if (served.isEmpty())
             server.reset();  // nobody listens on that port any more
 
-        ScriptedUi ui;
-        ui.answers = answers;
+        ScriptedUpdateUi ui;
+        for (QChar a : answers)
+            ui.answers.push_back(a == QLatin1Char('y'));
         UpdateCheckOptions o;
         o.automatic = automatic;
         o.autoUpdateChecked = autoBox;
@@ -161,7 +135,7 @@ private slots:
         QCOMPARE(server ? int(server->requests.size()) : 0, requests);
         if (server && requests)
             QVERIFY(server->requests[0].startsWith("GET /files/updates.ini HTTP/1.0\r\nHost: 127.0.0.1\r\n"));
-        QVERIFY(ui.answers.isEmpty());
+        QVERIFY(ui.answers.empty());
     }
 
     void serverHostSetting()

@@ -60,6 +60,57 @@ private slots:
         QVERIFY(IsOlderVersion(2100, 20100));   // and 2.0.10.0 as newer than 2.1.0.0
     }
 
+    // The update decision weighs each part; the glued integer above does not.
+    void compareVersions_data()
+    {
+        QTest::addColumn<QString>("installed");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<int>("order");  // sign of installed <=> offered
+        QTest::newRow("equal") << "2.0.3.30" << "2.0.3.30" << 0;
+        QTest::newRow("last part one up") << "2.0.3.30" << "2.0.3.31" << -1;
+        QTest::newRow("1.9.99.9 is older than 2.0.0.0") << "2.0.0.0" << "1.9.99.9" << 1;
+        QTest::newRow("2.1.0.0 is newer than 2.0.10.0") << "2.0.10.0" << "2.1.0.0" << -1;
+        QTest::newRow("2.1.0.0 is newer than 2.0.3.30") << "2.0.3.30" << "2.1.0.0" << -1;
+        QTest::newRow("two digits beat one") << "2.0.9.0" << "2.0.10.0" << -1;
+        QTest::newRow("missing parts count as 0") << "2.1" << "2.1.0.0" << 0;
+        QTest::newRow("shorter but newer") << "2.0.3.30" << "3" << -1;
+        QTest::newRow("leading zeros") << "2.01.0.0" << "2.1.0.0" << 0;
+        QTest::newRow("blanks around") << " 2.0.0.1 " << "2.0.0.1" << 0;
+        QTest::newRow("server default 0.0.0.0") << "2.0.0.0" << "0.0.0.0" << 1;
+        QTest::newRow("part above 16 bits") << "2.0.0.65535" << "2.0.0.70000" << -1;
+    }
+    void compareVersions()
+    {
+        QFETCH(QString, installed);
+        QFETCH(QString, offered);
+        QFETCH(int, order);
+        const int c = CompareVersions(installed, offered);
+        QCOMPARE((c > 0) - (c < 0), order);
+        QCOMPARE(IsOlderRelease(installed, offered), order < 0);
+        const int back = CompareVersions(offered, installed);
+        QCOMPARE((back > 0) - (back < 0), -order);
+    }
+
+    void compareVersionsRejects_data()
+    {
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("letters") << "2.x.0" << "'2x0' is not a valid integer value";
+        QTest::newRow("empty") << "" << "'' is not a valid integer value";
+        QTest::newRow("too long to glue") << "2.1.47.483648" << "'2147483648' is not a valid integer value";
+    }
+    void compareVersionsRejects()
+    {
+        QFETCH(QString, offered);
+        QFETCH(QString, message);
+        try {
+            IsOlderRelease(QStringLiteral("2.0.0.0"), offered);
+            QFAIL("no error");
+        } catch (const kw::settings::EConvertError &e) {
+            QCOMPARE(e.message(), message);
+        }
+    }
+
     void fileWithVersion()
     {
         QVERIFY(testelf::writeVersionedFile(path("a.bin"), "2.0.3.30"));

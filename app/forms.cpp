@@ -1,6 +1,6 @@
-#include "update/forms.h"
-#include "update/artwork.h"
-#include "update/links.h"
+#include "app/forms.h"
+#include "app/artwork.h"
+#include "app/weblinks.h"
 #include "update/verinfo.h"
 
 #include <QFile>
@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-namespace kw::update {
+namespace kw::app {
 
 QString makerNotice()
 {
@@ -212,13 +212,13 @@ TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent), picture_(artwork::about
     lbLinksLeft = new TLinkList(this);
     lbLinksLeft->setObjectName(QStringLiteral("lbLinksLeft"));
     lbLinksLeft->setGeometry(82, 140, 134, 77);
-    lbLinksLeft->addLink(QStringLiteral("Support"), 1, linkTarget(Link::Support));
-    lbLinksLeft->addLink(QStringLiteral("Updates"), 3, linkTarget(Link::NewVersion));
+    lbLinksLeft->addLink(QStringLiteral("Support"), 1, kw::update::linkTarget(kw::update::Link::Support));
+    lbLinksLeft->addLink(QStringLiteral("Updates"), 3, kw::update::linkTarget(kw::update::Link::NewVersion));
     lbLinksRight = new TLinkList(this);
     lbLinksRight->setObjectName(QStringLiteral("lbLinksRight"));
     lbLinksRight->setGeometry(227, 140, 134, 77);
-    lbLinksRight->addLink(QStringLiteral("ALSE Page"), 0, linkTarget(Link::AlsePage));
-    lbLinksRight->addLink(QStringLiteral("FAQs"), 2, linkTarget(Link::Faq));
+    lbLinksRight->addLink(QStringLiteral("ALSE Page"), 0, kw::update::linkTarget(kw::update::Link::AlsePage));
+    lbLinksRight->addLink(QStringLiteral("FAQs"), 2, kw::update::linkTarget(kw::update::Link::Faq));
 
     fcLabel2 = new TfcLabel(makerNotice(), 11, false, this);
     fcLabel2->setObjectName(QStringLiteral("fcLabel2"));
@@ -233,7 +233,7 @@ TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent), picture_(artwork::about
 void TfrmAbout::FormShow()
 {
     lblTitle->setText(QStringLiteral("Kitwarden ")
-                      + FileVersionString(executable.isEmpty() ? executableFile() : executable));
+                      + kw::update::FileVersionString(executable.isEmpty() ? kw::update::executableFile() : executable));
 }
 
 int TfrmAbout::execAbout(QWidget *owner)
@@ -264,4 +264,4 @@ void TfrmAbout::SpeedButton1Click()
     accept();
 }
 
-} // namespace kw::update
+} // namespace kw::app

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QRegion>
 
-namespace kw::update::artwork {
+namespace kw::app::artwork {
 
 inline constexpr QRgb kTransparent = 0xFF800080;  // purple
 inline constexpr QRgb kNavy = 0xFF000080;
@@ -18,4 +18,4 @@ QImage linkImage(int index);  // 24 x 24: 0 web page, 1 e-mail, 2 questions, 3 d
 // The part of a picture that is not the transparent colour.
 QRegion outline(const QImage &picture);
 
-} // namespace kw::update::artwork
+} // namespace kw::app::artwork

@@ -7,7 +7,7 @@
 class QTimer;
 class QToolButton;
 
-namespace kw::update {
+namespace kw::app {
 
 // A centred label in Tahoma, navy, drawn over the picture; outlined in grey
 // when asked (the footer). Clicks are reported when clickable.
@@ -86,4 +86,4 @@ private:
 // The maker's notice in both footers.
 QString makerNotice();
 
-} // namespace kw::update
+} // namespace kw::app

@@ -1,8 +1,8 @@
 #include "elfwriter.h"
 #include "settings/iniout.h"
-#include "update/artwork.h"
-#include "update/forms.h"
-#include "update/links.h"
+#include "app/artwork.h"
+#include "app/forms.h"
+#include "app/weblinks.h"
 #include "update/verinfo.h"
 
 #include <QApplication>
@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+using namespace kw::app;
 using namespace kw::update;
 
 // Saves a picture of the window when KW_SHOT_DIR names a folder (by hand only).
@@ -178,9 +179,9 @@ private slots:
 
     void menuItemsAndHostSetting()
     {
-        AlsePage1Click();
-        FAQ1Click();
-        Support1Click();
+        openLink(Link::AlsePage);
+        openLink(Link::Faq);
+        openLink(Link::Support);
         QCOMPARE(opened.size(), 3);
         QCOMPARE(opened[0].toString(), QStringLiteral("http://www.quillfen.example/alse/alse.htm"));
         QCOMPARE(opened[1].toString(), QStringLiteral("http://www.quillfen.example/alse/faq.htm"));

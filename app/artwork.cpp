@@ -1,11 +1,11 @@
-#include "update/artwork.h"
+#include "app/artwork.h"
 
 #include <QBitmap>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
-namespace kw::update::artwork {
+namespace kw::app::artwork {
 
 static const QColor navy(kNavy);
 static const QColor steel(0x4A, 0x6F, 0xA5);
@@ -191,4 +191,4 @@ QRegion outline(const QImage &picture)
     return QRegion(QBitmap::fromImage(mask));
 }
 
-} // namespace kw::update::artwork
+} // namespace kw::app::artwork

@@ -1,0 +1,86 @@
+#include "app/mainstatusbar.h"
+
+#include "app/keylocks.h"
+#include "data/dmmain.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace kw::app {
+
+TMainStatusBar::TMainStatusBar(QWidget *parent) : QStatusBar(parent)
+{
+    setObjectName(QStringLiteral("stbMain"));
+    setSizeGripEnabled(true);
+    auto panel = [&](const char *name, int width) {
+        auto *l = new QLabel(this);
+        l->setObjectName(QLatin1String(name));
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setContentsMargins(2, 0, 2, 0);
+        if (width > 0)
+            l->setFixedWidth(width);
+        return l;
+    };
+    stbImage = panel("stbImage", 18);
+    stbImage->setAlignment(Qt::AlignCenter);
+    stbImage->setContentsMargins(0, 0, 0, 0);
+    stbText = panel("stbText", 400);
+    stbCaps = panel("stbCaps", 34);
+    stbNum = panel("stbNum", 30);
+    stbClock = panel("stbClock", 0);
+    stbClock->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    addWidget(stbImage);
+    addWidget(stbText);
+    addWidget(stbCaps);
+    addWidget(stbNum);
+    addWidget(new QWidget(this), 1);
+    addPermanentWidget(stbClock);
+    setFixedHeight(20);
+
+    m_clock.setInterval(1000);
+    connect(&m_clock, &QTimer::timeout, this, &TMainStatusBar::updatePanels);
+    m_clock.start();
+    // Lock keys change the indicators at once, not only on the next tick.
+    qApp->installEventFilter(this);
+    updatePanels();
+}
+
+TMainStatusBar::~TMainStatusBar()
+{
+    qApp->removeEventFilter(this);
+}
+
+void TMainStatusBar::setImage(const QIcon &icon)
+{
+    stbImage->setPixmap(icon.pixmap(16, 16));
+}
+
+void TMainStatusBar::setText(const QString &text)
+{
+    stbText->setText(text);
+}
+
+void TMainStatusBar::updatePanels()
+{
+    const KeyLocks k = currentKeyLocks();
+    stbCaps->setText(k.caps ? QStringLiteral("Caps") : QString());
+    stbNum->setText(k.num ? QStringLiteral("Num") : QString());
+    const QString now = kw::data::Clock::now().toString(QStringLiteral("M/d/yyyy h:mm:ss AP"));
+    stbClock->setText(now);
+    // A tenth of the window's width, but never less than the text needs.
+    const int need = stbClock->fontMetrics().horizontalAdvance(now) + 12;
+    stbClock->setFixedWidth(std::max(window()->width() / 10, need));
+}
+
+bool TMainStatusBar::eventFilter(QObject *o, QEvent *e)
+{
+    if (e->type() == QEvent::KeyRelease || e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(e)->key();
+        if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock)
+            QTimer::singleShot(0, this, &TMainStatusBar::updatePanels);
+    }
+    return QStatusBar::eventFilter(o, e);
+}
+
+} // namespace kw::app

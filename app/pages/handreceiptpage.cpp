@@ -1,0 +1,157 @@
+#include "app/pages/handreceiptpage.h"
+
+#include "app/apperror.h"
+#include "app/columneditors.h"
+#include "app/dbgrid.h"
+#include "app/dbnavigator.h"
+#include "app/icons.h"
+#include "settings/iniout.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kw::app {
+
+HandReceiptPage::HandReceiptPage(kw::data::TdmMain &dmMain, QWidget *parent)
+    : Page(dmMain, QStringLiteral("tabHandReceipt"), parent)
+{
+    auto *lay = new QHBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+    lay->addWidget(Splitter1);
+    buildHolders();
+    buildItems();
+    Splitter1->addWidget(pnlHrLeft);
+    Splitter1->addWidget(pnlHrMain);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({160, 526});
+    buildColumnEditors();
+}
+
+void HandReceiptPage::buildHolders()
+{
+    pnlHrLeft = new QWidget(Splitter1);
+    pnlHrLeft->setObjectName(QStringLiteral("pnlHrLeft"));
+    pnlHrLeft->setMinimumWidth(60);
+    auto *l = new QVBoxLayout(pnlHrLeft);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(0);
+    QWidget *bar = topBar(pnlHrLeft, 25);
+    navHrdf = new TDBNavigator(bar);
+    navHrdf->setObjectName(QStringLiteral("navHrdf"));
+    navHrdf->setDataSource(&dm.dsHrdf);
+    btnHrdfPrint = new QToolButton(bar);
+    btnHrdfPrint->setObjectName(QStringLiteral("btnHrdfPrint"));
+    btnHrdfPrint->setIcon(icons::tool(icons::Tool::Print));
+    btnHrdfPrint->setToolTip(QStringLiteral("Print the list of holders"));
+    btnHrdfPrint->setFixedSize(25, 23);
+    addPrintButton(btnHrdfPrint);
+    barLayout(bar)->addWidget(navHrdf);
+    barLayout(bar)->addStretch(1);
+    barLayout(bar)->addWidget(btnHrdfPrint);
+    grdHrdf = new TDBGrid(pnlHrLeft);
+    grdHrdf->setObjectName(QStringLiteral("grdHrdf"));
+    grdHrdf->setColumns(gridColumns({QStringLiteral("HR Number"), QStringLiteral("HR Holder"),
+                                     QStringLiteral("Section"), QStringLiteral("Phone")}));
+    grdHrdf->setDataSource(&dm.dsHrdf);
+    grdHrdf->setTitleButtons(true);
+    grdHrdf->enterMovesToNextColumn = true;
+    l->addWidget(bar);
+    l->addWidget(grdHrdf);
+    connect(grdHrdf, &TDBGrid::titleButtonClick, this,
+            [this](const QString &field) { guarded([&] { grdHrdfTitleButtonClick(field); }); });
+}
+
+void HandReceiptPage::buildItems()
+{
+    pnlHrMain = new QWidget(Splitter1);
+    pnlHrMain->setObjectName(QStringLiteral("pnlHrMain"));
+    auto *m = new QVBoxLayout(pnlHrMain);
+    m->setContentsMargins(0, 0, 0, 0);
+    m->setSpacing(0);
+    QWidget *bar = topBar(pnlHrMain, 25);
+    navAlse = new TDBNavigator(bar);
+    navAlse->setObjectName(QStringLiteral("navAlse"));
+    navAlse->setDataSource(&dm.dsHr);
+    btnAddFromList = new QPushButton(QStringLiteral("Add from List"), bar);
+    btnAddFromList->setObjectName(QStringLiteral("btnAddFromList"));
+    btnAddFromList->setEnabled(false); // the add-from-list dialog is not part of this build yet
+    btnAlsePrint = new QPushButton(icons::tool(icons::Tool::Print), QStringLiteral("Print"), bar);
+    btnAlsePrint->setObjectName(QStringLiteral("btnAlsePrint"));
+    addPrintButton(btnAlsePrint);
+    for (QPushButton *b : {btnAddFromList, btnAlsePrint})
+        b->setFixedHeight(23);
+    barLayout(bar)->addWidget(navAlse);
+    barLayout(bar)->addStretch(1);
+    barLayout(bar)->addWidget(btnAddFromList);
+    barLayout(bar)->addWidget(btnAlsePrint);
+    grdHandReceipt = new TDBGrid(pnlHrMain);
+    grdHandReceipt->setObjectName(QStringLiteral("grdHandReceipt"));
+    grdHandReceipt->setColumns(gridColumns(
+        {QStringLiteral("HR Number"), QStringLiteral("NSN"), QStringLiteral("Nomenclature"),
+         QStringLiteral("Serial Number"), QStringLiteral("UI"), QStringLiteral("Auth"), QStringLiteral("OH"),
+         QStringLiteral("Insp Freq"), QStringLiteral("Insp Type"), QStringLiteral("Insp Completed"),
+         QStringLiteral("Insp Due"), QStringLiteral("Remarks")}));
+    grdHandReceipt->setDataSource(&dm.dsHr);
+    m->addWidget(bar);
+    m->addWidget(grdHandReceipt);
+}
+
+void HandReceiptPage::buildColumnEditors()
+{
+    // Hidden components; the grids of every page find them by name.
+    new TMapComboEditor(QStringLiteral("cbInspType"),
+                        {QStringLiteral("None"), QStringLiteral("Day"), QStringLiteral("Year")},
+                        {QStringLiteral("N"), QStringLiteral("D"), QStringLiteral("Y")}, this);
+    auto *cbNsnHr = new TLookupComboEditor(QStringLiteral("cbNsnHr"), &dm.tblcbList, QStringLiteral("NSN"),
+                                           masterListColumns(), this);
+    cbNsnHr->rowsVisible = 15;
+    cbNsnHr->alignRight = true;
+    auto *cbNsnGear = new TLookupComboEditor(QStringLiteral("cbNsnGear"), &dm.tblcbList, QStringLiteral("NSN"),
+                                             masterListColumns(), this);
+    cbNsnGear->rowsVisible = 15;
+    cbNsnGear->matchWhileTyping = true;
+}
+
+void HandReceiptPage::enter()
+{
+    dm.tblHr.open();
+}
+
+void HandReceiptPage::leave()
+{
+    tabHandReceiptHide();
+}
+
+void HandReceiptPage::grdHrdfTitleButtonClick(const QString &fieldName)
+{
+    if (fieldName == QLatin1String("HR Holder"))
+        dm.tblHrdf.setIndexName(QStringLiteral("Holder"));
+    else if (fieldName == QLatin1String("HR Number"))
+        dm.tblHrdf.setIndexName(QStringLiteral("HrNum"));
+}
+
+void HandReceiptPage::tabHandReceiptHide()
+{
+    if (dm.tblHr.isEditing())
+        dm.tblHr.post();
+    dm.tblHr.close();
+}
+
+void HandReceiptPage::bindSettings(kw::settings::TIniOut &ini)
+{
+    ini.bindInt(QStringLiteral("pnlHrLeft"), QStringLiteral("Width"), [this] { return firstPanelWidth(Splitter1); },
+                [this](int v) { setFirstPanelWidth(Splitter1, v); });
+    // The splitter stands right after its panel, so its Left follows the width.
+    ini.bindInt(QStringLiteral("Splitter1"), QStringLiteral("Left"),
+                [this] { return firstPanelWidth(Splitter1) + 1; }, [](int) {});
+}
+
+} // namespace kw::app

@@ -1,0 +1,75 @@
+#include "app/pages/page.h"
+
+#include "app/apperror.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QSplitter>
+#include <stdexcept>
+
+namespace kw::app {
+
+Page::Page(kw::data::TdmMain &dmMain, const QString &name, QWidget *parent) : QWidget(parent), dm(dmMain)
+{
+    setObjectName(name);
+}
+
+void Page::addPrintButton(QAbstractButton *button)
+{
+    const QString name = button->objectName();
+    m_print[name] = {button, {}};
+    button->setEnabled(false);
+    connect(button, &QAbstractButton::clicked, this, [this, name] {
+        // A copy: the handler may replace itself while it runs.
+        const std::function<void()> handler = m_print[name].second;
+        if (handler)
+            guarded(handler);
+    });
+}
+
+void Page::setPrintHandler(const QString &buttonName, std::function<void()> handler)
+{
+    auto it = m_print.find(buttonName);
+    if (it == m_print.end())
+        throw std::invalid_argument("no print button " + buttonName.toStdString() + " on "
+                                    + objectName().toStdString());
+    it->second.first->setEnabled(bool(handler));
+    it->second.second = std::move(handler);
+}
+
+QStringList Page::printButtons() const
+{
+    QStringList names;
+    for (const auto &[name, entry] : m_print)
+        names << name;
+    return names;
+}
+
+QWidget *topBar(QWidget *parent, int height)
+{
+    auto *bar = new QWidget(parent);
+    bar->setFixedHeight(height);
+    auto *lay = new QHBoxLayout(bar);
+    lay->setContentsMargins(2, 1, 2, 1);
+    lay->setSpacing(4);
+    return bar;
+}
+
+QHBoxLayout *barLayout(QWidget *bar)
+{
+    return static_cast<QHBoxLayout *>(bar->layout());
+}
+
+int firstPanelWidth(const QSplitter *s)
+{
+    const QList<int> sizes = s->sizes();
+    return sizes.isEmpty() ? 0 : sizes.first();
+}
+
+void setFirstPanelWidth(QSplitter *s, int width)
+{
+    const int total = std::max(s->width(), width + 100);
+    s->setSizes({width, std::max(1, total - width - s->handleWidth())});
+}
+
+} // namespace kw::app

@@ -1,0 +1,62 @@
+#pragma once
+// A page of the main window. Each page owns its widgets and runs its own
+// steps when the navigation bar brings it up (enter) and when another page
+// is about to take its place (leave). The frame knows pages only through
+// this class.
+//
+// Print buttons open reports that are attached from outside the page with
+// setPrintHandler: until a report is attached, its button stays visible but
+// disabled, so nothing pretends to print.
+#include "data/dmmain.h"
+
+#include <QWidget>
+#include <functional>
+#include <map>
+
+class QAbstractButton;
+class QHBoxLayout;
+class QSplitter;
+
+namespace kw::app {
+
+class Page : public QWidget {
+    Q_OBJECT
+public:
+    // name: the page's component name ("tabInsp"), also its object name.
+    Page(kw::data::TdmMain &dm, const QString &name, QWidget *parent = nullptr);
+
+    // Runs when the navigation bar shows the page, also when it is shown
+    // already. Errors propagate to the caller, which reports them.
+    virtual void enter() {}
+    // Runs before another page is shown. Throwing keeps this page up (an
+    // edit that cannot be stored is not left behind).
+    virtual void leave() {}
+
+    // Attaches the action of a print button, named as the button is
+    // ("btnInspAll"); an empty handler detaches it. Throws for a name that
+    // is not a print button of this page, so a wiring typo is not silent.
+    void setPrintHandler(const QString &buttonName, std::function<void()> handler);
+    // Names of the page's print buttons.
+    QStringList printButtons() const;
+
+protected:
+    // Registers a print button: disabled until setPrintHandler attaches one;
+    // a click runs the handler, an error shows its message.
+    void addPrintButton(QAbstractButton *button);
+
+    kw::data::TdmMain &dm;
+
+private:
+    std::map<QString, std::pair<QAbstractButton *, std::function<void()>>> m_print;
+};
+
+// A bar of the given height laid out left to right (the pages' top bars).
+QWidget *topBar(QWidget *parent, int height);
+QHBoxLayout *barLayout(QWidget *bar);
+
+// Width of a splitter's first panel, and setting it (the rest goes to the
+// second panel). Window state keeps panels by this width.
+int firstPanelWidth(const QSplitter *s);
+void setFirstPanelWidth(QSplitter *s, int width);
+
+} // namespace kw::app
