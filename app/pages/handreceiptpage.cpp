@@ -40,13 +40,9 @@ void HandReceiptPage::buildHolders()
     pnlHrLeft = new QWidget(Splitter1);
     pnlHrLeft->setObjectName(QStringLiteral("pnlHrLeft"));
     pnlHrLeft->setMinimumWidth(60);
-    auto *l = new QVBoxLayout(pnlHrLeft);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(0);
+    QVBoxLayout *l = stackLayout(pnlHrLeft);
     QWidget *bar = topBar(pnlHrLeft, 25);
-    navHrdf = new TDBNavigator(bar);
-    navHrdf->setObjectName(QStringLiteral("navHrdf"));
-    navHrdf->setDataSource(&dm.dsHrdf);
+    navHrdf = navigator(bar, QStringLiteral("navHrdf"), &dm.dsHrdf);
     btnHrdfPrint = new QToolButton(bar);
     btnHrdfPrint->setObjectName(QStringLiteral("btnHrdfPrint"));
     btnHrdfPrint->setIcon(icons::tool(icons::Tool::Print));
@@ -73,13 +69,9 @@ void HandReceiptPage::buildItems()
 {
     pnlHrMain = new QWidget(Splitter1);
     pnlHrMain->setObjectName(QStringLiteral("pnlHrMain"));
-    auto *m = new QVBoxLayout(pnlHrMain);
-    m->setContentsMargins(0, 0, 0, 0);
-    m->setSpacing(0);
+    QVBoxLayout *m = stackLayout(pnlHrMain);
     QWidget *bar = topBar(pnlHrMain, 25);
-    navAlse = new TDBNavigator(bar);
-    navAlse->setObjectName(QStringLiteral("navAlse"));
-    navAlse->setDataSource(&dm.dsHr);
+    navAlse = navigator(bar, QStringLiteral("navAlse"), &dm.dsHr);
     btnAddFromList = new QPushButton(QStringLiteral("Add from List"), bar);
     btnAddFromList->setObjectName(QStringLiteral("btnAddFromList"));
     btnAddFromList->setEnabled(false); // the add-from-list dialog is not part of this build yet

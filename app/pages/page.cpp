@@ -1,10 +1,12 @@
 #include "app/pages/page.h"
 
 #include "app/apperror.h"
+#include "app/dbnavigator.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QSplitter>
+#include <QVBoxLayout>
 #include <stdexcept>
 
 namespace kw::app {
@@ -58,6 +60,22 @@ QWidget *topBar(QWidget *parent, int height)
 QHBoxLayout *barLayout(QWidget *bar)
 {
     return static_cast<QHBoxLayout *>(bar->layout());
+}
+
+QVBoxLayout *stackLayout(QWidget *w)
+{
+    auto *lay = new QVBoxLayout(w);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(0);
+    return lay;
+}
+
+TDBNavigator *navigator(QWidget *parent, const QString &name, kw::data::DataSource *source)
+{
+    auto *nav = new TDBNavigator(parent);
+    nav->setObjectName(name);
+    nav->setDataSource(source);
+    return nav;
 }
 
 int firstPanelWidth(const QSplitter *s)

@@ -16,8 +16,11 @@
 class QAbstractButton;
 class QHBoxLayout;
 class QSplitter;
+class QVBoxLayout;
 
 namespace kw::app {
+
+class TDBNavigator;
 
 class Page : public QWidget {
     Q_OBJECT
@@ -53,6 +56,10 @@ private:
 // A bar of the given height laid out left to right (the pages' top bars).
 QWidget *topBar(QWidget *parent, int height);
 QHBoxLayout *barLayout(QWidget *bar);
+// A top-to-bottom layout without margins or gaps: a top bar above a grid.
+QVBoxLayout *stackLayout(QWidget *w);
+// A record navigator (insert, delete, post) named name, on a data source.
+TDBNavigator *navigator(QWidget *parent, const QString &name, kw::data::DataSource *source);
 
 // Width of a splitter's first panel, and setting it (the rest goes to the
 // second panel). Window state keeps panels by this width.
