@@ -232,8 +232,7 @@ TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent), picture_(artwork::about
 
 void TfrmAbout::FormShow()
 {
-    lblTitle->setText(QStringLiteral("Kitwarden ")
-                      + kw::update::FileVersionString(executable.isEmpty() ? kw::update::executableFile() : executable));
+    lblTitle->setText(kw::update::productVersionTitle(executable));
 }
 
 int TfrmAbout::execAbout(QWidget *owner)

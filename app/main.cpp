@@ -1,13 +1,24 @@
 // Kitwarden: program entry.
 #include "app/apperror.h"
+#include "app/commandline.h"
 #include "app/frmmain.h"
 #include "data/dmmain.h"
+#include "data/paths.h"
 
 int main(int argc, char **argv)
 {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const kw::app::StartRequest request = kw::app::parseCommandLine(args);
+    if (request.kind != kw::app::StartRequest::RunGui)
+        return kw::app::answerCommandLine(request, argc, argv);
+
     kw::app::TApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QApplication::setApplicationName(QStringLiteral("Kitwarden"));
+    // Lets the desktop match the windows to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(kw::data::appId());
     kw::app::setApplicationTitle(QStringLiteral("Kitwarden 2.0"));
     kw::app::loadApplicationFonts();
 

@@ -1,9 +1,11 @@
 // kitwarden-cli: the command-line companion for administrators and scripts.
 #include "cli/command.h"
 #include "data/paths.h"
+#include "update/verinfo.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -56,12 +58,30 @@ void err(const QString &line)
     s.flush();
 }
 
+// The usage to stdout for --help, to stderr after a mistake.
+static void printUsage(void (*print)(const QString &))
+{
+    print(QStringLiteral("usage: kitwarden-cli [--data DIR] COMMAND [ARGS]"));
+    print(QStringLiteral("       kitwarden-cli --help | --version"));
+    print(QStringLiteral("commands:"));
+    for (const auto &[name, cmd] : commands())
+        print(QStringLiteral("  ") + QString::fromLatin1(cmd.usage));
+    print(QStringLiteral("options:"));
+    print(QStringLiteral("  --data DIR   the data directory; without it KITWARDEN_DATA_DIR, else the"));
+    print(QStringLiteral("               program's folder for a portable copy, else the per-user folder"));
+    print(QStringLiteral("  --help       this help; after a command, that command's usage"));
+    print(QStringLiteral("  --version    the release number"));
+}
+
 static int usage()
 {
-    err(QStringLiteral("usage: kitwarden-cli [--data DIR] COMMAND [ARGS]"));
-    for (const auto &[name, cmd] : commands())
-        err(QStringLiteral("  ") + QString::fromLatin1(cmd.usage));
+    printUsage(err);
     return 2;
+}
+
+static bool isHelp(const QString &arg)
+{
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
 }
 
 } // namespace kw::cli
@@ -78,11 +98,33 @@ int main(int argc, char **argv)
     const QString data = takeOption(args, QStringLiteral("--data"));
     if (args.isEmpty())
         return usage();
+    if (isHelp(args.first())) {
+        printUsage(out);
+        return 0;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        try {
+            out(kw::update::productVersionTitle());
+            return 0;
+        } catch (const std::exception &e) {
+            err(QString::fromUtf8(e.what()));
+            return 1;
+        }
+    }
+    if (args.first().startsWith(QLatin1Char('-'))) {
+        err(args.first() == QLatin1String("--data") ? QStringLiteral("--data needs a directory")
+                                                    : QStringLiteral("unknown option: ") + args.first());
+        return usage();
+    }
     const QString name = args.takeFirst();
     auto it = commands().find(name);
     if (it == commands().end()) {
         err(QStringLiteral("unknown command: ") + name);
         return usage();
+    }
+    if (std::any_of(args.cbegin(), args.cend(), isHelp)) {
+        out(QStringLiteral("usage: kitwarden-cli [--data DIR] ") + QString::fromLatin1(it->second.usage));
+        return 0;
     }
     ctx.args = args;
     ctx.dataDirGiven = !data.isNull();

@@ -191,4 +191,9 @@ QString executableFile()
     return QCoreApplication::applicationFilePath();
 }
 
+QString productVersionTitle(const QString &executable)
+{
+    return QStringLiteral("Kitwarden ") + FileVersionString(executable.isEmpty() ? executableFile() : executable);
+}
+
 } // namespace kw::update

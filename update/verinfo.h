@@ -70,4 +70,8 @@ bool IsOlderRelease(const QString &installed, const QString &offered);
 // The running program's own file, whose version is the installed release.
 QString executableFile();
 
+// "Kitwarden " and the file version of the executable (the running program's
+// when empty): the about window's title and both programs' --version.
+QString productVersionTitle(const QString &executable = {});
+
 } // namespace kw::update
