@@ -76,8 +76,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kitwarden Support <support@quillfen.example
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.quillfen.example/alse/alse.htm")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Kitwarden keeps an army aviation life support equipment (ALSE) shop's hand
+# The summary is the synopsis line; this is the text under it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kitwarden keeps an army aviation life support equipment (ALSE) shop's hand
 receipts, inspection due dates, survival kits, office bench stock and
 technical manuals, prints its reports, backs the database up into one
 archive file and checks for a newer release.
