@@ -10,6 +10,11 @@ set(KW_RELEASE_DATE "2024-06-01")
 
 install(TARGETS kitwarden kitwarden-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The rest is the freedesktop.org and Debian side of an install.
+if(WIN32 OR APPLE)
+  return()
+endif()
+
 set(KW_DIST_DIR ${PROJECT_SOURCE_DIR}/dist)
 set(KW_DIST_OUT ${PROJECT_BINARY_DIR}/dist)
 
