@@ -1,15 +1,14 @@
 #include "archive/archiver.h"
 
 #include "archive/encoding.h"
+#include "core/filelock.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QtEndian>
 #include <chrono>
 
-#ifdef Q_OS_UNIX
-#include <sys/file.h>
-#endif
 
 namespace kw::archive {
 
@@ -392,13 +391,11 @@ bool TCustomArchiver::addFileFrom(const QString &name, const QString &baseDir)
         if (!opened)
             throw EStreamError(QStringLiteral("Cannot open file \"%1\". %2")
                                    .arg(QDir::toNativeSeparators(name), src.errorString()));
-#ifdef Q_OS_UNIX
         // Other writers are locked out while the file is read (advisory lock:
         // the table engine and the program honour it).
-        if (Options.has(oSecureAccess) && ::flock(src.handle(), LOCK_SH | LOCK_NB) != 0)
+        if (Options.has(oSecureAccess) && !kw::core::tryLockFile(src, kw::core::LockMode::Shared))
             throw EStreamError(QStringLiteral("Cannot open file \"%1\". The file is in use by another program.")
                                    .arg(QDir::toNativeSeparators(name)));
-#endif
         // Every size and offset of an entry is a 32-bit number.
         const qint64 blocks = (size + m_header.BlockSize - 1) / m_header.BlockSize;
         if (size + blocks * kFrameHeadSize > INT32_MAX)
@@ -480,8 +477,8 @@ void TCustomArchiver::writeFileBlocks(QFile &src, TFileEntry &e)
             stored = -int32_t(c);
         }
         const qint64 n = stored < 0 ? -qint64(stored) : stored;
-        putI32(frame, stored);
-        putU32(frame + 4, crc32Of(frame + kFrameHeadSize, size_t(n)));
+        qToLittleEndian<qint32>(stored, frame);
+        qToLittleEndian<quint32>(crc32Of(frame + kFrameHeadSize, size_t(n)), frame + 4);
         needRoom(kFrameHeadSize + n);
         if (m_stream.pos() + kFrameHeadSize + n > INT32_MAX)
             throw EArchiver(QStringLiteral("The archive segment would grow past 2 GB"));

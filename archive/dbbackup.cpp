@@ -1,12 +1,12 @@
 #include "archive/dbbackup.h"
 
 #include "archive/encoding.h"
-#include "data/shopschema.h"
+#include "core/durablefile.h"
+#include "core/findfile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QSaveFile>
+#include <QScopedValueRollback>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -16,22 +16,10 @@ namespace kw::archive {
 
 const char kSerialNumber[] = "QF10220001";
 
-const QStringList &databaseFileList()
+DatabaseFiles::DatabaseFiles(const QStringList &names) : m_names(names)
 {
-    // The table files with their companions, in the order of the shop schema.
-    static const QStringList list = kw::data::shop::databaseFiles();
-    return list;
-}
-
-QString databaseFileName(const QString &name)
-{
-    static const QHash<QString, QString> byLower = [] {
-        QHash<QString, QString> h;
-        for (const QString &n : databaseFileList())
-            h.insert(n.toLower(), n);
-        return h;
-    }();
-    return byLower.value(name.toLower());
+    for (const QString &n : names)
+        m_byLower.insert(n.toLower(), n);
 }
 
 TUserData applicationUserData(const QDateTime &now)
@@ -72,15 +60,6 @@ void configureForApplication(TArchiver &a, std::function<QDateTime()> clock)
     a.OnWriteUserData = [clock](TUserData &u) { u = applicationUserData(clock()); };
 }
 
-// Restores handlers a job replaced for its duration.
-template <typename F>
-struct HandlerScope {
-    F &slot;
-    F saved;
-    HandlerScope(F &s, F replacement) : slot(s), saved(s) { slot = std::move(replacement); }
-    ~HandlerScope() { slot = saved; }
-};
-
 template <typename Report>
 static void recordError(Report &r, TArchiverRoot &a)
 {
@@ -96,38 +75,37 @@ static void recordError(Report &r, TArchiverRoot &a)
     r.failed = a.Failures();
 }
 
-BackupReport backupDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir)
+BackupReport backupDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir,
+                            const DatabaseFiles &files)
 {
     BackupReport r;
-    // Actual names in the data directory by lower case, for file systems that
-    // tell case apart.
-    QHash<QString, QString> present;
-    for (const QString &f : QDir(dataDir).entryList(QDir::Files | QDir::Hidden))
-        present.insert(f.toLower(), f);
+    // Actual names in the data directory, for file systems that tell case apart.
+    const kw::core::NoCaseDirectory present(dataDir);
     QStringList paths;
-    for (const QString &name : databaseFileList()) {
-        const QString actual = present.value(name.toLower());
+    for (const QString &name : files.names()) {
+        const QString actual = present.find(name);
         if (actual.isEmpty())
             r.missing << name;
         else
-            paths << QDir(dataDir).filePath(actual);
+            paths << actual;
     }
 
-    auto added = a.OnFileAdded;
-    HandlerScope addedScope(a.OnFileAdded, std::function<void(const TFileEntry &)>([&](const TFileEntry &e) {
-                                r.stored << e.Name;
-                                if (added)
-                                    added(e);
-                            }));
-    auto adding = a.OnAddFile;
-    HandlerScope addScope(a.OnAddFile, std::function<void(TFileEntry &, bool &)>([&](TFileEntry &e, bool &accept) {
-                              // Stored under the list's spelling whatever the disk's case.
-                              const QString canonical = databaseFileName(e.Name);
-                              if (!canonical.isEmpty())
-                                  e.Name = canonical;
-                              if (adding)
-                                  adding(e, accept);
-                          }));
+    // The job's own handlers call the caller's, which are back afterwards.
+    const auto added = a.OnFileAdded;
+    const QScopedValueRollback addedScope(a.OnFileAdded, decltype(a.OnFileAdded)([&](const TFileEntry &e) {
+                                              r.stored << e.Name;
+                                              if (added)
+                                                  added(e);
+                                          }));
+    const auto adding = a.OnAddFile;
+    const QScopedValueRollback addScope(a.OnAddFile, decltype(a.OnAddFile)([&](TFileEntry &e, bool &accept) {
+                                            // Stored under the list's spelling whatever the disk's case.
+                                            const QString canonical = files.canonical(e.Name);
+                                            if (!canonical.isEmpty())
+                                                e.Name = canonical;
+                                            if (adding)
+                                                adding(e, accept);
+                                        }));
     try {
         a.setFileName(archivePath);
         a.DeleteArchive();
@@ -154,15 +132,15 @@ QString undoDirectory(const QString &dataDir)
 static bool copyDurably(const QString &from, const QString &to, QString *error)
 {
     QFile in(from);
-    QSaveFile out(to);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) {
+    kw::core::DurableFile out(to);
+    if (!in.open(QIODevice::ReadOnly) || !out.open()) {
         *error = QStringLiteral("Cannot copy \"%1\" to \"%2\"").arg(from, to);
         return false;
     }
     char buf[65536];
     qint64 n;
     while ((n = in.read(buf, sizeof buf)) > 0)
-        if (out.write(buf, n) != n)
+        if (!out.write(buf, n))
             break;
     if (n < 0 || !out.commit()) {
         *error = QStringLiteral("Cannot copy \"%1\" to \"%2\"").arg(from, to);
@@ -186,16 +164,12 @@ static QString manifestState(const QString &dir)
 static bool writeManifest(const QString &dir, const QString &state, const QStringList &present,
                           const QStringList &absent)
 {
-    QSaveFile f(QDir(dir).filePath(kManifest));
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
     QByteArray text = state.toUtf8() + '\n';
     for (const QString &p : present)
         text += "present " + p.toUtf8() + '\n';
     for (const QString &p : absent)
         text += "absent " + p.toUtf8() + '\n';
-    f.write(text);
-    return f.commit();
+    return kw::core::writeFileDurably(QDir(dir).filePath(kManifest), text);
 }
 
 static bool setManifestState(const QString &dir, const QString &state)
@@ -208,16 +182,12 @@ static bool setManifestState(const QString &dir, const QString &state)
     if (lines.isEmpty())
         return false;
     lines[0] = state.toUtf8();
-    QSaveFile out(f.fileName());
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.write(lines.join('\n'));
-    return out.commit();
+    return kw::core::writeFileDurably(f.fileName(), lines.join('\n'));
 }
 
 // Copies the current database files aside. A copy left by a restore that did
 // not complete is kept: it holds the files as they were before that restore.
-static bool makeUndoCopy(const QString &dataDir, QString *error)
+static bool makeUndoCopy(const QString &dataDir, const DatabaseFiles &files, QString *error)
 {
     const QString dir = undoDirectory(dataDir);
     if (manifestState(dir) == QLatin1String("incomplete"))
@@ -229,7 +199,7 @@ static bool makeUndoCopy(const QString &dataDir, QString *error)
         return false;
     }
     QStringList present, absent;
-    for (const QString &name : databaseFileList()) {
+    for (const QString &name : files.names()) {
         const QString src = QDir(dataDir).filePath(name);
         if (QFileInfo(src).isFile()) {
             // A second name for the same file costs nothing; the restore then
@@ -250,15 +220,19 @@ static bool makeUndoCopy(const QString &dataDir, QString *error)
         *error = QStringLiteral("Cannot write \"%1\"").arg(QDir(fresh).filePath(kManifest));
         return false;
     }
+    // The links are entries of the new directory: on the disk before it
+    // takes the place of the old copy, and that rename before the restore.
+    kw::core::syncDirectory(fresh);
     QDir(dir).removeRecursively();
     if (!QDir().rename(fresh, dir)) {
         *error = QStringLiteral("Cannot create \"%1\"").arg(dir);
         return false;
     }
+    kw::core::syncDirectory(dataDir);
     return true;
 }
 
-bool undoRestore(const QString &dataDir, QString *error)
+bool undoRestore(const QString &dataDir, const DatabaseFiles &files, QString *error)
 {
     QString dummy;
     if (!error)
@@ -275,7 +249,7 @@ bool undoRestore(const QString &dataDir, QString *error)
         const int sp = line.indexOf(QLatin1Char(' '));
         if (sp < 0)
             continue;
-        const QString name = databaseFileName(line.mid(sp + 1));
+        const QString name = files.canonical(line.mid(sp + 1));
         if (name.isEmpty())
             continue; // only database files, only into the data directory
         const QString target = QDir(dataDir).filePath(name);
@@ -294,49 +268,46 @@ bool undoRestore(const QString &dataDir, QString *error)
     return true;
 }
 
-RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir)
+RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir,
+                              const DatabaseFiles &files)
 {
     RestoreReport r;
     r.undoDir = undoDirectory(dataDir);
     const QString root = QDir(dataDir).absolutePath();
-    auto extractHook = a.OnExtractFile;
-    HandlerScope extractScope(
-        a.OnExtractFile, std::function<void(const TFileEntry &, QString &, bool &)>(
-                             [&](const TFileEntry &e, QString &dest, bool &accept) {
-                                 const int i = qMax(e.Name.lastIndexOf(QLatin1Char('\\')),
-                                                    e.Name.lastIndexOf(QLatin1Char('/')));
-                                 const QString name = databaseFileName(e.Name.mid(i + 1));
-                                 if (name.isEmpty() || e.Name.contains(QLatin1String(".."))) {
-                                     accept = false;
-                                     r.skipped << e.Name;
-                                     return;
-                                 }
-                                 if (extractHook)
-                                     extractHook(e, dest, accept);
-                                 // Whatever a handler said: only database files, only here.
-                                 dest = QDir(root).filePath(name);
-                                 if (accept) {
-                                     r.touched = true;
-                                     // A new file, never a write into the one the undo copy
-                                     // may share.
-                                     QFile::remove(dest);
-                                 }
-                             }));
-    auto extracted = a.OnFileExtracted;
-    HandlerScope extractedScope(a.OnFileExtracted,
-                                std::function<void(const TFileEntry &, const QString &)>(
-                                    [&](const TFileEntry &e, const QString &dest) {
-                                        r.restored << QFileInfo(dest).fileName();
-                                        if (extracted)
-                                            extracted(e, dest);
-                                    }));
+    const auto extractHook = a.OnExtractFile;
+    const QScopedValueRollback extractScope(
+        a.OnExtractFile, decltype(a.OnExtractFile)([&](const TFileEntry &e, QString &dest, bool &accept) {
+            const int i = qMax(e.Name.lastIndexOf(QLatin1Char('\\')), e.Name.lastIndexOf(QLatin1Char('/')));
+            const QString name = files.canonical(e.Name.mid(i + 1));
+            if (name.isEmpty() || e.Name.contains(QLatin1String(".."))) {
+                accept = false;
+                r.skipped << e.Name;
+                return;
+            }
+            if (extractHook)
+                extractHook(e, dest, accept);
+            // Whatever a handler said: only database files, only here.
+            dest = QDir(root).filePath(name);
+            if (accept) {
+                r.touched = true;
+                // A new file, never a write into the one the undo copy may share.
+                QFile::remove(dest);
+            }
+        }));
+    const auto extracted = a.OnFileExtracted;
+    const QScopedValueRollback extractedScope(
+        a.OnFileExtracted, decltype(a.OnFileExtracted)([&](const TFileEntry &e, const QString &dest) {
+            r.restored << QFileInfo(dest).fileName();
+            if (extracted)
+                extracted(e, dest);
+        }));
     try {
         if (!QFileInfo::exists(archivePath))
             throw EArchiver(QStringLiteral("Archive %1 does not exist !").arg(archivePath));
         a.setFileName(archivePath);
         a.Open(); // verified and accepted before any file is touched
         QString error;
-        if (!makeUndoCopy(root, &error))
+        if (!makeUndoCopy(root, files, &error))
             throw EStreamError(error);
         a.ExtractPath = root;
         a.ExtractFiles();

@@ -1,6 +1,7 @@
 #include "archive/encoding.h"
 
 #include <QTimeZone>
+#include <QtEndian>
 #include <cmath>
 #include <cstring>
 
@@ -20,7 +21,7 @@ void doubleToExt80(double v, unsigned char out[10])
     for (int i = 0; i < 8; ++i)
         out[i] = uint8_t(sig >> (8 * i));
     const uint16_t se = uint16_t((biased & 0x7FFF) | (neg ? 0x8000 : 0));
-    putU16(out + 8, se);
+    qToLittleEndian<quint16>(se, out + 8);
 }
 
 double ext80ToDouble(const unsigned char in[10])
@@ -28,7 +29,7 @@ double ext80ToDouble(const unsigned char in[10])
     uint64_t sig = 0;
     for (int i = 0; i < 8; ++i)
         sig |= uint64_t(in[i]) << (8 * i);
-    const uint16_t se = getU16(in + 8);
+    const uint16_t se = qFromLittleEndian<quint16>(in + 8);
     const int biased = se & 0x7FFF;
     if (biased == 0x7FFF) // infinity or NaN: nothing this format can hold
         return 0.0;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QtEndian>
 
 namespace kw::archive {
 
@@ -360,8 +361,8 @@ void TCustomExtractor::readFileBlocks(QFile &target, TFileEntry &part, qint64 &p
         while (consumed < part.PartCompressedSize) {
             unsigned char head[kFrameHeadSize];
             m_stream.readExact(head, kFrameHeadSize);
-            const int32_t stored = getI32(head);
-            const uint32_t crc = getU32(head + 4);
+            const int32_t stored = qFromLittleEndian<qint32>(head);
+            const uint32_t crc = qFromLittleEndian<quint32>(head + 4);
             const qint64 n = stored < 0 ? -qint64(stored) : qint64(stored);
             // A frame length no writer can produce is damage, caught before reading.
             if (stored == 0 || size_t(n) > cap || (stored < 0 && size_t(n) > bs) ||

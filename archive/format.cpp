@@ -2,12 +2,11 @@
 
 #include "archive/encoding.h"
 #include "archive/errors.h"
+#include "core/durablefile.h"
 
 #include <QFileInfo>
+#include <QtEndian>
 #include <cstring>
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace kw::archive {
 
@@ -36,7 +35,7 @@ QString decodeText20(const unsigned char *p)
 
 static void putTotals(unsigned char *p, const TTotals &t)
 {
-    putI32(p, t.FileCount);
+    qToLittleEndian<qint32>(t.FileCount, p);
     doubleToExt80(t.Size, p + 4);
     doubleToExt80(t.CompressedSize, p + 14);
 }
@@ -44,7 +43,7 @@ static void putTotals(unsigned char *p, const TTotals &t)
 static TTotals getTotals(const unsigned char *p)
 {
     TTotals t;
-    t.FileCount = getI32(p);
+    t.FileCount = qFromLittleEndian<qint32>(p);
     t.Size = ext80ToDouble(p + 4);
     t.CompressedSize = ext80ToDouble(p + 14);
     return t;
@@ -59,8 +58,8 @@ QByteArray encodeUserData(const TUserData &u)
     encodeText20(p + 42, u.SerialNumber);
     encodeText20(p + 63, u.BackupName);
     putF64(p + 84, u.BackupDate);
-    putI32(p + 92, u.ProductId);
-    putI32(p + 96, u.ProductVersion);
+    qToLittleEndian<qint32>(u.ProductId, p + 92);
+    qToLittleEndian<qint32>(u.ProductVersion, p + 96);
     std::memcpy(p + 100, u.Reserved.constData(), size_t(qMin<qsizetype>(32, u.Reserved.size())));
     return out;
 }
@@ -73,8 +72,8 @@ TUserData decodeUserData(const unsigned char *p)
     u.SerialNumber = decodeText20(p + 42);
     u.BackupName = decodeText20(p + 63);
     u.BackupDate = getF64(p + 84);
-    u.ProductId = getI32(p + 92);
-    u.ProductVersion = getI32(p + 96);
+    u.ProductId = qFromLittleEndian<qint32>(p + 92);
+    u.ProductVersion = qFromLittleEndian<qint32>(p + 96);
     u.Reserved = QByteArray(reinterpret_cast<const char *>(p + 100), 32);
     return u;
 }
@@ -83,19 +82,19 @@ QByteArray encodeHeader(const TArchiveHeader &h)
 {
     QByteArray out(kFixedHeaderSize + h.Comment.size(), '\0');
     auto *p = reinterpret_cast<unsigned char *>(out.data());
-    putU32(p + 0, h.Signature);
-    putI32(p + 4, h.Version);
-    putU32(p + 8, h.ArchiveId);
-    putI32(p + 12, h.BlockSize);
-    putI32(p + 16, h.DataEnd);
-    putU32(p + 20, h.Segment);
+    qToLittleEndian<quint32>(h.Signature, p + 0);
+    qToLittleEndian<qint32>(h.Version, p + 4);
+    qToLittleEndian<quint32>(h.ArchiveId, p + 8);
+    qToLittleEndian<qint32>(h.BlockSize, p + 12);
+    qToLittleEndian<qint32>(h.DataEnd, p + 16);
+    qToLittleEndian<quint32>(h.Segment, p + 20);
     p[24] = h.Flags;
     putTotals(p + 25, h.ArchiveTotals);
     putTotals(p + 49, h.SegmentTotals);
     const QByteArray ud = encodeUserData(h.UserData);
     std::memcpy(p + 73, ud.constData(), 132);
     std::memcpy(p + 205, h.Reserved.constData(), size_t(qMin<qsizetype>(64, h.Reserved.size())));
-    putI32(p + 269, int32_t(h.Comment.size()));
+    qToLittleEndian<qint32>(int32_t(h.Comment.size()), p + 269);
     std::memcpy(p + 273, h.Comment.constData(), size_t(h.Comment.size()));
     return out;
 }
@@ -106,19 +105,19 @@ QByteArray encodeEntry(const TFileEntry &e)
     const int n = int(name.size());
     QByteArray out(kEntryFixedSize + n, '\0');
     auto *p = reinterpret_cast<unsigned char *>(out.data());
-    putI32(p, n);
+    qToLittleEndian<qint32>(n, p);
     std::memcpy(p + 4, name.constData(), size_t(n));
     p += n;
     doubleToExt80(e.Date, p + 4);
-    putI32(p + 14, e.Attributes);
-    putU16(p + 18, e.StartSegment);
-    putI32(p + 20, e.EntryOffset);
-    putI32(p + 24, e.PartOffset);
+    qToLittleEndian<qint32>(e.Attributes, p + 14);
+    qToLittleEndian<quint16>(e.StartSegment, p + 18);
+    qToLittleEndian<qint32>(e.EntryOffset, p + 20);
+    qToLittleEndian<qint32>(e.PartOffset, p + 24);
     p[28] = e.Flags;
-    putI32(p + 29, e.Size);
-    putI32(p + 33, e.CompressedSize);
-    putI32(p + 37, e.PartSize);
-    putI32(p + 41, e.PartCompressedSize);
+    qToLittleEndian<qint32>(e.Size, p + 29);
+    qToLittleEndian<qint32>(e.CompressedSize, p + 33);
+    qToLittleEndian<qint32>(e.PartSize, p + 37);
+    qToLittleEndian<qint32>(e.PartCompressedSize, p + 41);
     return out;
 }
 
@@ -126,15 +125,15 @@ bool readHeader(ArchiveStream &s, TArchiveHeader &h)
 {
     unsigned char p[kFixedHeaderSize];
     s.readExact(p, 4);
-    h.Signature = getU32(p);
+    h.Signature = qFromLittleEndian<quint32>(p);
     if (h.Signature != kSignature)
         return false;
     s.readExact(p + 4, kFixedHeaderSize - 4);
-    h.Version = getI32(p + 4);
-    h.ArchiveId = getU32(p + 8);
-    h.BlockSize = getI32(p + 12);
-    h.DataEnd = getI32(p + 16);
-    h.Segment = getU32(p + 20);
+    h.Version = qFromLittleEndian<qint32>(p + 4);
+    h.ArchiveId = qFromLittleEndian<quint32>(p + 8);
+    h.BlockSize = qFromLittleEndian<qint32>(p + 12);
+    h.DataEnd = qFromLittleEndian<qint32>(p + 16);
+    h.Segment = qFromLittleEndian<quint32>(p + 20);
     if (h.Segment > 65535)
         throw EStreamError(kRangeError);
     h.Flags = p[24];
@@ -142,7 +141,7 @@ bool readHeader(ArchiveStream &s, TArchiveHeader &h)
     h.SegmentTotals = getTotals(p + 49);
     h.UserData = decodeUserData(p + 73);
     h.Reserved = QByteArray(reinterpret_cast<const char *>(p + 205), 64);
-    const int32_t n = getI32(p + 269);
+    const int32_t n = qFromLittleEndian<qint32>(p + 269);
     if (n < 0 || n > s.size() - s.pos())
         throw EStreamError(kReadError);
     h.Comment = QByteArray(n, '\0');
@@ -161,7 +160,7 @@ void readEntry(ArchiveStream &s, TFileEntry &e, qint64 maxNameLength)
 {
     unsigned char head[4];
     s.readExact(head, 4);
-    const int32_t n = getI32(head);
+    const int32_t n = qFromLittleEndian<qint32>(head);
     if (n < 0 || n > maxNameLength || n > s.size() - s.pos())
         throw EStreamError(kReadError);
     QByteArray buf(kEntryFixedSize - 4 + n, '\0');
@@ -171,15 +170,15 @@ void readEntry(ArchiveStream &s, TFileEntry &e, qint64 maxNameLength)
     const auto *base = reinterpret_cast<const unsigned char *>(buf.constData()) + n;
     auto p = [base](int k) { return base + (k - 4); };
     e.Date = ext80ToDouble(p(4));
-    e.Attributes = getI32(p(14));
-    e.StartSegment = getU16(p(18));
-    e.EntryOffset = getI32(p(20));
-    e.PartOffset = getI32(p(24));
+    e.Attributes = qFromLittleEndian<qint32>(p(14));
+    e.StartSegment = qFromLittleEndian<quint16>(p(18));
+    e.EntryOffset = qFromLittleEndian<qint32>(p(20));
+    e.PartOffset = qFromLittleEndian<qint32>(p(24));
     e.Flags = *p(28);
-    e.Size = getI32(p(29));
-    e.CompressedSize = getI32(p(33));
-    e.PartSize = getI32(p(37));
-    e.PartCompressedSize = getI32(p(41));
+    e.Size = qFromLittleEndian<qint32>(p(29));
+    e.CompressedSize = qFromLittleEndian<qint32>(p(33));
+    e.PartSize = qFromLittleEndian<qint32>(p(37));
+    e.PartCompressedSize = qFromLittleEndian<qint32>(p(41));
 }
 
 void writeEntryBytes(ArchiveStream &s, const TFileEntry &e)
@@ -261,12 +260,8 @@ void ArchiveStream::write(const void *buf, qint64 n)
 
 void ArchiveStream::flush()
 {
-    if (m_file.isOpen() && !m_readOnly) {
-        m_file.flush();
-#ifdef Q_OS_UNIX
-        ::fsync(m_file.handle());
-#endif
-    }
+    if (m_file.isOpen() && !m_readOnly)
+        kw::core::syncFile(m_file);
 }
 
 } // namespace kw::archive

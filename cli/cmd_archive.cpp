@@ -5,6 +5,7 @@
 #include "archive/dbbackup.h"
 #include "archive/encoding.h"
 #include "archive/scriptedprompts.h"
+#include "data/shopschema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,12 @@ namespace kw::cli {
 namespace {
 
 using namespace kw::archive;
+
+const DatabaseFiles &shopFiles()
+{
+    static const DatabaseFiles files(kw::data::shop::databaseFiles());
+    return files;
+}
 
 // Non-interactive answers: the continue dialog from the switches; disk
 // prompts keep the proposed drive once; files on a removable disk are kept.
@@ -58,7 +65,7 @@ int backup(Context &ctx)
 {
     CliArchiver c(ctx.args, true);
     const QString path = archiveArgument(ctx.args);
-    const BackupReport r = backupDatabase(c.archiver, path, ctx.dataDir);
+    const BackupReport r = backupDatabase(c.archiver, path, ctx.dataDir, shopFiles());
     for (const QString &m : r.missing)
         err(QStringLiteral("missing from %1: %2 (not stored)").arg(QDir::toNativeSeparators(ctx.dataDir), m));
     printFailures(r.failed);
@@ -68,7 +75,7 @@ int backup(Context &ctx)
         err(QStringLiteral("Backup stopped."));
     out(QStringLiteral("%1 of %2 database files stored in %3")
             .arg(r.stored.size())
-            .arg(databaseFileList().size())
+            .arg(shopFiles().names().size())
             .arg(QDir::toNativeSeparators(path)));
     return r.complete() ? 0 : 1;
 }
@@ -77,7 +84,7 @@ int restore(Context &ctx)
 {
     if (takeSwitch(ctx.args, QStringLiteral("--undo"))) {
         QString error;
-        if (!undoRestore(ctx.dataDir, &error)) {
+        if (!undoRestore(ctx.dataDir, shopFiles(), &error)) {
             err(error);
             return 1;
         }
@@ -87,7 +94,7 @@ int restore(Context &ctx)
     }
     CliArchiver c(ctx.args, true);
     const QString path = archiveArgument(ctx.args);
-    const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir);
+    const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir, shopFiles());
     for (const QString &s : r.skipped)
         err(QStringLiteral("skipped: %1 (not a database file)").arg(s));
     printFailures(r.failed);

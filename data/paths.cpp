@@ -1,5 +1,7 @@
 #include "data/paths.h"
 
+#include "core/findfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -44,23 +46,13 @@ QString dataDirFor(const QString &exeDir)
 {
     if (!exeDir.isEmpty() && !isInstalledProgramDir(exeDir)) {
         QDir d(exeDir);
-        const bool hasTables = !d.entryList({QStringLiteral("Hrdf.DB"), QStringLiteral("hrdf.db")},
-                                            QDir::Files).isEmpty();
+        const bool hasTables = !kw::core::findExistingFileNoCase(exeDir, QStringLiteral("Hrdf.DB")).isEmpty();
         if (hasTables || QFileInfo(exeDir).isWritable())
             return d.absolutePath();
     }
     const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(user);
     return user;
-}
-
-QString configDir()
-{
-    QString dir = qEnvironmentVariable("KITWARDEN_CONFIG_DIR");
-    if (dir.isEmpty())
-        dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(dir);
-    return QDir(dir).absolutePath();
 }
 
 } // namespace kw::data

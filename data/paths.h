@@ -1,4 +1,6 @@
 #pragma once
+#include "core/paths.h"
+
 #include <QString>
 
 namespace kw::data {
@@ -20,8 +22,6 @@ bool isInstalledProgramDir(const QString &exeDir);
 // The reverse-DNS id that names the desktop entry, icon and metadata.
 QString appId();
 
-// The per-user configuration directory (KITWARDEN_CONFIG_DIR overrides it):
-// registry file, engine configuration (aliases), downloaded update file.
-QString configDir();
+using kw::core::configDir;
 
 } // namespace kw::data

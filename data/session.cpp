@@ -1,5 +1,7 @@
 #include "data/session.h"
 
+#include "core/durablefile.h"
+#include "core/findfile.h"
 #include "data/dataset.h"
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
@@ -10,7 +12,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace kw::data {
 
@@ -41,11 +42,7 @@ void EngineConfig::save() const
     QJsonObject root;
     root.insert(QStringLiteral("aliases"), aliases);
     QDir().mkpath(QFileInfo(m_file).absolutePath());
-    QSaveFile f(m_file);
-    if (!f.open(QIODevice::WriteOnly))
-        throw EngineError(QStringLiteral("Cannot write the engine configuration %1").arg(m_file));
-    f.write(QJsonDocument(root).toJson());
-    if (!f.commit())
+    if (!kw::core::writeFileDurably(m_file, QJsonDocument(root).toJson()))
         throw EngineError(QStringLiteral("Cannot write the engine configuration %1").arg(m_file));
 }
 
@@ -151,7 +148,7 @@ ParadoxTable *Session::table(const QString &dir, const QString &fileName)
     QString name = fileName;
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".DB");
-    return paradoxTable(findFileNoCase(dir, name));
+    return paradoxTable(kw::core::findFileNoCase(dir, name));
 }
 
 void Session::releaseTables(const QString &dir)

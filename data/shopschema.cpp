@@ -1,5 +1,6 @@
 #include "data/shopschema.h"
 
+#include "core/findfile.h"
 #include "data/paradox/paradoxtable.h"
 
 #include <QDir>
@@ -211,7 +212,7 @@ QStringList databaseFiles()
 bool hasNoTables(const QString &dir)
 {
     for (const ShopTable &t : tables())
-        if (QFileInfo::exists(findFileNoCase(dir, t.fileName)))
+        if (QFileInfo::exists(kw::core::findFileNoCase(dir, t.fileName)))
             return false;
     return true;
 }
@@ -221,7 +222,7 @@ QStringList createMissingTables(const QString &dir)
     QDir().mkpath(dir);
     QStringList created;
     for (const ShopTable &t : tables()) {
-        if (QFileInfo::exists(findFileNoCase(dir, t.fileName)))
+        if (QFileInfo::exists(kw::core::findFileNoCase(dir, t.fileName)))
             continue;
         ParadoxTable::create(QDir(dir).filePath(t.fileName), t.def, kTablePassword);
         created << t.name;

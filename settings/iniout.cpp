@@ -1,6 +1,8 @@
 #include "settings/iniout.h"
+
+#include "core/findfile.h"
+#include "core/paths.h"
 #include "settings/convert.h"
-#include "data/paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -498,44 +500,17 @@ QString TIniOut::ReadIniString(const QString &section, const QString &key, const
 {
     QString path = fileName_;
     if (!path.contains(QLatin1Char('/')) && !path.contains(QLatin1Char('\\')))
-        path = QDir(kw::data::configDir()).filePath(path);
+        path = QDir(kw::core::configDir()).filePath(path);
     return readIniString(path, section, key, defaultText);
 }
 
 // ---- INI files ---------------------------------------------------------------
 
-QString resolveFileName(const QString &path)
-{
-    if (path.isEmpty() || QFileInfo::exists(path))
-        return path;
-    const QString clean = QDir::fromNativeSeparators(path);
-    const QStringList parts = clean.split(QLatin1Char('/'));
-    QString cur;
-    for (int i = 0; i < parts.size(); ++i) {
-        const QString &p = parts[i];
-        const QString next = i == 0 ? p : cur + QLatin1Char('/') + p;
-        if (i == 0 || p.isEmpty() || QFileInfo::exists(next)) {
-            cur = next;
-            continue;
-        }
-        const QDir dir(cur.isEmpty() ? QStringLiteral("/") : cur);
-        QString match;
-        for (const QString &e : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-            if (e.compare(p, Qt::CaseInsensitive) == 0) {
-                match = e;
-                break;
-            }
-        if (match.isEmpty())
-            return path;
-        cur = dir.filePath(match);
-    }
-    return cur;
-}
-
 QString readIniString(const QString &filePath, const QString &section, const QString &key,
                       const QString &defaultText)
 {
-    QFile f(resolveFileName(filePath));
+    // Names kept in upper case still find their files on case-sensitive file systems.
+    QFile f(kw::core::resolvePathNoCase(filePath));
     if (!f.open(QIODevice::ReadOnly))
         return defaultText;
     QByteArray data = f.readAll();

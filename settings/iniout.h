@@ -106,11 +106,6 @@ private:
 QString readIniString(const QString &filePath, const QString &section, const QString &key,
                       const QString &defaultText);
 
-// The existing file a name refers to, matching each part of the path without
-// regard to case when the exact name does not exist (names kept in upper case
-// still find their files on case-sensitive file systems).
-QString resolveFileName(const QString &path);
-
 // Value text of object properties, exposed for tests and for other forms.
 QString objectValueText(const QObject *obj);
 

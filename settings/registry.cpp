@@ -1,12 +1,13 @@
 #include "settings/registry.h"
-#include "data/paths.h"
+
+#include "core/durablefile.h"
+#include "core/paths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 
 #include <optional>
 
@@ -48,7 +49,7 @@ QString joinKeyPath(const QString &current, const QString &path)
 
 QString registryFilePath()
 {
-    return QDir(kw::data::configDir()).filePath(QStringLiteral("registry.json"));
+    return QDir(kw::core::configDir()).filePath(QStringLiteral("registry.json"));
 }
 
 static QString invalidType(const QString &name)
@@ -66,7 +67,7 @@ namespace {
 // Portable store: {"HKEY_CURRENT_USER": {"Software\\Quillfen\\Kitwarden\\Main": {"Top": "1"}}}.
 // Strings are string values, numbers are number values; key and value names
 // compare without regard to case, as in the Windows registry. Every change is
-// written at once through QSaveFile, so a crash never leaves a torn file.
+// written at once as a whole new file, so a crash never leaves a torn one.
 class FileRegistry final : public Registry {
 public:
     explicit FileRegistry(TRegRoots root) : root_(rootName(root)) {}
@@ -244,11 +245,7 @@ private:
 
     static bool writeFile(const QJsonObject &doc)
     {
-        QSaveFile f(registryFilePath());
-        if (!f.open(QIODevice::WriteOnly))
-            return false;
-        f.write(QJsonDocument(doc).toJson(QJsonDocument::Indented));
-        return f.commit();
+        return kw::core::writeFileDurably(registryFilePath(), QJsonDocument(doc).toJson(QJsonDocument::Indented));
     }
 
     QString root_;

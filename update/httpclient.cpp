@@ -1,8 +1,9 @@
 #include "update/httpclient.h"
 
+#include "core/durablefile.h"
+
 #include <QDir>
 #include <QEventLoop>
-#include <QSaveFile>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -145,10 +146,10 @@ void HttpClient::exchange(const HttpAddress &a, const QString &bodyFile)
     whole.start(limits.transferTimeoutMs);
     QByteArray head;
     bool headerDone = false;
-    QSaveFile out(bodyFile);
+    kw::core::DurableFile out(bodyFile);
     qint64 bodyBytes = 0;
     auto openBody = [&] {
-        if (!out.open(QIODevice::WriteOnly))
+        if (!out.open())
             throw EHttpError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(bodyFile)));
     };
     auto writeBody = [&](const QByteArray &data) {
@@ -157,7 +158,7 @@ void HttpClient::exchange(const HttpAddress &a, const QString &bodyFile)
         bodyBytes += data.size();
         if (bodyBytes > limits.maxBodyBytes)
             throw EHttpError(QStringLiteral("The server's answer is too large"));
-        if (out.write(data) != data.size())
+        if (!out.write(data))
             throw EHttpError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(bodyFile)));
     };
     auto parseHeader = [&](const QByteArray &block) {

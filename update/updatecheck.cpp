@@ -1,7 +1,7 @@
 #include "update/updatecheck.h"
 #include "update/verinfo.h"
 #include "settings/iniout.h"
-#include "data/paths.h"
+#include "core/paths.h"
 
 #include <QDir>
 
@@ -38,7 +38,7 @@ QString updateServerHost()
 
 QString updateInfoPath()
 {
-    return QDir(kw::data::configDir()).filePath(kUpdateInfoName);
+    return QDir(kw::core::configDir()).filePath(kUpdateInfoName);
 }
 
 QString updateInfoUrl(const QString &host)

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -88,7 +89,7 @@ TVerInfoRes::TVerInfoRes(const QString &fileName) : fileName_(fileName)
     if (!translation || translation->size() < 4)
         throw EVerInfoError(QStringLiteral("No language info."));
     const uint8_t *t = translation->data();
-    translation_ = quint32(t[0]) | quint32(t[1]) << 8 | quint32(t[2]) << 16 | quint32(t[3]) << 24;
+    translation_ = qFromLittleEndian<quint32>(t);
 
     const auto fixed = query(data_, QStringLiteral("\\"));
     if (!fixed || fixed->size() < 52)
@@ -108,7 +109,7 @@ QString TVerInfoRes::GetVersionString(int keyIndex) const
         return {};
     QString s;
     for (size_t i = 0; i + 1 < v->size(); i += 2) {
-        const char16_t c = char16_t((*v)[i] | ((*v)[i + 1] << 8));
+        const char16_t c = char16_t(qFromLittleEndian<quint16>(v->data() + i));
         if (c == 0)
             break;
         s.append(QChar(c));
@@ -118,10 +119,7 @@ QString TVerInfoRes::GetVersionString(int keyIndex) const
 
 QString TVerInfoRes::fixedFileVersion() const
 {
-    auto dword = [&](size_t at) {
-        const uint8_t *p = data_.data() + fixedInfo_ + at;
-        return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
-    };
+    auto dword = [&](size_t at) { return qFromLittleEndian<quint32>(data_.data() + fixedInfo_ + at); };
     if (fixedInfo_ + 52 > data_.size())
         return {};
     const quint32 ms = dword(8), ls = dword(12);

@@ -2,6 +2,7 @@
 // gzip -d on the same bytes, with the ratios, and the peak memory.
 //   bench_archive [MB] [runs]
 #include "archive/dbbackup.h"
+#include "data/shopschema.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -95,7 +96,8 @@ int main(int argc, char **argv)
 
     // 20% incompressible, 20% zeros, the rest table files of varied sizes.
     const qint64 total = mb << 20;
-    const QStringList &names = databaseFileList();
+    const DatabaseFiles shopFiles(kw::data::shop::databaseFiles());
+    const QStringList &names = shopFiles.names();
     writeFill(data + QStringLiteral("/Kits.DB"), total / 5, true, 1);
     writeFill(data + QStringLiteral("/Parts.DB"), total / 5, false, 2);
     qint64 rest = total - 2 * (total / 5);
@@ -129,7 +131,7 @@ int main(int argc, char **argv)
             configureForApplication(a);
             QElapsedTimer t;
             t.start();
-            const BackupReport rep = backupDatabase(a, arc, data);
+            const BackupReport rep = backupDatabase(a, arc, data, shopFiles);
             backup << t.nsecsElapsed() / 1e9;
             if (!rep.complete())
                 return std::fprintf(stderr, "backup incomplete\n"), 1;
@@ -150,7 +152,7 @@ int main(int argc, char **argv)
             TArchiver b;
             configureForApplication(b);
             t.restart();
-            const RestoreReport rep = restoreDatabase(b, arc, dest);
+            const RestoreReport rep = restoreDatabase(b, arc, dest, shopFiles);
             restore << t.nsecsElapsed() / 1e9;
             if (!rep.complete())
                 return std::fprintf(stderr, "restore incomplete\n"), 1;

@@ -1,6 +1,7 @@
 // Prints medians of the interactive steps of the table engine beside the same
 // work done by SQLite (synchronous=FULL, file on the same disk).
 //   bench_data [ITEMS...]   default: 10000 50000
+#include "core/findfile.h"
 #include "data/demoshop.h"
 #include "data/dmmain.h"
 #include "data/paradox/paradoxtable.h"
@@ -56,7 +57,7 @@ sqlite3 *sqliteCopy(const QString &dir, const QString &file)
              "CREATE INDEX e_nsn ON equipment(nsn); CREATE INDEX e_hr ON equipment(hr);");
     exec(db, "BEGIN");
     auto copy = [&](const char *table, const char *sql, QVector<int> cols) {
-        auto t = ParadoxTable::open(findFileNoCase(dir, QString::fromLatin1(table)), {shop::kTablePassword}, true);
+        auto t = ParadoxTable::open(kw::core::findFileNoCase(dir, QString::fromLatin1(table)), {shop::kTablePassword}, true);
         sqlite3_stmt *st = nullptr;
         sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
         for (int i = 0; i < t->rowCount(); ++i) {

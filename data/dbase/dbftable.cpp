@@ -1,16 +1,16 @@
 #include "data/dbase/dbftable.h"
 
+#include "core/durablefile.h"
+#include "core/findfile.h"
 #include "data/engineerror.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QtEndian>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace kw::data {
@@ -57,30 +57,6 @@ QByteArray toCp1252(const QString &s)
         out[i] = c;
     }
     return out;
-}
-
-quint32 u32(const QByteArray &b, int off)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData() + off);
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (quint32(p[3]) << 24);
-}
-
-quint16 u16(const QByteArray &b, int off)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData() + off);
-    return quint16(p[0] | (p[1] << 8));
-}
-
-void put32(QByteArray &b, int off, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[off + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-void put16(QByteArray &b, int off, quint16 v)
-{
-    b[off] = static_cast<char>(v & 0xFF);
-    b[off + 1] = static_cast<char>(v >> 8);
 }
 
 [[noreturn]] void fail(const QString &what, const QString &path)
@@ -188,9 +164,9 @@ DbfTable DbfTable::open(const QString &path)
     default:
         fail(QStringLiteral("Unsupported table version 0x%1.").arg(ver, 2, 16, QChar('0')), path);
     }
-    const quint32 count = u32(data, 4);
-    const int headerLength = u16(data, 8);
-    const int recordLength = u16(data, 10);
+    const quint32 count = qFromLittleEndian<quint32>(data.constData() + 4);
+    const int headerLength = qFromLittleEndian<quint16>(data.constData() + 8);
+    const int recordLength = qFromLittleEndian<quint16>(data.constData() + 10);
     if (headerLength < 33 || headerLength > data.size() || recordLength < 1)
         fail(QStringLiteral("Corrupt table header."), path);
     // Descriptors run until the 0x0D terminator.
@@ -234,15 +210,9 @@ DbfTable DbfTable::open(const QString &path)
         // The memo file sits beside the table, .DBT in any case; missing or
         // unreadable memos read as empty rather than failing the table.
         const QFileInfo fi(path);
-        const QDir dir = fi.dir();
-        const QString want = fi.completeBaseName() + QStringLiteral(".dbt");
-        for (const QString &name : dir.entryList(QDir::Files))
-            if (name.compare(want, Qt::CaseInsensitive) == 0) {
-                QFile mf(dir.filePath(name));
-                if (mf.open(QIODevice::ReadOnly))
-                    t.m_memo = mf.readAll();
-                break;
-            }
+        QFile mf(kw::core::findFileNoCase(fi.absolutePath(), fi.completeBaseName() + QStringLiteral(".dbt")));
+        if (mf.open(QIODevice::ReadOnly))
+            t.m_memo = mf.readAll();
     }
     return t;
 }
@@ -286,15 +256,15 @@ DbfTable DbfTable::create(const QString &path, const QVector<DbfField> &fields)
     t.m_header[0] = static_cast<char>(memo ? 0x83 : 0x03);
     t.m_header[headerLength - 1] = 0x0D;
     t.m_header[29] = 0x03; // Windows ANSI
-    put16(t.m_header, 8, quint16(headerLength));
+    qToLittleEndian<quint16>(quint16(headerLength), t.m_header.data() + 8);
     t.m_recordLength = 1 + offset;
-    put16(t.m_header, 10, quint16(t.m_recordLength));
+    qToLittleEndian<quint16>(quint16(t.m_recordLength), t.m_header.data() + 10);
     if (memo) {
         // An empty dBase III memo file: next free block 1.
         QByteArray block(512, '\0');
-        put32(block, 0, 1);
-        QSaveFile mf(QFileInfo(path).dir().filePath(QFileInfo(path).completeBaseName() + ".DBT"));
-        if (!mf.open(QIODevice::WriteOnly) || mf.write(block) != block.size() || !mf.commit())
+        qToLittleEndian<quint32>(1, block.data());
+        if (!kw::core::writeFileDurably(QFileInfo(path).dir().filePath(QFileInfo(path).completeBaseName() + ".DBT"),
+                                        block))
             fail(QStringLiteral("Cannot write the memo file."), path);
     }
     t.save();
@@ -450,7 +420,7 @@ QByteArray DbfTable::readMemo(const QByteArray &pointer) const
         return {};
     int blockSize = 512;
     if (version() == 0x8B) {
-        const int bs = u16(m_memo, 20);
+        const int bs = qFromLittleEndian<quint16>(m_memo.constData() + 20);
         if (bs >= 64)
             blockSize = bs;
     }
@@ -460,7 +430,7 @@ QByteArray DbfTable::readMemo(const QByteArray &pointer) const
     if (start + 8 <= m_memo.size() && static_cast<unsigned char>(m_memo.at(start)) == 0xFF
         && static_cast<unsigned char>(m_memo.at(start + 1)) == 0xFF
         && m_memo.at(start + 2) == 0x08 && m_memo.at(start + 3) == 0x00) {
-        const qint64 len = u32(m_memo, int(start) + 4);
+        const qint64 len = qFromLittleEndian<quint32>(m_memo.constData() + int(start) + 4);
         if (len < 8 || start + len > m_memo.size())
             return {};
         return m_memo.mid(start + 8, len - 8);
@@ -536,7 +506,7 @@ void DbfTable::save()
     header[1] = static_cast<char>(today.year() - 1900);
     header[2] = static_cast<char>(today.month());
     header[3] = static_cast<char>(today.day());
-    put32(header, 4, quint32(m_records.size()));
+    qToLittleEndian<quint32>(quint32(m_records.size()), header.data() + 4);
     QByteArray data;
     data.reserve(header.size() + m_records.size() * m_recordLength + 1);
     data += header;
@@ -544,25 +514,10 @@ void DbfTable::save()
         data += r;
     data += kEndMarker;
 
-    // QSaveFile writes a temporary file beside the table, flushes it to disk
-    // and renames it over the table: the old file stays whole until then.
-    QSaveFile f(m_path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
-        fail(QStringLiteral("Cannot write the table: %1").arg(f.errorString()), m_path);
-#ifdef Q_OS_UNIX
-    if (!f.flush() || ::fsync(f.handle()) != 0)
-        fail(QStringLiteral("Cannot write the table: %1").arg(f.errorString()), m_path);
-#endif
-    if (!f.commit())
-        fail(QStringLiteral("Cannot write the table: %1").arg(f.errorString()), m_path);
-#ifdef Q_OS_UNIX
-    // Make the rename itself durable.
-    const int dfd = ::open(QFile::encodeName(QFileInfo(m_path).absolutePath()).constData(), O_RDONLY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-#endif
+    // The old file stays whole until the new one is on the disk.
+    QString why;
+    if (!kw::core::writeFileDurably(m_path, data, &why))
+        fail(QStringLiteral("Cannot write the table: %1").arg(why), m_path);
     m_header = header;
     m_lastUpdate = today;
     m_stamp = FileStamp::of(m_path);

@@ -9,6 +9,9 @@
 // twice is harmless: it holds new images, not differences) and an incomplete
 // one is dropped, since the table was not touched before it was complete.
 #include "data/paradox/paradoxtable.h"
+#include "core/durablefile.h"
+#include "core/filelock.h"
+#include "core/findfile.h"
 #include "data/engineerror.h"
 #include "data/paradox/pxfile.h"
 #include "data/paradox/pxformat.h"
@@ -18,33 +21,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
+#include <QtEndian>
 #include <algorithm>
 #include <functional>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include <io.h>
-#endif
-
 namespace kw::data {
-
-QString findFileNoCase(const QString &dir, const QString &fileName)
-{
-    const QString exact = QDir(dir).filePath(fileName);
-    if (QFileInfo::exists(exact))
-        return exact;
-    const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &e : entries)
-        if (e.compare(fileName, Qt::CaseInsensitive) == 0)
-            return QDir(dir).filePath(e);
-    return exact;
-}
 
 namespace {
 
@@ -62,43 +44,18 @@ QString native(const QString &path) { return QDir::toNativeSeparators(path); }
 
 void syncFile(QFile &f)
 {
-#if defined(Q_OS_LINUX)
-    if (::fdatasync(f.handle()) != 0)
-        ioError(QStringLiteral("Cannot flush file"), f.fileName(), QString::fromLocal8Bit(strerror(errno)));
-#elif defined(Q_OS_UNIX)
-    if (::fsync(f.handle()) != 0)
-        ioError(QStringLiteral("Cannot flush file"), f.fileName(), QString::fromLocal8Bit(strerror(errno)));
-#elif defined(Q_OS_WIN)
-    _commit(f.handle());
-#else
-    f.flush();
-#endif
-}
-
-void syncDir(const QString &dir)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(dir);
-#endif
+    QString why;
+    if (!kw::core::syncFile(f, &why))
+        ioError(QStringLiteral("Cannot flush file"), f.fileName(), why);
 }
 
 QByteArray readWholeFile(const QString &path, bool *ok);
 
 void writeFileAtomic(const QString &path, const QByteArray &data)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        ioError(QStringLiteral("Cannot create file"), path, f.errorString());
-    if (f.write(data) != data.size())
-        ioError(QStringLiteral("Cannot write file"), path, f.errorString());
-    if (!f.commit())
-        ioError(QStringLiteral("Cannot write file"), path, f.errorString());
+    QString why;
+    if (!kw::core::writeFileDurably(path, data, &why))
+        ioError(QStringLiteral("Cannot write file"), path, why);
 }
 
 // The header of a file (at most 64 KB: header sizes are 16-bit).
@@ -147,13 +104,13 @@ struct Journal {
 QByteArray encodeJournal(const Journal &j)
 {
     QByteArray out(kJournalMagic, 8);
-    auto put64 = [&out](quint64 v) {
-        for (int i = 0; i < 8; ++i)
-            out.append(char((v >> (8 * i)) & 0xFF));
+    const auto put64 = [&out](quint64 v) {
+        v = qToLittleEndian(v);
+        out.append(reinterpret_cast<const char *>(&v), sizeof v);
     };
-    auto put32v = [&out](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            out.append(char((v >> (8 * i)) & 0xFF));
+    const auto put32v = [&out](quint32 v) {
+        v = qToLittleEndian(v);
+        out.append(reinterpret_cast<const char *>(&v), sizeof v);
     };
     put32v(quint32(j.writes.size()));
     put64(quint64(j.finalLength));
@@ -179,25 +136,20 @@ bool decodeJournal(const QByteArray &data, Journal *j)
         || std::memcmp(d + len - 8, kJournalEnd, 8) != 0)
         return false;
     const qsizetype body = len - 12;
-    if (crc32(data.constData(), body) != le32(d + body))
+    if (crc32(data.constData(), body) != qFromLittleEndian<quint32>(d + body))
         return false;
-    auto get64 = [d](qsizetype at) {
-        quint64 v = 0;
-        for (int i = 7; i >= 0; --i)
-            v = (v << 8) | d[at + i];
-        return v;
-    };
-    const quint32 count = le32(d + 8);
+    const auto get64 = [d](qsizetype at) { return qFromLittleEndian<quint64>(d + at); };
+    const quint32 count = qFromLittleEndian<quint32>(d + 8);
     j->finalLength = qint64(get64(12));
-    j->headerLength = le32(d + 20);
-    j->headerBefore = le32(d + 24);
-    j->headerAfter = le32(d + 28);
+    j->headerLength = qFromLittleEndian<quint32>(d + 20);
+    j->headerBefore = qFromLittleEndian<quint32>(d + 24);
+    j->headerAfter = qFromLittleEndian<quint32>(d + 28);
     qsizetype pos = 32;
     for (quint32 i = 0; i < count; ++i) {
         if (pos + 12 > body)
             return false;
         const quint64 off = get64(pos);
-        const quint32 n = le32(d + pos + 8);
+        const quint32 n = qFromLittleEndian<quint32>(d + pos + 8);
         pos += 12;
         if (n > quint64(body - pos) || off > (quint64(1) << 40))
             return false;
@@ -332,26 +284,24 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
 {
     const QFileInfo rfi(requested);
     m_dir = rfi.absolutePath();
-    m_path = findFileNoCase(m_dir, rfi.fileName());
+    m_path = kw::core::findFileNoCase(m_dir, rfi.fileName());
     if (!QFileInfo::exists(m_path) && rfi.suffix().isEmpty())
-        m_path = findFileNoCase(m_dir, rfi.fileName() + QStringLiteral(".DB"));
+        m_path = kw::core::findFileNoCase(m_dir, rfi.fileName() + QStringLiteral(".DB"));
     if (!QFileInfo(m_path).isFile())
         throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(native(m_path)));
     m_base = QFileInfo(m_path).completeBaseName();
-    m_jnlPath = findFileNoCase(m_dir, QFileInfo(m_path).fileName() + QStringLiteral("-journal"));
+    m_jnlPath = kw::core::findFileNoCase(m_dir, QFileInfo(m_path).fileName() + QStringLiteral("-journal"));
 
     // A writer holds the table exclusively (two writers would each keep
     // their own copy of the rows); the kernel drops the lock if it dies.
     if (!readOnly) {
         m_file.setFileName(m_path);
         if (m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-#ifdef Q_OS_UNIX
-            if (::flock(m_file.handle(), LOCK_EX | LOCK_NB) != 0) {
+            if (!kw::core::tryLockFile(m_file, kw::core::LockMode::Exclusive)) {
                 m_file.close();
                 throw EngineError(QStringLiteral("Table is busy: it is open for writing elsewhere.\nFile: %1")
                                       .arg(native(m_path)));
             }
-#endif
         }
     }
     bool ok = false;
@@ -400,8 +350,8 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
     m_info.checksum = h.checksum;
     m_info.changeCounter1 = d[0x2D];
     m_info.changeCounter2 = d[0x2E];
-    m_info.updateTime = h.version >= 5 ? le32(d + 0x60) : 0;
-    m_info.nextFieldId = h.version >= 5 ? le16(d + 0x64) : h.numFields + 1;
+    m_info.updateTime = h.version >= 5 ? qFromLittleEndian<quint32>(d + 0x60) : 0;
+    m_info.nextFieldId = h.version >= 5 ? qFromLittleEndian<quint16>(d + 0x64) : h.numFields + 1;
     m_info.fieldNumbers = h.fieldNumbers;
     m_info.fileName = QFileInfo(m_path).fileName().toLatin1();
     m_s.autoInc = h.autoIncrement;
@@ -439,7 +389,7 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
             throw EngineError(QStringLiteral("Corrupt table: the block chain loops.\nFile: %1").arg(native(m_path)));
         seen[num] = true;
         const uchar *b = readBlock(num);
-        const int last = les16(b + 4);
+        const int last = qFromLittleEndian<qint16>(b + 4);
         int count = 0;
         if (last >= 0) {
             if (last % m_recSize != 0 || last / m_recSize + 1 > cap)
@@ -453,7 +403,7 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
             m_s.recs.append(rec);
         }
         m_s.chain.append({quint16(num), count});
-        num = le16(b);
+        num = qFromLittleEndian<quint16>(b);
     }
     m_s.fileBlocks = blocksInFile;
     // Free list: used when sound, otherwise its blocks are simply not reused.
@@ -468,7 +418,7 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
             }
             seen[f] = true;
             freeList.append(quint16(f));
-            f = le16(readBlock(f));
+            f = qFromLittleEndian<quint16>(readBlock(f));
         }
         if (sound)
             m_s.freeList = freeList;
@@ -503,7 +453,7 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
                     applyJournalToFile(pending, m_file);
                 m_jnl.resize(0);
                 syncFile(m_jnl);
-                syncDir(m_dir);
+                kw::core::syncDirectory(m_dir);
                 m_readOnly = false;
             } else {
                 m_file.close(); // without a journal no change could be made safely
@@ -583,7 +533,7 @@ void ParadoxTableImpl::scanIndexes()
 
 QString ParadoxTableImpl::companion(const QString &ext) const
 {
-    return findFileNoCase(m_dir, m_base + QLatin1Char('.') + ext);
+    return kw::core::findFileNoCase(m_dir, m_base + QLatin1Char('.') + ext);
 }
 
 QVector<ChainBlock> ParadoxTableImpl::chainBlocks() const
@@ -629,7 +579,7 @@ bool ParadoxTableImpl::derivedStale()
             return true;
         const auto *xd = reinterpret_cast<const uchar *>(x.constData());
         const auto *yd = reinterpret_cast<const uchar *>(y.constData());
-        if (le32(xd + 6) != quint32(m_s.recs.size()) || xd[0x2F] != th[0x2D] || xd[0x2E] != th[0x2E]
+        if (qFromLittleEndian<quint32>(xd + 6) != quint32(m_s.recs.size()) || xd[0x2F] != th[0x2D] || xd[0x2E] != th[0x2E]
             || yd[0x2C] != xd[0x2D])
             return true;
     }
@@ -639,13 +589,11 @@ bool ParadoxTableImpl::derivedStale()
 // Writes every derived file whose bytes differ from what the table gives.
 void ParadoxTableImpl::writeDerived()
 {
-    bool wrote = false;
-    auto writeFileAtomic = [&wrote](const QString &path, const QByteArray &data) {
+    auto writeFileAtomic = [](const QString &path, const QByteArray &data) {
         bool ok = false;
         if (readWholeFile(path, &ok) == data && ok)
             return;
         kw::data::writeFileAtomic(path, data);
-        wrote = true;
     };
     const QVector<ChainBlock> chain = chainBlocks();
     m_info.autoIncrement = m_s.autoInc;
@@ -669,8 +617,6 @@ void ParadoxTableImpl::writeDerived()
             writeFileAtomic(yPath, files.y);
         }
     }
-    if (wrote)
-        syncDir(m_dir);
     m_rebuildPending = false;
 }
 
@@ -916,9 +862,9 @@ QByteArray ParadoxTableImpl::blockImage(quint16 num) const
     for (int ci = 0; ci < m_s.chain.size(); ++ci) {
         const Blk &blk = m_s.chain[ci];
         if (blk.num == num) {
-            put16(b, ci + 1 < m_s.chain.size() ? m_s.chain[ci + 1].num : 0);
-            put16(b + 2, ci > 0 ? m_s.chain[ci - 1].num : 0);
-            put16(b + 4, quint16(qint16((blk.count - 1) * m_recSize)));
+            qToLittleEndian<quint16>(ci + 1 < m_s.chain.size() ? m_s.chain[ci + 1].num : 0, b);
+            qToLittleEndian<quint16>(ci > 0 ? m_s.chain[ci - 1].num : 0, b + 2);
+            qToLittleEndian<quint16>(quint16(qint16((blk.count - 1) * m_recSize)), b + 4);
             for (int r = 0; r < blk.count; ++r)
                 std::memcpy(b + 6 + r * m_recSize, m_s.recs[start + r].constData(), size_t(m_recSize));
             found = true;
@@ -928,8 +874,8 @@ QByteArray ParadoxTableImpl::blockImage(quint16 num) const
     }
     if (!found) {
         const int k = int(m_s.freeList.indexOf(num));
-        put16(b, k >= 0 && k + 1 < m_s.freeList.size() ? m_s.freeList[k + 1] : 0);
-        put16(b + 4, quint16(qint16(-m_recSize)));
+        qToLittleEndian<quint16>(k >= 0 && k + 1 < m_s.freeList.size() ? m_s.freeList[k + 1] : 0, b);
+        qToLittleEndian<quint16>(quint16(qint16(-m_recSize)), b + 4);
     }
     if (m_info.checksum)
         encryptBlock(b, m_blockSize, m_info.checksum, num);
@@ -939,14 +885,14 @@ QByteArray ParadoxTableImpl::blockImage(quint16 num) const
 void ParadoxTableImpl::commit(const QSet<int> &dirty, bool rebuildFlag)
 {
     auto *h = reinterpret_cast<uchar *>(m_header.data());
-    put32(h + 0x06, quint32(m_s.recs.size()));
-    put16(h + 0x0A, quint16(m_s.chain.size()));
-    put16(h + 0x0C, quint16(m_s.fileBlocks));
-    put16(h + 0x0E, m_s.chain.isEmpty() ? 0 : m_s.chain.first().num);
-    put16(h + 0x10, m_s.chain.isEmpty() ? 0 : m_s.chain.last().num);
-    put16(h + 0x3A, quint16(m_s.fileBlocks));
-    put32(h + 0x49, m_s.autoInc);
-    put16(h + 0x4D, m_s.freeList.isEmpty() ? 0 : m_s.freeList.first());
+    qToLittleEndian<quint32>(quint32(m_s.recs.size()), h + 0x06);
+    qToLittleEndian<quint16>(quint16(m_s.chain.size()), h + 0x0A);
+    qToLittleEndian<quint16>(quint16(m_s.fileBlocks), h + 0x0C);
+    qToLittleEndian<quint16>(m_s.chain.isEmpty() ? 0 : m_s.chain.first().num, h + 0x0E);
+    qToLittleEndian<quint16>(m_s.chain.isEmpty() ? 0 : m_s.chain.last().num, h + 0x10);
+    qToLittleEndian<quint16>(quint16(m_s.fileBlocks), h + 0x3A);
+    qToLittleEndian<quint32>(m_s.autoInc, h + 0x49);
+    qToLittleEndian<quint16>(m_s.freeList.isEmpty() ? 0 : m_s.freeList.first(), h + 0x4D);
     if (rebuildFlag)
         h[0x14] = 1; // derived files are out of date until close rebuilds them
     Journal j;
@@ -1156,7 +1102,7 @@ void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QS
     const QFileInfo fi(dbPath);
     const QString dir = fi.absolutePath();
     const QString fileName = fi.fileName();
-    if (QFileInfo::exists(findFileNoCase(dir, fileName)))
+    if (QFileInfo::exists(kw::core::findFileNoCase(dir, fileName)))
         throw EngineError(QStringLiteral("Table already exists.\nFile: %1").arg(native(dbPath)));
     if (!QDir(dir).exists())
         throw EngineError(QStringLiteral("Directory does not exist.\nFile: %1").arg(native(dbPath)));
@@ -1260,7 +1206,6 @@ void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QS
     // The table itself last: a table whose derived files are missing is
     // repaired on open, while derived files without a table are inert.
     writeFileAtomic(fi.absoluteFilePath(), buildTableHeader(info));
-    syncDir(dir);
 }
 
 std::unique_ptr<ParadoxTable> ParadoxTable::open(const QString &dbPath, const QStringList &passwords,

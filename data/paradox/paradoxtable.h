@@ -2,7 +2,6 @@
 // A Paradox table file (.DB) with its derived family (.PX, .VAL, .Xnn/.Ynn,
 // .XGn/.YGn). Rows are held in memory while the table is open; every change
 // is on disk, crash-safe, before the call returns.
-#include "data/paradox/findfile.h"
 #include "data/tabledef.h"
 
 #include <QString>

@@ -3,6 +3,7 @@
 #include "data/paradox/pxformat.h"
 
 #include <QDir>
+#include <QtEndian>
 #include <algorithm>
 #include <numeric>
 
@@ -51,25 +52,25 @@ FileHeader parseHeader(const QByteArray &data, bool indexFile, const QString &pa
     if (len < 0x58)
         corrupt(path, QStringLiteral("the file is too short"));
     FileHeader h;
-    h.recordSize = le16(d);
-    h.headerSize = le16(d + 2);
+    h.recordSize = qFromLittleEndian<quint16>(d);
+    h.headerSize = qFromLittleEndian<quint16>(d + 2);
     h.fileType = d[4];
     h.blockSizeCode = d[5];
     h.blockSize = h.blockSizeCode * 1024;
-    h.numRecords = le32(d + 6);
-    h.usedBlocks = le16(d + 0x0A);
-    h.fileBlocks = le16(d + 0x0C);
-    h.firstBlock = le16(d + 0x0E);
-    h.lastBlock = le16(d + 0x10);
+    h.numRecords = qFromLittleEndian<quint32>(d + 6);
+    h.usedBlocks = qFromLittleEndian<quint16>(d + 0x0A);
+    h.fileBlocks = qFromLittleEndian<quint16>(d + 0x0C);
+    h.firstBlock = qFromLittleEndian<quint16>(d + 0x0E);
+    h.lastBlock = qFromLittleEndian<quint16>(d + 0x10);
     h.indexFieldNumber = d[0x15];
-    h.indexRoot = le16(d + 0x1E);
+    h.indexRoot = qFromLittleEndian<quint16>(d + 0x1E);
     h.indexLevels = d[0x20];
-    h.numFields = les16(d + 0x21);
-    h.keyFieldCount = les16(d + 0x23);
+    h.numFields = qFromLittleEndian<qint16>(d + 0x21);
+    h.keyFieldCount = qFromLittleEndian<qint16>(d + 0x23);
     h.sortId = d[0x29];
     h.version = d[0x39];
-    h.autoIncrement = le32(d + 0x49);
-    h.firstFreeBlock = le16(d + 0x4D);
+    h.autoIncrement = qFromLittleEndian<quint32>(d + 0x49);
+    h.firstFreeBlock = qFromLittleEndian<quint16>(d + 0x4D);
     h.indexFlags = d[0x55];
     if (h.version < 3 || h.version > 0x0C)
         corrupt(path, QStringLiteral("unknown file version %1").arg(h.version));
@@ -89,8 +90,8 @@ FileHeader parseHeader(const QByteArray &data, bool indexFile, const QString &pa
         corrupt(path, QStringLiteral("bad field count"));
 
     const bool ext = !indexFile && h.version >= 5;
-    h.checksum = ext ? le32(d + 0x5C) : le32(d + 0x25);
-    h.codePage = ext ? le16(d + 0x6A) : 437;
+    h.checksum = ext ? qFromLittleEndian<quint32>(d + 0x5C) : qFromLittleEndian<quint32>(d + 0x25);
+    h.codePage = ext ? qFromLittleEndian<quint16>(d + 0x6A) : 437;
     int pos = ext ? 0x78 : 0x58;
     const int end = h.headerSize;
     auto need = [&](int bytes) {
@@ -140,11 +141,11 @@ FileHeader parseHeader(const QByteArray &data, bool indexFile, const QString &pa
     if (ext) {
         need(2 * h.numFields);
         for (int i = 0; i < h.numFields; ++i)
-            h.fieldNumbers.append(le16(d + pos + 2 * i));
+            h.fieldNumbers.append(qFromLittleEndian<quint16>(d + pos + 2 * i));
         pos += 2 * h.numFields;
         h.sortName = QString::fromLatin1(readString());
         if (h.fileType == 6 || h.fileType == 8) {
-            const int at = 0x58 + le16(d + 0x68);
+            const int at = 0x58 + qFromLittleEndian<quint16>(d + 0x68);
             if (at >= 0x78 && at < end) {
                 pos = at;
                 h.indexName = QString::fromLatin1(readString());
@@ -235,49 +236,49 @@ QByteArray buildHeader(const HeaderParams &p)
         headerSize += 0x800;
     QByteArray h(headerSize, '\0');
     auto *d = reinterpret_cast<uchar *>(h.data());
-    put16(d, quint16(p.recordSize));
-    put16(d + 2, quint16(headerSize));
+    qToLittleEndian<quint16>(quint16(p.recordSize), d);
+    qToLittleEndian<quint16>(quint16(headerSize), d + 2);
     d[4] = uchar(p.fileType);
     d[5] = uchar(p.blockSizeCode);
-    put32(d + 6, p.numRecords);
-    put16(d + 0x0A, quint16(p.blocks));
-    put16(d + 0x0C, quint16(p.blocks));
-    put16(d + 0x0E, quint16(p.blocks ? 1 : 0));
-    put16(d + 0x10, quint16(p.blocks));
+    qToLittleEndian<quint32>(p.numRecords, d + 6);
+    qToLittleEndian<quint16>(quint16(p.blocks), d + 0x0A);
+    qToLittleEndian<quint16>(quint16(p.blocks), d + 0x0C);
+    qToLittleEndian<quint16>(quint16(p.blocks ? 1 : 0), d + 0x0E);
+    qToLittleEndian<quint16>(quint16(p.blocks), d + 0x10);
     d[0x12] = uchar(p.counter12);
     d[0x15] = uchar(p.indexFieldNumber);
-    put16(d + 0x1E, quint16(p.indexRoot));
+    qToLittleEndian<quint16>(quint16(p.indexRoot), d + 0x1E);
     d[0x20] = uchar(p.indexLevels);
-    put16(d + 0x21, quint16(n));
-    put16(d + 0x23, quint16(p.keyFieldCount));
-    put32(d + 0x25, ext ? 0xFF00FF00U : p.checksum);
+    qToLittleEndian<quint16>(quint16(n), d + 0x21);
+    qToLittleEndian<quint16>(quint16(p.keyFieldCount), d + 0x23);
+    qToLittleEndian<quint32>(ext ? 0xFF00FF00U : p.checksum, d + 0x25);
     d[0x29] = uchar(p.sortId);
     d[0x2C] = uchar(p.stamp2C);
     d[0x2D] = uchar(p.cc1);
     d[0x2E] = uchar(p.cc2);
     d[0x2F] = uchar(p.stamp2F);
     d[0x39] = uchar(p.version);
-    put16(d + 0x3A, quint16(p.blocks));
+    qToLittleEndian<quint16>(quint16(p.blocks), d + 0x3A);
     if (!p.indexLayout && !p.checksum)
-        put16(d + 0x3E, 0x0F1F);
-    put32(d + 0x49, p.autoInc);
-    put16(d + 0x51, quint16(p.indexLayout ? 0x58 + 2 * n + 4 + L : realSize));
+        qToLittleEndian<quint16>(0x0F1F, d + 0x3E);
+    qToLittleEndian<quint32>(p.autoInc, d + 0x49);
+    qToLittleEndian<quint16>(quint16(p.indexLayout ? 0x58 + 2 * n + 4 + L : realSize), d + 0x51);
     d[0x55] = uchar(p.flags55);
     if (!p.indexLayout)
         d[0x56] = p.version >= 5 ? 0x20 : 0;
     if (ext) {
-        put16(d + 0x58, quint16(0x100 + p.version));
-        put16(d + 0x5A, quint16(0x100 + p.version));
-        put32(d + 0x5C, p.checksum);
-        put32(d + 0x60, p.updateTime);
-        put16(d + 0x64, quint16(p.nextFieldId));
-        put16(d + 0x66, quint16(fieldNumbersOff - 0x58));
-        put16(d + 0x68, quint16(indexNameOff ? indexNameOff - 0x58 : 0));
-        put16(d + 0x6A, quint16(p.codePage));
+        qToLittleEndian<quint16>(quint16(0x100 + p.version), d + 0x58);
+        qToLittleEndian<quint16>(quint16(0x100 + p.version), d + 0x5A);
+        qToLittleEndian<quint32>(p.checksum, d + 0x5C);
+        qToLittleEndian<quint32>(p.updateTime, d + 0x60);
+        qToLittleEndian<quint16>(quint16(p.nextFieldId), d + 0x64);
+        qToLittleEndian<quint16>(quint16(fieldNumbersOff - 0x58), d + 0x66);
+        qToLittleEndian<quint16>(quint16(indexNameOff ? indexNameOff - 0x58 : 0), d + 0x68);
+        qToLittleEndian<quint16>(quint16(p.codePage), d + 0x6A);
         d[0x6C] = 1;
         d[0x6D] = 1;
-        put16(d + 0x6E, quint16(sortOff - 0x58));
-        put16(d + 0x70, 1);
+        qToLittleEndian<quint16>(quint16(sortOff - 0x58), d + 0x6E);
+        qToLittleEndian<quint16>(1, d + 0x70);
     }
     std::memcpy(d + base, var.constData(), size_t(var.size()));
     return h;
@@ -294,9 +295,9 @@ QByteArray packBlocks(const QVector<QByteArray> &records, int recordSize, int bl
         auto *blk = reinterpret_cast<uchar *>(out.data()) + qsizetype(b) * blockSize;
         const int first = b * cap;
         const int count = std::min<int>(cap, int(records.size()) - first);
-        put16(blk, quint16(b + 1 < n ? b + 2 : 0));
-        put16(blk + 2, quint16(b));
-        put16(blk + 4, quint16((count - 1) * recordSize));
+        qToLittleEndian<quint16>(quint16(b + 1 < n ? b + 2 : 0), blk);
+        qToLittleEndian<quint16>(quint16(b), blk + 2);
+        qToLittleEndian<quint16>(quint16((count - 1) * recordSize), blk + 4);
         for (int i = 0; i < count; ++i)
             std::memcpy(blk + 6 + i * recordSize, records[first + i].constData(), size_t(recordSize));
         if (checksum)
@@ -370,9 +371,9 @@ QByteArray buildTreeFile(HeaderParams p, const QVector<TreeEntry> &leaves, int k
             const int number = firstNumber[l] + b;
             auto *blk = reinterpret_cast<uchar *>(body.data()) + qsizetype(number - 1) * blockSize;
             const auto &es = levels[l][b];
-            put16(blk, quint16(number < total ? number + 1 : 0));
-            put16(blk + 2, quint16(number - 1));
-            put16(blk + 4, quint16((es.size() - 1) * recordSize));
+            qToLittleEndian<quint16>(quint16(number < total ? number + 1 : 0), blk);
+            qToLittleEndian<quint16>(quint16(number - 1), blk + 2);
+            qToLittleEndian<quint16>(quint16((es.size() - 1) * recordSize), blk + 4);
             for (int i = 0; i < es.size(); ++i) {
                 uchar *r = blk + 6 + i * recordSize;
                 std::memcpy(r, es[i].key.constData(), size_t(keyBytes));
@@ -542,7 +543,7 @@ SecondaryFiles buildSecondaryIndex(const TableInfo &info, const IndexDef &index,
                 writeSortableShort(d + at, b.number);
             } else {
                 const quint32 u = quint32(ordinal) ^ 0x80000000U;
-                d[at] = uchar(u >> 24); d[at + 1] = uchar(u >> 16); d[at + 2] = uchar(u >> 8); d[at + 3] = uchar(u);
+                qToBigEndian<quint32>(u, d + at);
                 writeSortableShort(d + at + 4, b.number);
                 writeSortableShort(d + at + 6, r);
             }
@@ -690,9 +691,9 @@ QByteArray buildValFile(const TableInfo &info, const QByteArray &storedPath)
     d[0] = uchar(info.changeCounter2);
     d[1] = info.version <= 9 ? 0x09 : 0x0B;
     d[2] = uchar(r);
-    put32(d + 3, info.updateTime);
-    put16(d + 7, quint16(info.nextFieldId));
-    put32(d + 9, quint32(0x35 + 28 * r));
+    qToLittleEndian<quint32>(info.updateTime, d + 3);
+    qToLittleEndian<quint16>(quint16(info.nextFieldId), d + 7);
+    qToLittleEndian<quint32>(quint32(0x35 + 28 * r), d + 9);
     for (int i : req) {
         QByteArray rec(28, '\0');
         rec[0] = char(i);
@@ -707,9 +708,9 @@ QByteArray buildValFile(const TableInfo &info, const QByteArray &storedPath)
     }
     QByteArray footer(6, '\0');
     auto *f = reinterpret_cast<uchar *>(footer.data());
-    put16(f, quint16(n));
-    put16(f + 2, quint16(r > 0 ? r - 1 : 0));
-    put16(f + 4, quint16(79 + names.size()));
+    qToLittleEndian<quint16>(quint16(n), f);
+    qToLittleEndian<quint16>(quint16(r > 0 ? r - 1 : 0), f + 2);
+    qToLittleEndian<quint16>(quint16(79 + names.size()), f + 4);
     for (int i = 0; i < n; ++i) {
         const int fnum = i < info.fieldNumbers.size() ? info.fieldNumbers[i] : i + 1;
         footer.append(char(fnum & 0xFF));
@@ -733,10 +734,10 @@ bool readValFile(const QByteArray &data, ValInfo *out)
     if (len < 0x35 || (d[1] != 0x09 && d[1] != 0x0A && d[1] != 0x0B))
         return false;
     const int count = d[2];
-    const quint32 footer = le32(d + 9);
+    const quint32 footer = qFromLittleEndian<quint32>(d + 9);
     if (footer < 0x35 || footer + 6 > quint64(len))
         return false;
-    const int n = le16(d + footer);
+    const int n = qFromLittleEndian<quint16>(d + footer);
     if (n < 1 || n > 255 || footer + 6 + 4ULL * n > quint64(len))
         return false;
     QVector<int> sizes(n);
@@ -747,8 +748,8 @@ bool readValFile(const QByteArray &data, ValInfo *out)
     }
     out->required = QVector<bool>(n, false);
     out->changeCounter2 = d[0];
-    out->updateTime = le32(d + 3);
-    out->nextFieldId = le16(d + 7);
+    out->updateTime = qFromLittleEndian<quint32>(d + 3);
+    out->nextFieldId = qFromLittleEndian<quint16>(d + 7);
     out->fieldCount = n;
     quint64 pos = 0x35;
     for (int c = 0; c < count; ++c) {
@@ -761,15 +762,15 @@ bool readValFile(const QByteArray &data, ValInfo *out)
         if (r[2])
             out->required[field] = true;
         quint64 skip = 28;
-        if (le32(r + 4))
+        if (qFromLittleEndian<quint32>(r + 4))
             skip += 80;
-        if (le32(r + 12))
+        if (qFromLittleEndian<quint32>(r + 12))
             skip += quint64(sizes[field]);
-        if (le32(r + 16))
+        if (qFromLittleEndian<quint32>(r + 16))
             skip += quint64(sizes[field]);
-        if (le32(r + 20))
+        if (qFromLittleEndian<quint32>(r + 20))
             skip += quint64(sizes[field]);
-        if (le32(r + 24))
+        if (qFromLittleEndian<quint32>(r + 24))
             skip += r[1];
         pos += skip;
     }

@@ -14,18 +14,6 @@ extern const unsigned char kCryptA[256];
 extern const unsigned char kCryptB[256];
 extern const unsigned char kCryptC[256];
 
-inline quint16 le16(const uchar *p) { return quint16(p[0] | (p[1] << 8)); }
-inline qint16 les16(const uchar *p) { return qint16(le16(p)); }
-inline quint32 le32(const uchar *p)
-{
-    return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
-}
-inline void put16(uchar *p, quint16 v) { p[0] = uchar(v); p[1] = uchar(v >> 8); }
-inline void put32(uchar *p, quint32 v)
-{
-    p[0] = uchar(v); p[1] = uchar(v >> 8); p[2] = uchar(v >> 16); p[3] = uchar(v >> 24);
-}
-
 // Bytes a field takes in a record; the header's size byte of a BCD field is
 // its number of decimals while it always stores 17 bytes.
 inline int storedSize(FieldType type, int sizeByte) { return type == FieldType::Bcd ? 17 : sizeByte; }

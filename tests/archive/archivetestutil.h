@@ -4,6 +4,7 @@
 #include "archive/dbbackup.h"
 #include "archive/encoding.h"
 #include "archive/scriptedprompts.h"
+#include "data/shopschema.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,13 @@
 #include <QRandomGenerator>
 
 namespace kwtest {
+
+// The shop's database files, as the program hands them to the backup jobs.
+inline const kw::archive::DatabaseFiles &shopDatabaseFiles()
+{
+    static const kw::archive::DatabaseFiles files(kw::data::shop::databaseFiles());
+    return files;
+}
 
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {

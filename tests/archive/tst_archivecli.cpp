@@ -27,7 +27,7 @@ private slots:
     void backupInfoListRestore()
     {
         const QString data = tmp.filePath("data"), back = tmp.filePath("back"), arc = tmp.filePath("arc/Backup.Alse");
-        for (const QString &n : databaseFileList())
+        for (const QString &n : kwtest::shopDatabaseFiles().names())
             kwtest::writeFile(data + '/' + n, kwtest::textBytes(n.size() * 500, int(n.size())));
         Run r = cli({"--data", data, "backup", arc});
         QCOMPARE(r.code, 0);
@@ -55,7 +55,7 @@ private slots:
 
         r = cli({"--data", back, "restore", arc});
         QCOMPARE(r.code, 0);
-        for (const QString &n : databaseFileList())
+        for (const QString &n : kwtest::shopDatabaseFiles().names())
             QCOMPARE(kwtest::readFile(back + '/' + n), kwtest::readFile(data + '/' + n));
 
         QCOMPARE(cli({"info", tmp.filePath("none.Alse")}).code, 1);

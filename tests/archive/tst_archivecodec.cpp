@@ -3,6 +3,7 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QtEndian>
 #include <zlib.h>
 
 using namespace kw::archive;
@@ -29,7 +30,7 @@ static QList<QList<Frame>> framesOf(const QString &path, QList<TFileEntry> *entr
         QList<Frame> frames;
         while (pos < end) {
             const auto *p = reinterpret_cast<const unsigned char *>(b.constData() + pos);
-            Frame f{pos, getI32(p), getU32(p + 4)};
+            Frame f{pos, qFromLittleEndian<qint32>(p), qFromLittleEndian<quint32>(p + 4)};
             frames << f;
             pos += 8 + qAbs(qint64(f.stored));
         }
@@ -220,7 +221,7 @@ private slots:
     {
         const QString arc = makeArchive(QStringLiteral("big"), {{QStringLiteral("Kits.DB"), QByteArray(65536, '\0')}});
         QByteArray bytes = kwtest::readFile(arc);
-        putI32(reinterpret_cast<unsigned char *>(bytes.data()) + 12, 65535);
+        qToLittleEndian<qint32>(65535, reinterpret_cast<unsigned char *>(bytes.data()) + 12);
         kwtest::writeFile(arc, bytes);
         QCOMPARE(extractError(arc), QStringLiteral("Could not uncompress Block"));
     }

@@ -3,6 +3,7 @@
 #include "archivetestutil.h"
 
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 using namespace kw::archive;
@@ -69,7 +70,7 @@ private slots:
             pos += e.entrySize();
             const qint64 end = pos + e.PartCompressedSize;
             while (pos < end) {
-                const qint64 n = qAbs(qint64(getI32(reinterpret_cast<const unsigned char *>(pristine.constData() + pos))));
+                const qint64 n = qAbs(qint64(qFromLittleEndian<qint32>(reinterpret_cast<const unsigned char *>(pristine.constData() + pos))));
                 frameRanges << qMakePair(pos, pos + 8 + n);
                 pos += 8 + n;
             }
@@ -153,7 +154,7 @@ private slots:
         QFETCH(int, offset);
         QFETCH(qint32, value);
         QByteArray bytes = pristine;
-        putI32(reinterpret_cast<unsigned char *>(bytes.data()) + offset, value);
+        qToLittleEndian<qint32>(value, reinterpret_cast<unsigned char *>(bytes.data()) + offset);
         QHash<QString, QByteArray> out;
         QVERIFY(attempt(bytes, &out) != Clean);
     }

@@ -38,7 +38,7 @@ class TstDbBackup : public QObject {
 private slots:
     void fileList()
     {
-        const QStringList &l = databaseFileList();
+        const QStringList &l = kwtest::shopDatabaseFiles().names();
         const QStringList expected = {
             QStringLiteral("Aircraft.DB"), QStringLiteral("Aircraft.PX"), QStringLiteral("Aircraft.VAL"),
             QStringLiteral("Bin.DB"), QStringLiteral("Bin.PX"), QStringLiteral("Bin.VAL"),
@@ -73,23 +73,23 @@ private slots:
         QCOMPARE(l.indexOf("KitType.PX"), 47);
         QCOMPARE(l.last(), QStringLiteral("TechManuals.YG0"));
         QCOMPARE(QSet<QString>(l.begin(), l.end()).size(), 74);
-        QCOMPARE(databaseFileName("hrdf.db"), QStringLiteral("Hrdf.DB"));
-        QCOMPARE(databaseFileName("notes.txt"), QString());
+        QCOMPARE(kwtest::shopDatabaseFiles().canonical("hrdf.db"), QStringLiteral("Hrdf.DB"));
+        QCOMPARE(kwtest::shopDatabaseFiles().canonical("notes.txt"), QString());
     }
 
     // A missing file is left out and reported; the rest of the list is stored.
     void backupWithMissingFile()
     {
         const QString data = fresh("data");
-        for (const QString &n : databaseFileList())
+        for (const QString &n : kwtest::shopDatabaseFiles().names())
             if (n != "Kits.X02")
                 kwtest::writeFile(data + '/' + (n == "Hrdf.DB" ? QStringLiteral("HRDF.db") : n), n.toUtf8());
         TArchiver a;
         configureForApplication(a);
-        const BackupReport r = backupDatabase(a, fresh("arc/Backup.Alse"), data);
+        const BackupReport r = backupDatabase(a, fresh("arc/Backup.Alse"), data, kwtest::shopDatabaseFiles());
         QCOMPARE(r.missing, QStringList{"Kits.X02"});
         QCOMPARE(r.stored.size(), 73);
-        QStringList expected = databaseFileList();
+        QStringList expected = kwtest::shopDatabaseFiles().names();
         expected.removeAll("Kits.X02");
         QCOMPARE(r.stored, expected); // list order, list spelling
         QVERIFY(!r.complete());
@@ -98,7 +98,7 @@ private slots:
 
         // Complete when nothing is missing; an old archive is replaced.
         kwtest::writeFile(data + "/Kits.X02", "x");
-        const BackupReport full = backupDatabase(a, a.FileName(), data);
+        const BackupReport full = backupDatabase(a, a.FileName(), data, kwtest::shopDatabaseFiles());
         QVERIFY(full.complete());
         QCOMPARE(kwtest::headerOf(a.FileName()).ArchiveTotals.FileCount, 74);
     }
@@ -117,7 +117,7 @@ private slots:
                                        {"C:\\Windows\\lists.db", "lists"}});
         TArchiver a;
         configureForApplication(a);
-        const RestoreReport r = restoreDatabase(a, arc, data);
+        const RestoreReport r = restoreDatabase(a, arc, data, kwtest::shopDatabaseFiles());
         QCOMPARE(r.restored, QStringList({"Hrdf.DB", "Lists.DB"}));
         QCOMPARE(r.skipped.size(), 2);
         QVERIFY(r.skipped.contains("notes.txt"));
@@ -145,7 +145,7 @@ private slots:
             configureForApplication(a);
             ScriptedPrompts prompts; // "No" in the continue dialog
             a.setPrompts(&prompts);
-            const RestoreReport r = restoreDatabase(a, arc, data);
+            const RestoreReport r = restoreDatabase(a, arc, data, kwtest::shopDatabaseFiles());
             QVERIFY(r.cancelled);
             QVERIFY(r.touched);
             QCOMPARE(prompts.count("continue"), 1);
@@ -155,7 +155,7 @@ private slots:
             QVERIFY(QFileInfo::exists(data + "/Bin.PX"));
         }
         QString error;
-        QVERIFY2(undoRestore(data, &error), qPrintable(error));
+        QVERIFY2(undoRestore(data, kwtest::shopDatabaseFiles(), &error), qPrintable(error));
         QCOMPARE(kwtest::readFile(data + "/Aircraft.DB"), QByteArray("aircraft v1"));
         QCOMPARE(kwtest::readFile(data + "/Bin.DB"), QByteArray("bin v1"));
         QVERIFY(!QFileInfo::exists(data + "/Bin.PX")); // was not there before
@@ -182,13 +182,13 @@ private slots:
         }
         TArchiver a;
         configureForApplication(a);
-        const RestoreReport r = restoreDatabase(a, arc, data);
+        const RestoreReport r = restoreDatabase(a, arc, data, kwtest::shopDatabaseFiles());
         QCOMPARE(r.error, QStringLiteral("This archive can not be used"));
         QVERIFY(!r.touched);
         QCOMPARE(kwtest::readFile(data + "/Hrdf.DB"), QByteArray("keep"));
         QVERIFY(!QFileInfo::exists(undoDirectory(data)));
 
-        const RestoreReport none = restoreDatabase(a, fresh("nothing.Alse"), data);
+        const RestoreReport none = restoreDatabase(a, fresh("nothing.Alse"), data, kwtest::shopDatabaseFiles());
         QVERIFY(none.error.startsWith("Archive ") && none.error.endsWith(" does not exist !"));
     }
 
@@ -208,15 +208,15 @@ private slots:
         TArchiver a;
         configureForApplication(a);
         const QString arc = fresh("arc/Backup.Alse");
-        backupDatabase(a, arc, data);
-        const RestoreReport r = restoreDatabase(a, arc, restored);
+        backupDatabase(a, arc, data, kwtest::shopDatabaseFiles());
+        const RestoreReport r = restoreDatabase(a, arc, restored, kwtest::shopDatabaseFiles());
         QCOMPARE(r.restored, QStringList({"Hrdf.DB", "Hrdf.PX"}));
         QVERIFY(r.complete());
         QCOMPARE(QFileInfo(restored + "/Hrdf.DB").lastModified(), when);
         QVERIFY(!(QFile::permissions(restored + "/Hrdf.PX") & QFile::WriteOwner));
         QVERIFY(QFile::permissions(restored + "/Hrdf.DB") & QFile::WriteOwner);
         // A read-only file is replaced on the next restore all the same.
-        const RestoreReport again = restoreDatabase(a, arc, restored);
+        const RestoreReport again = restoreDatabase(a, arc, restored, kwtest::shopDatabaseFiles());
         QVERIFY(again.complete());
     }
 };

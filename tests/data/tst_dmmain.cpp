@@ -1,6 +1,7 @@
 // The data module over real shop tables: master/detail, lookups, required
 // fields, keys, index orders, filters, the due-date rule and the write-back
 // of the joined queries.
+#include "core/findfile.h"
 #include "data/dmmain.h"
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
@@ -16,7 +17,7 @@ namespace {
 // Rows straight from a table file, bypassing every dataset.
 QVector<Row> fileRows(const QString &dir, const QString &file)
 {
-    auto t = ParadoxTable::open(findFileNoCase(dir, file), {shop::kTablePassword}, true);
+    auto t = ParadoxTable::open(kw::core::findFileNoCase(dir, file), {shop::kTablePassword}, true);
     QVector<Row> rows;
     for (int i = 0; i < t->rowCount(); ++i)
         rows << t->row(i);
@@ -26,7 +27,7 @@ QVector<Row> fileRows(const QString &dir, const QString &file)
 
 void addRow(const QString &dir, const QString &file, Row row)
 {
-    auto t = ParadoxTable::open(findFileNoCase(dir, file), {shop::kTablePassword});
+    auto t = ParadoxTable::open(kw::core::findFileNoCase(dir, file), {shop::kTablePassword});
     t->insert(row);
     t->close();
 }

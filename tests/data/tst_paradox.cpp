@@ -2,6 +2,7 @@
 // written by the original engine, create/read/write round trips, key order,
 // key violations, AutoInc, encryption, derived files and damaged files.
 #include "data/engineerror.h"
+#include "core/findfile.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/paradox/pxfile.h"
 #include "data/paradox/pxformat.h"
@@ -11,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QtEndian>
 
 #include <cmath>
 #include <unistd.h>
@@ -390,19 +392,19 @@ void TstParadox::levelThreeTable()
     const int headerSize = 0x58 + 4 + 4 + 8 + 79 + 9;
     QByteArray h(headerSize, '\0');
     auto *d = reinterpret_cast<uchar *>(h.data());
-    px::put16(d, 12);
-    px::put16(d + 2, headerSize);
+    qToLittleEndian<quint16>(12, d);
+    qToLittleEndian<quint16>(headerSize, d + 2);
     d[4] = 0;   // keyed
     d[5] = 1;   // 1 KB blocks
-    px::put32(d + 6, 3);
-    px::put16(d + 0x0A, 1);
-    px::put16(d + 0x0C, 1);
-    px::put16(d + 0x0E, 1);
-    px::put16(d + 0x10, 1);
-    px::put16(d + 0x21, 2);
-    px::put16(d + 0x23, 1);
+    qToLittleEndian<quint32>(3, d + 6);
+    qToLittleEndian<quint16>(1, d + 0x0A);
+    qToLittleEndian<quint16>(1, d + 0x0C);
+    qToLittleEndian<quint16>(1, d + 0x0E);
+    qToLittleEndian<quint16>(1, d + 0x10);
+    qToLittleEndian<quint16>(2, d + 0x21);
+    qToLittleEndian<quint16>(1, d + 0x23);
     const quint32 checksum = px::passwordChecksum(password);
-    px::put32(d + 0x25, checksum);
+    qToLittleEndian<quint32>(checksum, d + 0x25);
     d[0x39] = 3;
     const uchar desc[] = {0x01, 0x0A, 0x03, 0x02};
     std::memcpy(d + 0x58, desc, 4);
@@ -410,7 +412,7 @@ void TstParadox::levelThreeTable()
     std::memcpy(d + headerSize - 9, "Name\0Num\0", 9);
     QByteArray block(1024, '\0');
     auto *b = reinterpret_cast<uchar *>(block.data());
-    px::put16(b + 4, 24);
+    qToLittleEndian<quint16>(24, b + 4);
     const char *names[] = {"ALPHA", "BRAVO", "CHARLIE"};
     for (int r = 0; r < 3; ++r) {
         std::memcpy(b + 6 + 12 * r, names[r], std::strlen(names[r]));
@@ -463,19 +465,19 @@ void TstParadox::derivedFilesMatchEngine()
     QFETCH(QStringList, exts);
     QTemporaryDir dir;
     copyFixture(dir.path(), base);
-    const QString table = kw::data::findFileNoCase(dir.path(), base + ".DB");
+    const QString table = kw::core::findFileNoCase(dir.path(), base + ".DB");
     // The .PX and .Y* files must be rebuilt from nothing; the index data
     // files (which define the indexes) from their stale stamps.
     for (const QString &ext : exts)
         if (!ext.startsWith('X'))
-            QVERIFY(QFile::remove(kw::data::findFileNoCase(dir.path(), base + '.' + ext)));
+            QVERIFY(QFile::remove(kw::core::findFileNoCase(dir.path(), base + '.' + ext)));
     ParadoxTable::open(table, {}, false)->close();
     for (const QString &ext : exts) {
-        const QByteArray engine = readFile(kw::data::findFileNoCase(kFixtures, base + '.' + ext));
-        const QByteArray ours = readFile(kw::data::findFileNoCase(dir.path(), base + '.' + ext));
+        const QByteArray engine = readFile(kw::core::findFileNoCase(kFixtures, base + '.' + ext));
+        const QByteArray ours = readFile(kw::core::findFileNoCase(dir.path(), base + '.' + ext));
         QVERIFY2(!ours.isEmpty(), qPrintable(ext));
-        const int hsEngine = px::le16(reinterpret_cast<const uchar *>(engine.constData()) + 2);
-        const int hsOurs = px::le16(reinterpret_cast<const uchar *>(ours.constData()) + 2);
+        const int hsEngine = qFromLittleEndian<quint16>(reinterpret_cast<const uchar *>(engine.constData()) + 2);
+        const int hsOurs = qFromLittleEndian<quint16>(reinterpret_cast<const uchar *>(ours.constData()) + 2);
         QByteArray a = engine.mid(hsEngine), b = ours.mid(hsOurs);
         // The engine may leave the final index block cut short.
         if (a.size() < b.size())
@@ -499,11 +501,11 @@ void TstParadox::valFileMatchesEngine()
     info.codePage = h.codePage;
     const auto *d = reinterpret_cast<const uchar *>(db.constData());
     info.changeCounter2 = d[0x2E];
-    info.updateTime = px::le32(d + 0x60);
-    info.nextFieldId = px::le16(d + 0x64);
+    info.updateTime = qFromLittleEndian<quint32>(d + 0x60);
+    info.nextFieldId = qFromLittleEndian<quint16>(d + 0x64);
     info.fieldNumbers = h.fieldNumbers;
     // The path the engine stored, from the sample's footer.
-    const int footer = int(px::le32(reinterpret_cast<const uchar *>(engine.constData()) + 9));
+    const int footer = int(qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(engine.constData()) + 9));
     const QByteArray path = engine.mid(footer + 6 + 4 * h.numFields, 79);
     const QByteArray ours = px::buildValFile(info, path.left(path.indexOf('\0')));
     QCOMPARE(ours.toHex(' '), engine.toHex(' '));
@@ -608,7 +610,7 @@ void TstParadox::autoIncrement()
         t->close();
     }
     const QByteArray db = readFile(path);
-    QCOMPARE(px::le32(reinterpret_cast<const uchar *>(db.constData()) + 0x49), 3U); // last value handed out
+    QCOMPARE(qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(db.constData()) + 0x49), 3U); // last value handed out
     auto t = ParadoxTable::open(path, {"HarborlyQZ"}, false);
     Row r = equipmentRow(5, "X", "Y");
     t->insert(r);
@@ -678,7 +680,7 @@ void TstParadox::unkeyedTableIndexes()
     QVERIFY(!QFileInfo::exists(dir.filePath("Heap.PX")));
     const QByteArray xg = readFile(dir.filePath("Heap.XG0"));
     QCOMPARE(int(xg[4]), 6); // not maintained: unkeyed
-    QCOMPARE(px::le32(reinterpret_cast<const uchar *>(xg.constData()) + 6), 3U);
+    QCOMPARE(qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(xg.constData()) + 6), 3U);
 }
 
 // Inserts and deletes in random key order over many blocks, checked against
@@ -725,7 +727,7 @@ void TstParadox::manyRowsAcrossBlocks()
     const QByteArray db = readFile(path);
     const QByteArray pxf = readFile(dir.filePath("Many.PX"));
     const auto *h = reinterpret_cast<const uchar *>(db.constData());
-    QCOMPARE(px::le32(reinterpret_cast<const uchar *>(pxf.constData()) + 6), quint32(px::le16(h + 0x0A)));
+    QCOMPARE(qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(pxf.constData()) + 6), quint32(qFromLittleEndian<quint16>(h + 0x0A)));
 }
 
 void TstParadox::encryptedTable()
@@ -782,10 +784,10 @@ void TstParadox::fileNamesIgnoreCase()
 {
     QTemporaryDir dir;
     writeFile(dir.filePath("Aircraft.DB"), "x");
-    QCOMPARE(kw::data::findFileNoCase(dir.path(), "Aircraft.db"), dir.filePath("Aircraft.DB"));
-    QCOMPARE(kw::data::findFileNoCase(dir.path(), "AIRCRAFT.DB"), dir.filePath("Aircraft.DB"));
-    QCOMPARE(kw::data::findFileNoCase(dir.path(), "Aircraft.DB"), dir.filePath("Aircraft.DB"));
-    QCOMPARE(kw::data::findFileNoCase(dir.path(), "Bin.db"), dir.filePath("Bin.db"));
+    QCOMPARE(kw::core::findFileNoCase(dir.path(), "Aircraft.db"), dir.filePath("Aircraft.DB"));
+    QCOMPARE(kw::core::findFileNoCase(dir.path(), "AIRCRAFT.DB"), dir.filePath("Aircraft.DB"));
+    QCOMPARE(kw::core::findFileNoCase(dir.path(), "Aircraft.DB"), dir.filePath("Aircraft.DB"));
+    QCOMPARE(kw::core::findFileNoCase(dir.path(), "Bin.db"), dir.filePath("Bin.db"));
     // Companion files are found whatever their case.
     QTemporaryDir d2;
     ParadoxTable::create(d2.filePath("aircraft.db"), TableDef{{fd("Aircraft", FieldType::Alpha, 10)}, 1, {}, true}, "");
@@ -838,7 +840,7 @@ void TstParadox::derivedFilesRebuilt()
     ParadoxTable::open(path, {"HarborlyQZ"}, false)->close();
     QVERIFY(readFile(dir.filePath("Equipment.XG0")) != good["Equipment.XG0"]);
     const QByteArray xg0 = readFile(dir.filePath("Equipment.XG0"));
-    QCOMPARE(px::le32(reinterpret_cast<const uchar *>(xg0.constData()) + 6), 51U);
+    QCOMPARE(qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(xg0.constData()) + 6), 51U);
 }
 
 void TstParadox::syncSchemaRebuildsLostIndex()

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <QtEndian>
 
 using namespace kw::data;
 
@@ -124,7 +125,7 @@ void TstParadoxCrash::killedWriterLosesNothing()
                 QFile pxFile(dir.filePath("Posts.XG0"));
                 QVERIFY(pxFile.open(QIODevice::ReadOnly));
                 const QByteArray head = pxFile.read(16);
-                QCOMPARE(int(px::le32(reinterpret_cast<const uchar *>(head.constData()) + 6)), byId.size());
+                QCOMPARE(int(qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(head.constData()) + 6)), byId.size());
             }
         }
     }

@@ -1,0 +1,127 @@
+// QSaveFile already writes beside the target and renames over it, and syncs
+// the file before the rename; but it ignores a failed sync and never syncs
+// the directory, so after a power loss the rename itself may be lost. The
+// helpers here check the sync and make the rename durable.
+#include "core/durablefile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#endif
+
+namespace kw::core {
+
+bool syncFile(QFileDevice &file, QString *error)
+{
+    if (!file.flush()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    int rc = 0;
+#if defined(Q_OS_LINUX)
+    // The data and what is needed to read it back (the size); timestamps
+    // may lag, which nothing here relies on.
+    rc = ::fdatasync(file.handle());
+#elif defined(Q_OS_UNIX)
+    rc = ::fsync(file.handle());
+#elif defined(Q_OS_WIN)
+    rc = ::_commit(file.handle());
+#endif
+    if (rc != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool syncDirectory(const QString &dir)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Some file systems cannot sync a directory (EINVAL); their renames are
+    // as durable as they get.
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    ::close(fd);
+    return ok;
+#else
+    Q_UNUSED(dir);
+    return true;
+#endif
+}
+
+DurableFile::DurableFile(const QString &path) : m_file(path) {}
+
+bool DurableFile::open()
+{
+    m_error.clear();
+    return m_file.open(QIODevice::WriteOnly);
+}
+
+bool DurableFile::write(const char *data, qint64 size)
+{
+    if (m_file.write(data, size) == size)
+        return true;
+    m_error = m_file.errorString();
+    m_file.cancelWriting(); // commit() then fails and leaves the target alone
+    return false;
+}
+
+bool DurableFile::commit()
+{
+    if (!m_file.isOpen()) {
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("The file is not open");
+        return false;
+    }
+    QString why;
+    if (!syncFile(m_file, &why)) {
+        m_error = why;
+        m_file.cancelWriting();
+        m_file.commit(); // removes the temporary file
+        return false;
+    }
+    if (!m_file.commit()) {
+        if (m_error.isEmpty())
+            m_error = m_file.errorString();
+        return false;
+    }
+    syncDirectory(QFileInfo(m_file.fileName()).absolutePath());
+    return true;
+}
+
+void DurableFile::cancel()
+{
+    if (!m_file.isOpen())
+        return;
+    m_file.cancelWriting();
+    m_file.commit();
+}
+
+QString DurableFile::errorString() const
+{
+    return m_error.isEmpty() ? m_file.errorString() : m_error;
+}
+
+bool writeFileDurably(const QString &path, const QByteArray &data, QString *error)
+{
+    DurableFile f(path);
+    if (f.open() && f.write(data) && f.commit())
+        return true;
+    if (error)
+        *error = f.errorString();
+    return false;
+}
+
+} // namespace kw::core

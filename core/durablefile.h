@@ -1,0 +1,52 @@
+#pragma once
+// Durable file writes shared by every library that keeps files: a reader
+// (or the next start after a crash or power loss) sees either the old file
+// or the new one, whole, and once a write reports success its data and its
+// name are on the disk.
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+
+namespace kw::core {
+
+// Pushes Qt's buffer and the system's cache of an open file to the disk.
+// False with the system's reason in *error (when given).
+bool syncFile(QFileDevice &file, QString *error = nullptr);
+
+// Makes the entries of a directory durable: a rename into it, a file
+// created or removed in it. Where the system cannot sync a directory this
+// does nothing and succeeds.
+bool syncDirectory(const QString &dir);
+
+// A whole file written beside its target under a temporary name and renamed
+// over it on commit(): until then the target is untouched, and a file that
+// is never committed (an error, a cancel, a crash) leaves it as it was.
+class DurableFile {
+public:
+    explicit DurableFile(const QString &path);
+    DurableFile(const DurableFile &) = delete;
+    DurableFile &operator=(const DurableFile &) = delete;
+
+    bool open();
+    bool write(const char *data, qint64 size);
+    bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
+    // Flushes and syncs the temporary file, renames it over the target and
+    // syncs the directory. False (target untouched) on any failure of the
+    // data; errorString() says why.
+    bool commit();
+    // Drops what was written; the target stays as it was.
+    void cancel();
+
+    QString fileName() const { return m_file.fileName(); }
+    QString errorString() const;
+
+private:
+    QSaveFile m_file;
+    QString m_error;
+};
+
+// Writes data as the whole content of path through a DurableFile. False with
+// the reason in *error (when given).
+bool writeFileDurably(const QString &path, const QByteArray &data, QString *error = nullptr);
+
+} // namespace kw::core

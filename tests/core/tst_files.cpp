@@ -1,0 +1,211 @@
+// The shared file rules: durable whole-file writes, names found without
+// regard to case, advisory locks.
+#include "core/durablefile.h"
+#include "core/filelock.h"
+#include "core/findfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kw::core;
+
+class TstFiles : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_tmp;
+    int m_counter = 0;
+
+    QString freshDir()
+    {
+        const QString d = m_tmp.filePath(QString::number(++m_counter));
+        QDir().mkpath(d);
+        return d;
+    }
+    static void put(const QString &path, const QByteArray &bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray get(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    static QStringList entries(const QString &dir)
+    {
+        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+private slots:
+    // A committed write replaces the whole file and leaves nothing beside it.
+    void durableWrite_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // empty: no file yet
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("new file") << QByteArray() << QByteArray("fresh");
+        QTest::newRow("longer over shorter") << QByteArray("old") << QByteArray("a longer new content");
+        QTest::newRow("shorter over longer") << QByteArray("a longer old content") << QByteArray("new");
+        QTest::newRow("empty content") << QByteArray("old") << QByteArray();
+    }
+    void durableWrite()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, content);
+        const QString dir = freshDir();
+        const QString path = dir + "/Hrdf.DB";
+        if (!before.isEmpty())
+            put(path, before);
+        QString error;
+        QVERIFY2(writeFileDurably(path, content, &error), qPrintable(error));
+        QCOMPARE(get(path), content);
+        QCOMPARE(entries(dir), QStringList{"Hrdf.DB"});
+    }
+
+    // A write that is not committed, or fails, leaves the old file whole and
+    // no temporary file behind.
+    void unfinishedWriteKeepsTarget_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("cancelled") << "cancel";
+        QTest::newRow("dropped without commit") << "drop";
+        QTest::newRow("target is a directory") << "directory";
+    }
+    void unfinishedWriteKeepsTarget()
+    {
+        QFETCH(QString, how);
+        const QString dir = freshDir();
+        const QString path = dir + "/Lists.DB";
+        if (how == "directory")
+            QDir().mkpath(path + "/inside");
+        else
+            put(path, "old rows");
+        if (how == "directory") {
+            DurableFile f(path);
+            QVERIFY(!(f.open() && f.write("new rows") && f.commit()));
+            QVERIFY(!f.errorString().isEmpty());
+        } else {
+            DurableFile f(path);
+            QVERIFY(f.open());
+            QVERIFY(f.write("half of the new rows"));
+            if (how == "cancel") {
+                f.cancel();
+                QVERIFY(!f.commit());
+            }
+        }
+        if (how == "directory")
+            QVERIFY(QFileInfo(path + "/inside").isDir());
+        else
+            QCOMPARE(get(path), QByteArray("old rows"));
+        QCOMPARE(entries(dir), QStringList{"Lists.DB"});
+    }
+
+    void writeIntoMissingDirectoryFails()
+    {
+        const QString path = m_tmp.filePath("no-such-dir/Bin.DB");
+        QString error;
+        QVERIFY(!writeFileDurably(path, "x", &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    void syncFileAndDirectory()
+    {
+        const QString dir = freshDir();
+        QFile f(dir + "/journal");
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.write("pending bytes in Qt's buffer");
+        QString error;
+        QVERIFY2(syncFile(f, &error), qPrintable(error));
+        QCOMPARE(get(f.fileName()), QByteArray("pending bytes in Qt's buffer"));
+        QVERIFY(syncDirectory(dir));
+        QVERIFY(!syncDirectory(dir + "/missing"));
+    }
+
+    // Every lookup finds the same file: the exact name first, else the one
+    // that differs only in case, else none.
+    void lookupIgnoresCase_data()
+    {
+        QTest::addColumn<QStringList>("onDisk");
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<QString>("found"); // empty: none
+        QTest::newRow("exact") << QStringList{"Hrdf.DB", "Bin.DB"} << "Hrdf.DB" << "Hrdf.DB";
+        QTest::newRow("other case") << QStringList{"HRDF.db"} << "Hrdf.DB" << "HRDF.db";
+        QTest::newRow("exact wins over case") << QStringList{"hrdf.db", "Hrdf.DB"} << "Hrdf.DB" << "Hrdf.DB";
+        QTest::newRow("journal suffix") << QStringList{"HRDF.DB-JOURNAL"} << "Hrdf.DB-journal" << "HRDF.DB-JOURNAL";
+        QTest::newRow("hidden file") << QStringList{".Registry"} << ".registry" << ".Registry";
+        QTest::newRow("none") << QStringList{"Bin.DB"} << "Hrdf.DB" << "";
+        QTest::newRow("prefix is not a match") << QStringList{"Hrdf.DBX"} << "Hrdf.DB" << "";
+    }
+    void lookupIgnoresCase()
+    {
+        QFETCH(QStringList, onDisk);
+        QFETCH(QString, wanted);
+        QFETCH(QString, found);
+        const QString dir = freshDir();
+        for (const QString &n : onDisk)
+            put(dir + '/' + n, n.toUtf8());
+        const QString expected = found.isEmpty() ? QString() : QDir(dir).filePath(found);
+        QCOMPARE(findExistingFileNoCase(dir, wanted), expected);
+        QCOMPARE(NoCaseDirectory(dir).find(wanted), expected);
+        QCOMPARE(findFileNoCase(dir, wanted), found.isEmpty() ? QDir(dir).filePath(wanted) : expected);
+    }
+
+    void pathResolvedPartByPart_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("resolved"); // relative to the test directory
+        QTest::newRow("exact") << "Setup/QUILLFEN.INI" << "Setup/QUILLFEN.INI";
+        QTest::newRow("every part in other case") << "setup/quillfen.ini" << "Setup/QUILLFEN.INI";
+        QTest::newRow("missing file") << "setup/other.ini" << "setup/other.ini";
+        QTest::newRow("missing folder") << "nowhere/quillfen.ini" << "nowhere/quillfen.ini";
+    }
+    void pathResolvedPartByPart()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, resolved);
+        const QString dir = freshDir();
+        put(dir + "/Setup/QUILLFEN.INI", "[Main]");
+        QCOMPARE(resolvePathNoCase(dir + '/' + asked), dir + '/' + resolved);
+    }
+
+    // Two opens of one file exclude each other as two processes do.
+    void locksConflict_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("second");
+        QTest::addColumn<bool>("granted");
+        const int S = int(LockMode::Shared), X = int(LockMode::Exclusive);
+        QTest::newRow("readers share") << S << S << true;
+        QTest::newRow("writer waits for reader") << S << X << false;
+        QTest::newRow("reader waits for writer") << X << S << false;
+        QTest::newRow("one writer") << X << X << false;
+    }
+    void locksConflict()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("advisory locks are taken on Unix only");
+#endif
+        QFETCH(int, first);
+        QFETCH(int, second);
+        QFETCH(bool, granted);
+        const QString path = freshDir() + "/Kits.DB";
+        put(path, "rows");
+        QFile a(path), b(path);
+        QVERIFY(a.open(QIODevice::ReadWrite));
+        QVERIFY(b.open(QIODevice::ReadOnly));
+        QVERIFY(tryLockFile(a, LockMode(first)));
+        QCOMPARE(tryLockFile(b, LockMode(second)), granted);
+        // Reading the file through a third open and closing it keeps the lock.
+        QCOMPARE(get(path), QByteArray("rows"));
+        QCOMPARE(tryLockFile(b, LockMode(second)), granted);
+        // Closing the holder releases it.
+        a.close();
+        QVERIFY(tryLockFile(b, LockMode(second)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstFiles)
+#include "tst_files.moc"
