@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QPalette>
-#include <QRegularExpression>
+#include <QScopedValueRollback>
 
 namespace kw::app {
 
@@ -214,65 +214,7 @@ QString DatasetModel::formatValue(const Field &f, const QVariant &v)
 
 QVariant DatasetModel::parseText(const Field &f, const QString &raw)
 {
-    const QString text = raw.trimmed();
-    switch (f.type) {
-    case FieldType::Short:
-    case FieldType::Long:
-    case FieldType::AutoInc: {
-        if (text.isEmpty())
-            return {};
-        bool ok = false;
-        const qlonglong n = text.toLongLong(&ok);
-        if (!ok)
-            throw EngineError(QStringLiteral("'%1' is not a valid integer value").arg(raw));
-        const qlonglong lo = f.type == FieldType::Short ? -32768 : -2147483647LL - 1;
-        const qlonglong hi = f.type == FieldType::Short ? 32767 : 2147483647LL;
-        if (n < lo || n > hi)
-            throw EngineError(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4.")
-                                  .arg(n).arg(f.displayLabel()).arg(lo).arg(hi));
-        return int(n);
-    }
-    case FieldType::Number:
-    case FieldType::Currency:
-    case FieldType::Bcd: {
-        if (text.isEmpty())
-            return {};
-        bool ok = false;
-        const double d = text.toDouble(&ok);
-        if (!ok)
-            throw EngineError(QStringLiteral("'%1' is not a valid floating point value").arg(raw));
-        return d;
-    }
-    case FieldType::Date: {
-        if (text.isEmpty())
-            return {};
-        // Month/day/year as shown; two-digit years read as 1950 to 2049.
-        static const QRegularExpression mdy(QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{1,4})$"));
-        static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})$"));
-        QDate d;
-        if (auto m = iso.match(text); m.hasMatch()) {
-            d = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-        } else if (auto m2 = mdy.match(text); m2.hasMatch()) {
-            int y = m2.captured(3).toInt();
-            if (m2.captured(3).size() <= 2)
-                y += y < 50 ? 2000 : 1900;
-            d = QDate(y, m2.captured(1).toInt(), m2.captured(2).toInt());
-        }
-        if (!d.isValid())
-            throw EngineError(QStringLiteral("'%1' is not a valid date").arg(raw));
-        return d;
-    }
-    case FieldType::Logical: {
-        if (text.isEmpty())
-            return {};
-        const QChar c = text.at(0).toUpper();
-        return c == QLatin1Char('T') || c == QLatin1Char('Y') || c == QLatin1Char('1');
-    }
-    default:
-        if (raw.isEmpty())
-            return {};
-        return raw;
-    }
+    return kw::data::fieldvalue::parseText(f.spec(), raw);
 }
 
 QVariant DatasetModel::data(const QModelIndex &index, int role) const
@@ -324,25 +266,25 @@ bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int 
     if (role != Qt::EditRole && role != ValueRole && !(role == Qt::CheckStateRole && f->checkBox))
         return false;
 
-    m_inSetData = true;
-    const bool ok = guarded([&] {
-        QVariant v;
-        if (role == Qt::CheckStateRole)
-            v = Qt::CheckState(value.toInt()) == Qt::Checked;
-        else if (value.typeId() == QMetaType::QString && f->type != FieldType::Alpha)
-            v = parseText(*f, value.toString());
-        else if (value.typeId() == QMetaType::QString && value.toString().isEmpty())
-            v = QVariant();
-        else
-            v = value;
-        if (m_dataset->recNo() != index.row())
-            m_dataset->moveTo(index.row());
-        const QVariant old = f->value();
-        if (old == v && old.isNull() == v.isNull())
-            return;
-        f->setValue(v);
-    });
-    m_inSetData = false;
+    bool ok = false;
+    {
+        const QScopedValueRollback inSetData(m_inSetData, true);
+        ok = guarded([&] {
+            QVariant v;
+            if (role == Qt::CheckStateRole)
+                v = Qt::CheckState(value.toInt()) == Qt::Checked;
+            else if (value.typeId() == QMetaType::QString)
+                v = parseText(*f, value.toString());
+            else
+                v = value;
+            if (m_dataset->recNo() != index.row())
+                m_dataset->moveTo(index.row());
+            const QVariant old = f->value();
+            if (old == v && old.isNull() == v.isNull())
+                return;
+            f->setValue(v);
+        });
+    }
     if (m_resetPending && m_hold == 0) {
         m_resetPending = false;
         reload();

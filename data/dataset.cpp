@@ -246,82 +246,9 @@ QVariant Dataset::lookup(const QString &keyField, const QVariant &key, const QSt
 
 // ---------------------------------------------------------------- editing
 
-QVariant convertFieldValue(FieldType type, int size, const QString &label, const QVariant &v)
-{
-    if (v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty()
-                       && type != FieldType::Alpha))
-        return {};
-    auto bad = [&](const QString &what) {
-        return EngineError(QStringLiteral("'%1' is not a valid %2 value").arg(v.toString(), what));
-    };
-    switch (type) {
-    case FieldType::Alpha: {
-        QString s = v.toString();
-        if (s.isEmpty())
-            return {};
-        if (size > 0 && s.size() > size)
-            s.truncate(size);
-        return s;
-    }
-    case FieldType::Short:
-    case FieldType::Long:
-    case FieldType::AutoInc: {
-        bool ok = false;
-        const qlonglong n = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
-                                                             : v.toLongLong(&ok);
-        if (!ok)
-            throw bad(QStringLiteral("integer"));
-        const qlonglong lo = type == FieldType::Short ? -32768 : INT_MIN;
-        const qlonglong hi = type == FieldType::Short ? 32767 : INT_MAX;
-        if (n < lo || n > hi)
-            throw EngineError(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
-                                  .arg(n).arg(label).arg(lo).arg(hi));
-        return int(n);
-    }
-    case FieldType::Number:
-    case FieldType::Currency: {
-        bool ok = false;
-        const double d = v.toString().trimmed().toDouble(&ok);
-        if (!ok && v.typeId() == QMetaType::QString)
-            throw bad(QStringLiteral("floating point"));
-        return ok ? d : v.toDouble();
-    }
-    case FieldType::Date: {
-        QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
-        if (!d.isValid() && v.typeId() == QMetaType::QString) {
-            const QString s = v.toString().trimmed();
-            for (const char *fmt : {"yyyy-MM-dd", "M/d/yyyy", "d MMM yyyy", "dd.MM.yyyy"}) {
-                d = QDate::fromString(s, QLatin1String(fmt));
-                if (d.isValid())
-                    break;
-            }
-        }
-        if (!d.isValid())
-            throw bad(QStringLiteral("date"));
-        return d;
-    }
-    case FieldType::Logical:
-        if (v.typeId() == QMetaType::QString) {
-            const QString s = v.toString().trimmed();
-            if (s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-                return true;
-            if (s.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-                return false;
-            throw bad(QStringLiteral("boolean"));
-        }
-        return v.toBool();
-    case FieldType::Time:
-        return v.toTime();
-    case FieldType::Timestamp:
-        return v.toDateTime();
-    default:
-        return v;
-    }
-}
-
 QVariant Dataset::convertForField(const Field &f, const QVariant &v) const
 {
-    return convertFieldValue(f.type, f.size, f.displayLabel(), v);
+    return fieldvalue::convert(f.spec(), v);
 }
 
 void Dataset::setBufferValue(Field &f, const QVariant &v)
@@ -396,8 +323,8 @@ void Dataset::insert()
 void Dataset::checkRequired() const
 {
     for (const auto &f : m_fields)
-        if (f->required && f->kind == Field::Kind::Data && m_buffer.value(f->m_index).isNull())
-            throw requiredValueMissing(f->displayLabel());
+        if (f->kind == Field::Kind::Data)
+            fieldvalue::checkRequired(f->spec(), m_buffer.value(f->m_index));
 }
 
 void Dataset::post()

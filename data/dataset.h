@@ -2,6 +2,7 @@
 // Datasets: a cursor over rows with a current record, an edit buffer and the
 // state machine browse -> edit/insert -> post/cancel. Tables and queries
 // derive from Dataset; grids reach them through DataSource.
+#include "data/fieldvalue.h"
 #include "data/tabledef.h"
 
 #include <QObject>
@@ -16,13 +17,6 @@ namespace kw::data {
 
 class Dataset;
 class Session;
-
-// The value a field of this type and size stores for v: text cut to the
-// field's width, whole numbers range-checked, typed text parsed; empty text
-// is NULL except in text fields. Throws EngineError naming label when v does
-// not convert. Datasets apply it on every change of a field; writers that
-// fill tables without a dataset use it so their rows hold the same values.
-QVariant convertFieldValue(FieldType type, int size, const QString &label, const QVariant &v);
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
@@ -56,6 +50,8 @@ public:
     std::function<void(Field &)> onChange;
 
     QString displayLabel() const { return label.isEmpty() ? name : label; }
+    // The rules its values follow (data/fieldvalue.h), named by its label.
+    FieldSpec spec() const { return {displayLabel(), type, size, required}; }
 
     // The current record's value (the edit buffer while editing).
     QVariant value() const;

@@ -13,6 +13,7 @@
 #include "core/filelock.h"
 #include "core/findfile.h"
 #include "data/engineerror.h"
+#include "data/fieldvalue.h"
 #include "data/paradox/pxfile.h"
 #include "data/paradox/pxformat.h"
 
@@ -694,6 +695,7 @@ QByteArray ParadoxTableImpl::encodeRow(const Row &row) const
     auto *p = reinterpret_cast<uchar *>(rec.data());
     for (int i = 0; i < m_info.def.fields.size(); ++i) {
         const FieldDef &f = m_info.def.fields[i];
+        fieldvalue::checkRange(FieldSpec::of(f), row.value(i));
         QString why;
         if (!encodeValue(f.type, f.size, row.value(i), p + m_offsets[i], m_info.codePage, &why))
             throw EngineError(QStringLiteral("Value of field '%1' cannot be stored: %2.").arg(f.name, why));

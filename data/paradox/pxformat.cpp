@@ -1,4 +1,6 @@
 #include "data/paradox/pxformat.h"
+
+#include "data/fieldvalue.h"
 #include "data/paradox/pxcodepages.h"
 
 #include <QDate>
@@ -302,8 +304,8 @@ bool encodeValue(FieldType type, int size, const QVariant &value, uchar *dest, i
     case FieldType::Long:
     case FieldType::AutoInc: {
         const qlonglong v = value.toLongLong(&ok);
-        const qlonglong lim = size == 2 ? 32767 : 2147483647LL;
-        if (!ok || v < -lim || v > lim) {
+        const auto range = *fieldvalue::integerRange(size == 2 ? FieldType::Short : FieldType::Long);
+        if (!ok || v < range.lo || v > range.hi) {
             if (why)
                 *why = QStringLiteral("value out of range");
             return false;

@@ -2,6 +2,7 @@
 
 #include "data/dbase/dbftable.h"
 #include "data/engineerror.h"
+#include "data/fieldvalue.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/sql/sqldialect.h"
 
@@ -165,13 +166,10 @@ QVariant toEngine(sqlite3_stmt *s, int c, FieldType type, bool strict, const QSt
                 return bad();
             v = qint64(d);
         }
-        const qint64 lim = type == FieldType::Short ? 32767 : 2147483647;
-        if (v < -lim || v > lim) {
-            if (strict)
-                throw EngineError(QStringLiteral("Value out of range for field '%1'.").arg(field));
-            return v;
-        }
-        return int(v);
+        if (strict)
+            fieldvalue::checkRange(FieldSpec{field, type}, v);
+        const auto range = *fieldvalue::integerRange(type);
+        return v >= range.lo && v <= range.hi ? QVariant(int(v)) : QVariant(v);
     }
     case FieldType::Number:
     case FieldType::Currency:
@@ -1367,8 +1365,8 @@ struct LocalSql::Impl {
         return res;
     }
 
-    // Normalizes and checks new values before anything is written: text cut
-    // to the field's width, required fields filled.
+    // Normalizes and checks new values before anything is written, as a
+    // dataset would: text cut to the field's width, required fields filled.
     template <typename A>
     void prepareValues(sql::Kind kind, Mirror *m, const QVector<int> &setFields, QVector<A> &affected)
     {
@@ -1377,16 +1375,12 @@ struct LocalSql::Impl {
         for (auto &a : affected) {
             for (int c = 0; c < m->def.fields.size(); ++c) {
                 const FieldDef &f = m->def.fields[c];
+                const FieldSpec spec = FieldSpec::of(f);
                 QVariant &v = a.values[c];
-                if (f.type == FieldType::Alpha && !v.isNull()) {
-                    QString s = v.toString();
-                    if (f.size > 0 && s.size() > f.size)
-                        s.truncate(f.size);
-                    v = s.isEmpty() ? QVariant() : QVariant(s);
-                }
+                v = fieldvalue::convert(spec, v);
                 const bool written = kind == sql::Kind::Insert || setFields.contains(c);
-                if (f.required && written && f.type != FieldType::AutoInc && v.isNull())
-                    throw EngineError(QStringLiteral("Field '%1' must have a value").arg(f.name));
+                if (written && f.type != FieldType::AutoInc)
+                    fieldvalue::checkRequired(spec, v);
             }
         }
     }

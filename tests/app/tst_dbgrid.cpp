@@ -72,7 +72,7 @@ private slots:
         QTest::newRow("short empty") << S << "" << QVariant() << "";
         QTest::newRow("short text") << S << "4x" << QVariant() << "'4x' is not a valid integer value";
         QTest::newRow("short range") << S << "40000" << QVariant()
-                                     << "40000 is not a valid value for field 'F'. The allowed range is -32768 to 32767.";
+                                     << "40000 is not a valid value for field 'F'. The allowed range is -32767 to 32767.";
         QTest::newRow("date mdy") << D << "1/15/2002" << QVariant(QDate(2002, 1, 15)) << "";
         QTest::newRow("date two-digit 49") << D << "3/5/49" << QVariant(QDate(2049, 3, 5)) << "";
         QTest::newRow("date two-digit 50") << D << "3/5/50" << QVariant(QDate(1950, 3, 5)) << "";
