@@ -2,9 +2,6 @@
 
 #include "data/engineerror.h"
 
-#include <QDate>
-#include <QDateTime>
-#include <QRegularExpression>
 
 namespace kw::data {
 
@@ -33,19 +30,6 @@ void Field::setValue(const QVariant &v)
         throw EngineError(QStringLiteral("Field '%1' has no dataset").arg(name));
     m_dataset->setBufferValue(*this, v);
 }
-
-// ---------------------------------------------------------------- filter
-
-// A filter is comparisons of one field with a literal, joined by AND / OR
-// (AND binds tighter): "Alse = True", "[List 1] = True".
-struct Dataset::FilterTerm {
-    QString field;
-    QString op;      // = <> < > <= >=
-    QVariant literal;
-    bool orWithNext = false;
-};
-
-static std::shared_ptr<std::vector<Dataset::FilterTerm>> parseFilter(const QString &expr);
 
 Dataset::Dataset(Session &session, QObject *parent) : QObject(parent), m_session(session) {}
 
@@ -427,107 +411,20 @@ void Dataset::resetRows(int keepRow)
 
 // ---------------------------------------------------------------- filter
 
-static std::shared_ptr<std::vector<Dataset::FilterTerm>> parseFilter(const QString &expr)
-{
-    auto terms = std::make_shared<std::vector<Dataset::FilterTerm>>();
-    static const QRegularExpression term(QStringLiteral(
-        R"(^\s*(\[[^\]]+\]|[A-Za-z_][A-Za-z0-9_]*)\s*(<>|<=|>=|=|<|>)\s*('(?:[^']|'')*'|"[^"]*"|[^\s]+)\s*)"));
-    static const QRegularExpression conj(QStringLiteral(R"(^\s*(and|or)\b)"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    QString rest = expr;
-    while (true) {
-        const auto m = term.match(rest);
-        if (!m.hasMatch())
-            throw EngineError(QStringLiteral("Filter expression incorrectly terminated: %1").arg(expr));
-        Dataset::FilterTerm t;
-        t.field = m.captured(1);
-        if (t.field.startsWith(QLatin1Char('[')))
-            t.field = t.field.mid(1, t.field.size() - 2);
-        t.op = m.captured(2);
-        QString lit = m.captured(3);
-        if (lit.startsWith(QLatin1Char('\'')) || lit.startsWith(QLatin1Char('"')))
-            t.literal = lit.mid(1, lit.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
-        else if (lit.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-            t.literal = true;
-        else if (lit.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-            t.literal = false;
-        else {
-            bool ok = false;
-            const double d = lit.toDouble(&ok);
-            if (!ok)
-                throw EngineError(QStringLiteral("Filter expression incorrectly terminated: %1").arg(expr));
-            t.literal = d;
-        }
-        rest = rest.mid(m.capturedLength());
-        if (rest.trimmed().isEmpty()) {
-            terms->push_back(t);
-            break;
-        }
-        const auto c = conj.match(rest);
-        if (!c.hasMatch())
-            throw EngineError(QStringLiteral("Filter expression incorrectly terminated: %1").arg(expr));
-        t.orWithNext = c.captured(1).compare(QLatin1String("or"), Qt::CaseInsensitive) == 0;
-        terms->push_back(t);
-        rest = rest.mid(c.capturedLength());
-    }
-    return terms;
-}
-
-static bool compareTerm(const QVariant &v, const Dataset::FilterTerm &t)
-{
-    int c;
-    if (t.literal.typeId() == QMetaType::Bool) {
-        if (v.isNull())
-            return t.op == QLatin1String("<>");
-        c = int(v.toBool()) - int(t.literal.toBool());
-    } else if (v.isNull()) {
-        return t.op == QLatin1String("<>") || t.op == QLatin1String("<") || t.op == QLatin1String("<=");
-    } else if (t.literal.typeId() == QMetaType::Double) {
-        const double d = v.toDouble() - t.literal.toDouble();
-        c = d < 0 ? -1 : d > 0 ? 1 : 0;
-    } else {
-        const QString s = v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate) : v.toString();
-        c = s.compare(t.literal.toString());
-    }
-    if (t.op == QLatin1String("="))
-        return c == 0;
-    if (t.op == QLatin1String("<>"))
-        return c != 0;
-    if (t.op == QLatin1String("<"))
-        return c < 0;
-    if (t.op == QLatin1String(">"))
-        return c > 0;
-    if (t.op == QLatin1String("<="))
-        return c <= 0;
-    return c >= 0;
-}
-
 bool Dataset::filterAccepts(const std::function<QVariant(const QString &)> &valueOf) const
 {
-    if (!m_filtered || !m_terms || m_terms->empty())
-        return true;
-    // OR of AND-groups.
-    bool group = true;
-    for (const FilterTerm &t : *m_terms) {
-        group = group && compareTerm(valueOf(t.field), t);
-        if (t.orWithNext) {
-            if (group)
-                return true;
-            group = true;
-        }
-    }
-    return group;
+    return !m_filtered || m_filterExpr.accepts(valueOf);
 }
 
 void Dataset::setFilter(const QString &expr)
 {
-    auto parsed = expr.trimmed().isEmpty() ? nullptr : parseFilter(expr);
-    if (parsed)
-        for (const FilterTerm &t : *parsed)
-            if (active() && !findField(t.field))
-                throw EngineError(QStringLiteral("Field '%1' not found").arg(t.field));
+    FilterExpression parsed = FilterExpression::parse(expr);
+    if (active())
+        for (const QString &name : parsed.fieldNames())
+            if (!findField(name))
+                throw EngineError(QStringLiteral("Field '%1' not found").arg(name));
     m_filter = expr;
-    m_terms = std::move(parsed);
+    m_filterExpr = std::move(parsed);
     if (m_filtered && active()) {
         checkBrowseMode();
         resetRows(0);

@@ -3,6 +3,7 @@
 // state machine browse -> edit/insert -> post/cancel. Tables and queries
 // derive from Dataset; grids reach them through DataSource.
 #include "data/fieldvalue.h"
+#include "data/filterexpr.h"
 #include "data/tabledef.h"
 
 #include <QObject>
@@ -142,8 +143,6 @@ signals:
     void currentChanged(int row);
 
 public:
-    struct FilterTerm; // one comparison of a parsed filter
-
     // Value of resultField in the first row whose keyField equals key;
     // null when none matches. Used by looked-up fields of other datasets.
     virtual QVariant lookup(const QString &keyField, const QVariant &key,
@@ -198,7 +197,7 @@ private:
     Row m_buffer;          // values of the row being edited or inserted
     int m_insertAt = -1;   // shown position of a row being inserted
     quint64 m_generation = 0;
-    std::shared_ptr<std::vector<FilterTerm>> m_terms; // parsed filter
+    FilterExpression m_filterExpr;
 };
 
 // Connects grids and detail datasets to a dataset.

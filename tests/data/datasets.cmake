@@ -1,2 +1,3 @@
 kw_add_test(tst_dmmain SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_dmmain.cpp LIBS Kitwarden::data)
 kw_add_test(tst_fieldvalue SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_fieldvalue.cpp LIBS Kitwarden::data)
+kw_add_test(tst_filterexpr SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_filterexpr.cpp LIBS Kitwarden::data)
