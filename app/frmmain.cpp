@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "app/forms.h"
+#include "app/frmimport.h"
 #include "app/icons.h"
 #include "app/mainstatusbar.h"
 #include "app/outlookbar.h"
@@ -57,6 +58,11 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
         splash.exec();
     };
     autoUpdateCheck = [this] { GetUpdate1Click(true); };
+    importDialogFactory = [this](QWidget *owner) {
+        auto *dlg = new TfrmImport(dm.session, m_dataDir, owner);
+        dlg->onCompanyImported = [this](const QString &company) { m_texts.Company = company; };
+        return dlg;
+    };
 
     // At creation: the Maintenance group and the hand receipts page.
     olMain->openGroup(Maint);
