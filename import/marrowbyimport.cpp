@@ -672,8 +672,10 @@ ImportReport importFromMarrowby(Session &session, const ImportOptions &options, 
         kept.discard();
     } else {
         report.company.clear();
+        if (!report.log.isEmpty() && report.log.last() != kSpacer)
+            report.log << kSpacer;
         if (!report.failedStatus.isEmpty())
-            report.log << kSpacer << QStringLiteral("The import stopped at: ") + report.failedStatus;
+            report.log << QStringLiteral("The import stopped at: ") + report.failedStatus;
         report.log << report.error;
         if (changing) {
             try {

@@ -1,6 +1,8 @@
 // Prints the median time of a whole import from a predecessor directory of a
 // given size, and of its longest stages, over several runs on fresh copies.
 //   bench_import [HOLDERS ITEMS [RUNS]]   default: 500 10000 5
+//   bench_import --write DIR [HOLDERS ITEMS]   writes such a directory for a
+//                                            run by hand from the program
 #include "marrowbyfixture.h"
 
 #include "data/session.h"
@@ -92,7 +94,14 @@ void copyDir(const QString &from, const QString &to)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList a = app.arguments();
+    QStringList a = app.arguments();
+    if (a.value(1) == QLatin1String("--write") && a.size() > 2) {
+        const QString dir = a[2];
+        a.remove(1, 2);
+        QDir().mkpath(dir);
+        predecessor(a.size() > 2 ? a[1].toInt() : 500, a.size() > 2 ? a[2].toInt() : 10000).write(dir);
+        return 0;
+    }
     const int holders = a.size() > 2 ? a[1].toInt() : 500;
     const int items = a.size() > 2 ? a[2].toInt() : 10000;
     const int runs = a.size() > 3 ? a[3].toInt() : 5;
