@@ -666,6 +666,9 @@ ImportReport importFromMarrowby(Session &session, const ImportOptions &options, 
     } catch (const std::exception &e) {
         report.error = message(e);
         report.failedStatus = run ? run->status() : QString();
+    } catch (...) {
+        report.error = QStringLiteral("Unexpected error");
+        report.failedStatus = run ? run->status() : QString();
     }
     releaseAll(session, options);
     if (report.completed) {

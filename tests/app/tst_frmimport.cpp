@@ -47,6 +47,19 @@ class TstFrmImport : public QObject {
         return m;
     }
 
+    // The main window started on the shop, with m as the predecessor.
+    std::unique_ptr<TfrmMain> startWith(const kwtest::Marrowby &m)
+    {
+        m.write(m_marrowby->path());
+        m_session->config().setAlias(QStringLiteral("Marrowby"), m_marrowby->path());
+        auto frm = std::make_unique<TfrmMain>(*m_dm);
+        frm->setDataDirectory(data());
+        frm->runSplash = {};
+        frm->autoUpdateCheck = {};
+        frm->show();
+        return frm;
+    }
+
     // Runs the menu item; answer(dialog) plays the user while it is shown.
     void runFromMenu(TfrmMain &frm, const std::function<void(TfrmImport &)> &answer)
     {
@@ -146,14 +159,9 @@ private slots:
 
     void importFromTheMenu()
     {
-        kwtest::Marrowby m = predecessor();
-        m.write(m_marrowby->path());
-        m_session->config().setAlias(QStringLiteral("Marrowby"), m_marrowby->path());
-        TfrmMain frm(*m_dm);
-        frm.setDataDirectory(data());
-        frm.runSplash = {};
-        frm.autoUpdateCheck = {};
-        frm.show();
+        const kwtest::Marrowby m = predecessor();
+        auto window = startWith(m);
+        TfrmMain &frm = *window;
         QVERIFY(frm.findChild<QAction *>(QStringLiteral("ImportfromMarrowby1"))->isEnabled());
         bool tablesClosed = false;
         QString cancelCaption, status;
@@ -192,13 +200,8 @@ private slots:
     {
         kwtest::Marrowby m = predecessor();
         m.leaveOut = {QStringLiteral("CWX.DBF")};
-        m.write(m_marrowby->path());
-        m_session->config().setAlias(QStringLiteral("Marrowby"), m_marrowby->path());
-        TfrmMain frm(*m_dm);
-        frm.setDataDirectory(data());
-        frm.runSplash = {};
-        frm.autoUpdateCheck = {};
-        frm.show();
+        auto window = startWith(m);
+        TfrmMain &frm = *window;
         const QString company = frm.Company;
         QString cancelCaption;
         runFromMenu(frm, [&](TfrmImport &dlg) {
