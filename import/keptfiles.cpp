@@ -1,11 +1,11 @@
 #include "import/keptfiles.h"
 
+#include "core/durablefile.h"
 #include "data/engineerror.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace kw::import {
 
@@ -16,24 +16,45 @@ namespace {
 const QString kList = QStringLiteral("kept.txt");
 const QByteArray kListHeader = "kitwarden kept files 1";
 
-// Copies through a temporary file that is flushed and renamed into place,
-// so a crash leaves the old file or the whole copy, never a torn one.
+// Copies through a durable file: a crash leaves the old file or the whole
+// copy, never a torn one.
 void copyWhole(const QString &from, const QString &to)
 {
     QFile in(from);
-    QSaveFile out(to);
     if (!in.open(QIODevice::ReadOnly))
         throw EngineError(QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(from), in.errorString()));
-    if (!out.open(QIODevice::WriteOnly))
+    kw::core::DurableFile out(to);
+    if (!out.open())
+        throw EngineError(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(to), out.errorString()));
+    char buf[65536];
+    qint64 n;
+    while ((n = in.read(buf, sizeof buf)) > 0)
+        if (!out.write(buf, n))
+            break;
+    if (n != 0 || !out.commit())
+        throw EngineError(QStringLiteral("Cannot copy %1 to %2: %3")
+                              .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to), out.errorString()));
+}
+
+// A copy under a new name that nothing else uses: written and synced in
+// place, as the directory holding it only counts once complete.
+void copyNew(const QString &from, const QString &to)
+{
+    QFile in(from), out(to);
+    if (!in.open(QIODevice::ReadOnly))
+        throw EngineError(QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(from), in.errorString()));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw EngineError(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(to), out.errorString()));
     char buf[65536];
     qint64 n;
     while ((n = in.read(buf, sizeof buf)) > 0)
         if (out.write(buf, n) != n)
             break;
-    if (n != 0 || !out.commit())
-        throw EngineError(QStringLiteral("Cannot copy %1 to %2").arg(QDir::toNativeSeparators(from),
-                                                                   QDir::toNativeSeparators(to)));
+    QString error;
+    if (n != 0 || !kw::core::syncFile(out, &error))
+        throw EngineError(QStringLiteral("Cannot copy %1 to %2: %3")
+                              .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to),
+                                   error.isEmpty() ? out.errorString() : error));
 }
 
 bool inside(const QString &path, const QStringList &dirs)
@@ -71,17 +92,21 @@ void KeptFiles::keep(const QStringList &paths)
         const QString abs = QFileInfo(p).absoluteFilePath();
         if (QFileInfo(abs).isFile()) {
             const QString copy = QStringLiteral("%1.kept").arg(n++, 4, 10, QLatin1Char('0'));
-            copyWhole(abs, QDir(fresh).filePath(copy));
+            copyNew(abs, QDir(fresh).filePath(copy));
             list += "present\t" + copy.toUtf8() + '\t' + abs.toUtf8() + '\n';
         } else {
             list += "absent\t\t" + abs.toUtf8() + '\n';
         }
     }
-    QSaveFile f(QDir(fresh).filePath(kList));
-    if (!f.open(QIODevice::WriteOnly) || f.write(list) != list.size() || !f.commit())
-        throw EngineError(QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(f.fileName())));
+    // The copies are new names in a new directory: one sync of it makes
+    // them all durable, before the list that makes them count.
+    kw::core::syncDirectory(fresh);
+    QString error;
+    if (!kw::core::writeFileDurably(QDir(fresh).filePath(kList), list, &error))
+        throw EngineError(error);
     if (!QDir().rename(fresh, m_dir))
         throw EngineError(QStringLiteral("Cannot create %1").arg(QDir::toNativeSeparators(m_dir)));
+    kw::core::syncDirectory(QFileInfo(m_dir).absolutePath());
 }
 
 void KeptFiles::putBack(const QStringList &allowedDirs) const

@@ -13,6 +13,8 @@
 // else changes them; any failure puts the copies back.
 #include "import/marrowbyimport.h"
 
+#include "core/durablefile.h"
+#include "core/findfile.h"
 #include "data/dataset.h"
 #include "data/dbase/dbftable.h"
 #include "data/dmmain.h"
@@ -24,9 +26,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QSet>
-#include <QTextStream>
 #include <memory>
 #include <optional>
 
@@ -35,6 +35,7 @@
 namespace kw::import {
 
 using namespace kw::data;
+using kw::core::findFileNoCase;
 
 QString marrowbyDirectory(const Session &session)
 {
@@ -595,18 +596,14 @@ void releaseAll(Session &session, const ImportOptions &o)
 void writeLog(ImportReport &r, const QString &dataDir)
 {
     const QString path = QDir(dataDir).filePath(kLogFileName);
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QTextStream s(&f);
-        for (const QString &line : std::as_const(r.log))
-            s << line << '\n';
-        s.flush();
-        if (f.commit()) {
-            r.logFile = path;
-            return;
-        }
-    }
-    r.logError = QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), f.errorString());
+    QByteArray text;
+    for (const QString &line : std::as_const(r.log))
+        text += line.toUtf8() + '\n';
+    QString error;
+    if (kw::core::writeFileDurably(path, text, &error))
+        r.logFile = path;
+    else
+        r.logError = error;
 }
 
 // The connection named "Kitwarden" names the shop tables inside statements

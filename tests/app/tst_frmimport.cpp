@@ -188,7 +188,7 @@ private slots:
         QCOMPARE(total, 100);
         QVERIFY(barsOverStatus);
         QCOMPARE(m_opened, QStringList{QDir(data()).filePath(QStringLiteral("Import.txt"))});
-        QCOMPARE(frm.Company, m.title);
+        QCOMPARE(frm.setupTexts().Company, m.title);
         // The tables are open again and show the imported holders.
         QVERIFY(m_dm->tblHrdf.active());
         QCOMPARE(kwtest::columnValues(m_dm->tblHrdf, QStringLiteral("HR Number")), (QStringList{"11", "12"}));
@@ -202,7 +202,7 @@ private slots:
         m.leaveOut = {QStringLiteral("CWX.DBF")};
         auto window = startWith(m);
         TfrmMain &frm = *window;
-        const QString company = frm.Company;
+        const QString company = frm.setupTexts().Company;
         QString cancelCaption;
         runFromMenu(frm, [&](TfrmImport &dlg) {
             part<QToolButton>(&dlg, "btnImport")->click();
@@ -215,7 +215,7 @@ private slots:
         QVERIFY(m_prompts.messages[0].endsWith(QStringLiteral("The import did not complete. Nothing was changed.")));
         // The log is shown all the same, and the shop is as it was.
         QCOMPARE(m_opened.size(), 1);
-        QCOMPARE(frm.Company, company);
+        QCOMPARE(frm.setupTexts().Company, company);
         QVERIFY(m_dm->tblHrdf.active());
         QCOMPARE(kwtest::columnValues(m_dm->tblHrdf, QStringLiteral("HR Number")), (QStringList{"1", "2", "3"}));
         frm.close();

@@ -3,6 +3,7 @@
 // tables HRDF, ALSE, SHRMSTR and CWX with the field layout the predecessor
 // used, and a Paradox "Suggest.DB" holding the shop's name. Each test fills
 // only the rows its case needs.
+#include "core/findfile.h"
 #include "data/dbase/dbftable.h"
 #include "data/paradox/paradoxtable.h"
 
@@ -110,7 +111,7 @@ struct Marrowby {
 // The live records of a predecessor table.
 inline QVector<Row> dbfRows(const QString &dir, const QString &file)
 {
-    const DbfTable t = DbfTable::open(kw::data::findFileNoCase(dir, file));
+    const DbfTable t = DbfTable::open(kw::core::findFileNoCase(dir, file));
     QVector<Row> rows;
     for (int i = 0; i < t.recordCount(); ++i)
         if (!t.isDeleted(i))

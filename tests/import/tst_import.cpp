@@ -16,6 +16,7 @@
 using namespace kw::data;
 using namespace kw::import;
 using namespace kwtest;
+using kw::core::findFileNoCase;
 
 namespace {
 
