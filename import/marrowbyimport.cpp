@@ -15,7 +15,7 @@
 
 #include "core/durablefile.h"
 #include "core/findfile.h"
-#include "data/dataset.h"
+#include "data/fieldvalue.h"
 #include "data/dbase/dbftable.h"
 #include "data/dmmain.h"
 #include "data/engineerror.h"
@@ -90,6 +90,8 @@ public:
     Target(Session &session, const QString &dir, const QString &name)
         : m_table(session.table(dir, shop::findTable(name)->fileName)), m_schema(shop::findTable(name))
     {
+        for (const FieldDef &f : m_table->def().fields)
+            m_specs << spec(f);
     }
     ParadoxTable &table() { return *m_table; }
 
@@ -102,22 +104,15 @@ public:
             const int c = def.fieldIndex(QLatin1String(name));
             if (c < 0)
                 throw EngineError(QStringLiteral("Field '%1' not found in %2").arg(QLatin1String(name), m_schema->fileName));
-            r[c] = convertFieldValue(def.fields[c].type, def.fields[c].size, label(c), v);
+            r[c] = fieldvalue::convert(m_specs[c], v);
         }
-        for (int c = 0; c < def.fields.size(); ++c) {
-            const int s = m_schema->def.fieldIndex(def.fields[c].name);
-            const bool required = def.fields[c].required || (s >= 0 && m_schema->def.fields[s].required);
-            if (required && def.fields[c].type != FieldType::AutoInc && r[c].isNull())
-                throw requiredValueMissing(label(c));
-        }
+        for (int c = 0; c < def.fields.size(); ++c)
+            if (def.fields[c].type != FieldType::AutoInc)
+                fieldvalue::checkRequired(m_specs[c], r[c]);
         return r;
     }
     // The stored form of a key value (cut to the key field's width).
-    QVariant key(const QVariant &v) const
-    {
-        const FieldDef &f = m_table->def().fields.at(0);
-        return convertFieldValue(f.type, f.size, label(0), v);
-    }
+    QVariant key(const QVariant &v) const { return fieldvalue::convert(m_specs.value(0), v); }
     // Whether the table or the rows not yet written hold this key.
     bool hasKey(const QVariant &storedKey) const
     {
@@ -140,15 +135,23 @@ public:
     }
 
 private:
-    QString label(int c) const
+    // The field as the program shows it (its label) and checks it: the
+    // required flag of the file or of the shop's own definition.
+    FieldSpec spec(const FieldDef &def) const
     {
-        const int s = m_schema->def.fieldIndex(m_table->def().fields[c].name);
-        const QString l = s >= 0 ? m_schema->display.value(s).label : QString();
-        return l.isEmpty() ? m_table->def().fields[c].name : l;
+        FieldSpec f = FieldSpec::of(def);
+        const int s = m_schema->def.fieldIndex(f.label);
+        if (s >= 0) {
+            f.required = f.required || m_schema->def.fields[s].required;
+            if (!m_schema->display.value(s).label.isEmpty())
+                f.label = m_schema->display.value(s).label;
+        }
+        return f;
     }
 
     ParadoxTable *m_table;
     const shop::ShopTable *m_schema;
+    QVector<FieldSpec> m_specs;
     QVector<Row> m_pending;
     QSet<QString> m_pendingKeys;
 };
