@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QtEndian>
 #include <chrono>
 
@@ -194,11 +195,7 @@ bool TCustomArchiver::needRoom(qint64 n)
 
 void TCustomArchiver::startNewSegment()
 {
-    struct Guard {
-        bool &flag;
-        explicit Guard(bool &f) : flag(f) { flag = true; }
-        ~Guard() { flag = false; }
-    } guard(m_changingSegment);
+    const QScopedValueRollback changing(m_changingSegment, true);
 
     const bool partHere = m_adding && m_entryWritten && m_partHasBlocks;
     if (partHere) {

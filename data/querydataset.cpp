@@ -3,6 +3,8 @@
 #include "data/engineerror.h"
 #include "data/session.h"
 
+#include <QScopeGuard>
+
 namespace kw::data {
 
 QueryDataset::QueryDataset(Database &db, const QString &name, QObject *parent)
@@ -224,18 +226,14 @@ void QueryDataset::applyUpdates()
     checkBrowseMode();
     if (!updateObject)
         throw EngineError(QStringLiteral("%1: no update object").arg(objectName()));
-    try {
-        for (int i = 0; i < m_cache.size(); ++i) {
-            if (m_cache[i].applied || m_cache[i].dropped)
-                continue;
-            applyOne(i);
-            m_cache[i].applied = true;
-        }
-    } catch (...) {
-        session().notifyTableChanged(nullptr);
-        throw;
+    // Whatever was written, every dataset on the tables sees it.
+    const auto notify = qScopeGuard([this] { session().notifyTableChanged(nullptr); });
+    for (int i = 0; i < m_cache.size(); ++i) {
+        if (m_cache[i].applied || m_cache[i].dropped)
+            continue;
+        applyOne(i);
+        m_cache[i].applied = true;
     }
-    session().notifyTableChanged(nullptr);
 }
 
 bool QueryDataset::updatesPending() const

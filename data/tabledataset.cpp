@@ -6,6 +6,7 @@
 #include "data/shopschema.h"
 #include "data/valuecompare.h"
 
+#include <QScopedValueRollback>
 #include <algorithm>
 
 namespace kw::data {
@@ -108,14 +109,10 @@ void TableDataset::onMasterMoved()
     const QVariantList now = masterValues();
     if (now == m_lastMaster)
         return;
-    m_inMasterMove = true;
-    try {
+    {
+        const QScopedValueRollback inMove(m_inMasterMove, true);
         checkBrowseMode();
-    } catch (...) {
-        m_inMasterMove = false;
-        throw;
     }
-    m_inMasterMove = false;
     resetRows(0);
 }
 
@@ -336,16 +333,10 @@ int TableDataset::doPost(const Row &buffer, bool inserting, int row)
         if (f->kind == Field::Kind::Data && src >= 0 && def.fields[src].type != FieldType::AutoInc)
             stored[src] = buffer[f->index()];
     }
-    m_selfChange = true;
-    try {
-        pos = inserting ? m_table->insert(stored) : m_table->update(pos, stored);
-    } catch (...) {
-        m_selfChange = false;
-        throw;
-    }
+    const QScopedValueRollback selfChange(m_selfChange, true);
+    pos = inserting ? m_table->insert(stored) : m_table->update(pos, stored);
     rebuildRows();
     session().notifyTableChanged(m_table);
-    m_selfChange = false;
     return int(m_rows.indexOf(pos));
 }
 
@@ -354,15 +345,9 @@ void TableDataset::doDelete(int row)
     ensureFresh();
     if (row < 0 || row >= m_rows.size())
         throw EngineError(QStringLiteral("Record not found"));
-    m_selfChange = true;
-    try {
-        m_table->remove(m_rows[row]);
-    } catch (...) {
-        m_selfChange = false;
-        throw;
-    }
+    const QScopedValueRollback selfChange(m_selfChange, true);
+    m_table->remove(m_rows[row]);
     session().notifyTableChanged(m_table);
-    m_selfChange = false;
 }
 
 void TableDataset::doRefresh()
@@ -376,15 +361,11 @@ void TableDataset::emptyTable()
         throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     checkCanModify();
     cancel();
-    m_selfChange = true;
-    try {
+    {
+        const QScopedValueRollback selfChange(m_selfChange, true);
         m_table->removeAll();
-    } catch (...) {
-        m_selfChange = false;
-        throw;
+        session().notifyTableChanged(m_table);
     }
-    session().notifyTableChanged(m_table);
-    m_selfChange = false;
     resetRows(0);
 }
 

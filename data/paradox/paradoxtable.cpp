@@ -1,287 +1,89 @@
 // The Paradox table engine: reads a table into memory, writes every change
-// through a write-ahead journal of whole blocks, and keeps the derived files
-// (.PX, .VAL, secondary indexes) in step at create, open and close.
-//
-// Durability: a change is first written to "<table>-journal" as the complete
-// new images of the blocks (and header) it touches, with a CRC and an end
-// mark, and synced; only then are the blocks written in place and the table
-// synced. On open, a complete journal is replayed (replaying the last one
-// twice is harmless: it holds new images, not differences) and an incomplete
-// one is dropped, since the table was not touched before it was complete.
-#include "data/paradox/paradoxtable.h"
+// through a write-ahead journal of whole blocks (pxjournal.cpp), and keeps
+// the derived files (.PX, .VAL, secondary indexes) in step at create, open
+// and close (pxderived.cpp).
+#include "data/paradox/paradoxtableimpl.h"
+
 #include "core/durablefile.h"
 #include "core/filelock.h"
 #include "core/findfile.h"
-#include "data/engineerror.h"
 #include "data/fieldvalue.h"
-#include "data/paradox/pxfile.h"
 #include "data/paradox/pxformat.h"
+#include "data/paradox/pxio.h"
 
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QSet>
 #include <QtEndian>
 #include <algorithm>
-#include <functional>
 
-namespace kw::data {
+namespace kw::data::px {
 
-namespace {
-
-using namespace kw::data::px;
-
-const char kJournalMagic[8] = {'K', 'W', 'P', 'X', 'J', 'N', 'L', '1'};
-const char kJournalEnd[8] = {'K', 'W', 'P', 'X', 'J', 'E', 'N', 'D'};
-
-QString native(const QString &path) { return QDir::toNativeSeparators(path); }
-
-[[noreturn]] void ioError(const QString &what, const QString &path, const QString &detail)
-{
-    throw EngineError(QStringLiteral("%1: %2 (%3).").arg(what, native(path), detail));
-}
-
-void syncFile(QFile &f)
-{
-    QString why;
-    if (!kw::core::syncFile(f, &why))
-        ioError(QStringLiteral("Cannot flush file"), f.fileName(), why);
-}
-
-QByteArray readWholeFile(const QString &path, bool *ok);
-
-void writeFileAtomic(const QString &path, const QByteArray &data)
-{
-    QString why;
-    if (!kw::core::writeFileDurably(path, data, &why))
-        ioError(QStringLiteral("Cannot write file"), path, why);
-}
-
-// The header of a file (at most 64 KB: header sizes are 16-bit).
-QByteArray readHeaderBytes(const QString &path, bool *ok)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *ok = false;
-        return {};
-    }
-    *ok = true;
-    return f.read(65536);
-}
-
-QByteArray readWholeFile(const QString &path, bool *ok)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *ok = false;
-        return {};
-    }
-    *ok = true;
-    return f.readAll();
-}
-
-// A journal: the target file's final length and a list of writes. It also
-// names the table header it goes with (before and after the change), so
-// that a journal left beside a table that was since replaced (a restore)
-// is not applied to the wrong file.
-struct Journal {
-    qint64 finalLength = 0;
-    quint32 headerLength = 0;
-    quint32 headerBefore = 0;
-    quint32 headerAfter = 0;
-    QVector<QPair<qint64, QByteArray>> writes;
-
-    bool belongsTo(const QByteArray &table) const
-    {
-        if (table.size() < qsizetype(headerLength))
-            return false;
-        const quint32 crc = crc32(table.constData(), headerLength);
-        return crc == headerBefore || crc == headerAfter;
-    }
-};
-
-QByteArray encodeJournal(const Journal &j)
-{
-    QByteArray out(kJournalMagic, 8);
-    const auto put64 = [&out](quint64 v) {
-        v = qToLittleEndian(v);
-        out.append(reinterpret_cast<const char *>(&v), sizeof v);
-    };
-    const auto put32v = [&out](quint32 v) {
-        v = qToLittleEndian(v);
-        out.append(reinterpret_cast<const char *>(&v), sizeof v);
-    };
-    put32v(quint32(j.writes.size()));
-    put64(quint64(j.finalLength));
-    put32v(j.headerLength);
-    put32v(j.headerBefore);
-    put32v(j.headerAfter);
-    for (const auto &w : j.writes) {
-        put64(quint64(w.first));
-        put32v(quint32(w.second.size()));
-        out.append(w.second);
-    }
-    put32v(crc32(out.constData(), out.size()));
-    out.append(kJournalEnd, 8);
-    return out;
-}
-
-// False when the journal is incomplete or damaged (then it was never applied).
-bool decodeJournal(const QByteArray &data, Journal *j)
-{
-    const auto *d = reinterpret_cast<const uchar *>(data.constData());
-    const qsizetype len = data.size();
-    if (len < 8 + 4 + 8 + 12 + 4 + 8 || std::memcmp(d, kJournalMagic, 8) != 0
-        || std::memcmp(d + len - 8, kJournalEnd, 8) != 0)
-        return false;
-    const qsizetype body = len - 12;
-    if (crc32(data.constData(), body) != qFromLittleEndian<quint32>(d + body))
-        return false;
-    const auto get64 = [d](qsizetype at) { return qFromLittleEndian<quint64>(d + at); };
-    const quint32 count = qFromLittleEndian<quint32>(d + 8);
-    j->finalLength = qint64(get64(12));
-    j->headerLength = qFromLittleEndian<quint32>(d + 20);
-    j->headerBefore = qFromLittleEndian<quint32>(d + 24);
-    j->headerAfter = qFromLittleEndian<quint32>(d + 28);
-    qsizetype pos = 32;
-    for (quint32 i = 0; i < count; ++i) {
-        if (pos + 12 > body)
-            return false;
-        const quint64 off = get64(pos);
-        const quint32 n = qFromLittleEndian<quint32>(d + pos + 8);
-        pos += 12;
-        if (n > quint64(body - pos) || off > (quint64(1) << 40))
-            return false;
-        j->writes.append({qint64(off), data.mid(pos, n)});
-        pos += n;
-    }
-    return pos == body && j->finalLength >= 0 && j->finalLength < (qint64(1) << 40);
-}
-
-void applyJournalToBuffer(const Journal &j, QByteArray &data)
-{
-    data.resize(j.finalLength, '\0');
-    for (const auto &w : j.writes) {
-        if (w.first >= j.finalLength)
-            continue;
-        const qsizetype n = std::min<qsizetype>(w.second.size(), j.finalLength - w.first);
-        std::memcpy(data.data() + w.first, w.second.constData(), size_t(n));
-    }
-}
-
-void applyJournalToFile(const Journal &j, QFile &f)
-{
-    for (const auto &w : j.writes) {
-        if (!f.seek(w.first) || f.write(w.second) != w.second.size())
-            ioError(QStringLiteral("Cannot write table file"), f.fileName(), f.errorString());
-    }
-    if (f.size() != j.finalLength && !f.resize(j.finalLength))
-        ioError(QStringLiteral("Cannot write table file"), f.fileName(), f.errorString());
-    syncFile(f);
-}
-
-bool isSingleFieldExt(const QString &ext)
-{
-    if (ext.size() != 3 || ext[0] != QLatin1Char('X'))
-        return false;
-    bool ok = false;
-    ext.mid(1).toInt(&ok, 16);
-    return ok && ext[1] != QLatin1Char('G');
-}
-
-class ParadoxTableImpl final : public ParadoxTable {
+class BlockReader {
 public:
-    ParadoxTableImpl() = default;
-    ~ParadoxTableImpl() override
+    BlockReader(const QByteArray &data, int headerSize, int blockSize, quint32 checksum)
+        : m_data(data), m_headerSize(headerSize), m_blockSize(blockSize), m_checksum(checksum), m_buf(blockSize, '\0')
     {
-        try {
-            close();
-        } catch (...) {
-            // A failing close leaves the flag that has the next open rebuild.
-        }
     }
-
-    void load(const QString &path, const QStringList &passwords, bool readOnly);
-
-    QString path() const override { return m_path; }
-    const TableDef &def() const override { return m_info.def; }
-    int formatLevel() const override { return m_level; }
-    int rowCount() const override { return int(m_s.rows.size()); }
-    const Row &row(int i) const override
+    // Blocks the file holds, a short last one counting.
+    int blocksInFile() const
     {
-        if (i < 0 || i >= m_s.rows.size())
-            throw EngineError(QStringLiteral("Row %1 is out of range.").arg(i));
-        return m_s.rows[i];
+        const qint64 avail = m_data.size() - m_headerSize;
+        return int(std::min<qint64>(65535, (avail + m_blockSize - 1) / m_blockSize));
     }
-    int findKey(const Row &key) const override;
-    int insert(Row &row) override;
-    void insertRows(QVector<Row> &rows) override;
-    int update(int i, const Row &row) override;
-    void remove(int i) override;
-    void removeAll() override;
-    quint64 changeCount() const override { return m_changes; }
-    void close() override;
-    bool isReadOnly() const override { return m_readOnly; }
-    void syncSchema(const TableDef &expected) override;
+    // Block num (1-based), valid until the next call.
+    const uchar *read(int num)
+    {
+        const qint64 at = m_headerSize + qint64(num - 1) * m_blockSize;
+        const qint64 n = std::min<qint64>(m_blockSize, m_data.size() - at);
+        m_buf.fill('\0');
+        std::memcpy(m_buf.data(), m_data.constData() + at, size_t(n)); // a short last block reads as zeros
+        if (m_checksum)
+            decryptBlock(reinterpret_cast<uchar *>(m_buf.data()), m_blockSize, m_checksum, quint32(num));
+        return reinterpret_cast<const uchar *>(m_buf.constData());
+    }
 
 private:
-    struct Blk {
-        quint16 num = 0;
-        int count = 0;
-    };
-    struct State {
-        QVector<QByteArray> recs;
-        QVector<Row> rows;
-        QVector<Blk> chain;
-        QVector<quint16> freeList;
-        int fileBlocks = 0;
-        quint32 autoInc = 0;
-    };
-
-    void checkWritable() const;
-    QByteArray encodeRow(const Row &row) const;
-    Row decodeRecord(const QByteArray &rec) const;
-    int lowerBound(const char *key, int keyBytes) const;
-    int keyCompare(const QByteArray &a, const QByteArray &b) const
-    {
-        return std::memcmp(a.constData(), b.constData(), size_t(m_keyBytes));
-    }
-    // Chain index of the block holding position pos, and the block's start.
-    int locate(int pos, int *start = nullptr) const;
-    quint16 allocateBlock(QSet<int> &dirty);
-    void freeBlock(quint16 num, QSet<int> &dirty);
-    int doInsert(const QByteArray &rec, QSet<int> &dirty);
-    void doRemove(int pos, QSet<int> &dirty);
-    void commit(const QSet<int> &dirty, bool rebuildFlag = true);
-    void guarded(const std::function<void(QSet<int> &)> &change);
-    QByteArray blockImage(quint16 num) const;
-    void writeJournal(const Journal &j);
-
-    QString companion(const QString &ext) const;
-    QVector<ChainBlock> chainBlocks() const;
-    bool derivedStale();
-    void writeDerived();
-    void scanIndexes();
-
-    QString m_path, m_dir, m_base, m_jnlPath;
-    TableInfo m_info;
-    int m_level = 7;
-    int m_recSize = 0, m_blockSize = 2048, m_headerSize = 0x800, m_keyBytes = 0;
-    QVector<int> m_offsets;
-    QByteArray m_header;         // plain header as on disk
-    QByteArray m_writtenHeader;  // last header written
-    State m_s;
-    QFile m_file, m_jnl;
-    bool m_readOnly = true, m_open = false, m_modified = false, m_rebuildPending = false;
-    bool m_hasVal = false;
-    quint64 m_changes = 0;
+    const QByteArray &m_data;
+    int m_headerSize, m_blockSize;
+    quint32 m_checksum;
+    QByteArray m_buf;
 };
 
 // ---- open -------------------------------------------------------------------------
 
 void ParadoxTableImpl::load(const QString &requested, const QStringList &passwords, bool readOnly)
+{
+    findFiles(requested);
+    if (!readOnly)
+        lockForWriting();
+    bool ok = false;
+    QByteArray data = readWholeFile(m_path, &ok);
+    if (!ok)
+        throw EngineError(QStringLiteral("Cannot open table.\nFile: %1").arg(native(m_path)));
+    const std::optional<Journal> pending = replayJournal(data);
+
+    const FileHeader h = parseHeader(data, false, m_path);
+    if (h.fileType != 0 && h.fileType != 2)
+        throw EngineError(QStringLiteral("Not a table file.\nFile: %1").arg(native(m_path)));
+    checkPassword(h, passwords);
+    takeHeader(h, data);
+    BlockReader blocks(data, m_headerSize, m_blockSize, h.checksum);
+    QVector<bool> seen = readBlockChain(h, blocks);
+    readFreeList(h, blocks, seen);
+    checkKeyOrder();
+    readRequiredFlags();
+    scanIndexes();
+
+    openJournal(pending);
+    m_open = true;
+    if (!m_readOnly && derivedStale()) {
+        writeDerived();
+        m_header[0x14] = 0;
+        commit({}, false);
+    }
+}
+
+void ParadoxTableImpl::findFiles(const QString &requested)
 {
     const QFileInfo rfi(requested);
     m_dir = rfi.absolutePath();
@@ -292,50 +94,52 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
         throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(native(m_path)));
     m_base = QFileInfo(m_path).completeBaseName();
     m_jnlPath = kw::core::findFileNoCase(m_dir, QFileInfo(m_path).fileName() + QStringLiteral("-journal"));
+}
 
-    // A writer holds the table exclusively (two writers would each keep
-    // their own copy of the rows); the kernel drops the lock if it dies.
-    if (!readOnly) {
-        m_file.setFileName(m_path);
-        if (m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-            if (!kw::core::tryLockFile(m_file, kw::core::LockMode::Exclusive)) {
-                m_file.close();
-                throw EngineError(QStringLiteral("Table is busy: it is open for writing elsewhere.\nFile: %1")
-                                      .arg(native(m_path)));
-            }
-        }
+// A writer holds the table exclusively (two writers would each keep their
+// own copy of the rows); the kernel drops the lock if it dies. A file that
+// cannot be opened for writing is opened read-only.
+void ParadoxTableImpl::lockForWriting()
+{
+    m_file.setFileName(m_path);
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return;
+    if (!kw::core::tryLockFile(m_file, kw::core::LockMode::Exclusive)) {
+        m_file.close();
+        throw EngineError(QStringLiteral("Table is busy: it is open for writing elsewhere.\nFile: %1").arg(native(m_path)));
     }
+}
+
+// Finishes in memory a change that a crash interrupted after its journal
+// was complete; the journal is returned to be applied to the file too. An
+// incomplete journal, or one of another table, is dropped.
+std::optional<Journal> ParadoxTableImpl::replayJournal(QByteArray &data) const
+{
+    if (!QFileInfo::exists(m_jnlPath))
+        return std::nullopt;
     bool ok = false;
-    QByteArray data = readWholeFile(m_path, &ok);
-    if (!ok)
-        throw EngineError(QStringLiteral("Cannot open table.\nFile: %1").arg(native(m_path)));
-
-    // Finish (or drop) a change that a crash interrupted.
+    const QByteArray bytes = readWholeFile(m_jnlPath, &ok);
     Journal pending;
-    bool replay = false;
-    if (QFileInfo::exists(m_jnlPath)) {
-        bool jok = false;
-        const QByteArray jdata = readWholeFile(m_jnlPath, &jok);
-        replay = jok && decodeJournal(jdata, &pending) && pending.belongsTo(data);
-        if (replay)
-            applyJournalToBuffer(pending, data);
-    }
+    if (!ok || !Journal::decode(bytes, &pending) || !pending.belongsTo(data))
+        return std::nullopt;
+    pending.applyTo(data);
+    return pending;
+}
 
-    FileHeader h = parseHeader(data, false, m_path);
-    if (h.fileType != 0 && h.fileType != 2)
-        throw EngineError(QStringLiteral("Not a table file.\nFile: %1").arg(native(m_path)));
-    if (h.checksum) {
-        bool matched = false;
-        for (const QString &pw : passwords)
-            if (passwordChecksum(pw.toLatin1()) == h.checksum) {
-                matched = true;
-                break;
-            }
-        if (!matched)
-            throw EngineError(passwords.isEmpty()
-                                  ? QStringLiteral("Table is password protected and no password was given.\nTable: %1").arg(native(m_path))
-                                  : QStringLiteral("Invalid password.\nTable: %1").arg(native(m_path)));
-    }
+void ParadoxTableImpl::checkPassword(const FileHeader &h, const QStringList &passwords) const
+{
+    if (!h.checksum)
+        return;
+    for (const QString &pw : passwords)
+        if (passwordChecksum(pw.toLatin1()) == h.checksum)
+            return;
+    throw EngineError(passwords.isEmpty()
+                          ? QStringLiteral("Table is password protected and no password was given.\nTable: %1").arg(native(m_path))
+                          : QStringLiteral("Invalid password.\nTable: %1").arg(native(m_path)));
+}
+
+void ParadoxTableImpl::takeHeader(const FileHeader &h, const QByteArray &data)
+{
     m_level = h.level;
     m_recSize = h.recordSize;
     m_blockSize = h.blockSize;
@@ -365,22 +169,15 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
     }
     for (int i = 0; i < h.keyFieldCount; ++i)
         m_keyBytes += h.fields[i].size;
+}
 
-    // Walk the chain of data blocks.
-    const qint64 avail = data.size() - m_headerSize;
-    const int blocksInFile = int(std::min<qint64>(65535, (avail + m_blockSize - 1) / m_blockSize));
+// Walks the chain of data blocks and reads their rows. Returns the blocks
+// seen (by number), for the free list.
+QVector<bool> ParadoxTableImpl::readBlockChain(const FileHeader &h, BlockReader &blocks)
+{
+    const int blocksInFile = blocks.blocksInFile();
     const int cap = (m_blockSize - 6) / m_recSize;
     QVector<bool> seen(blocksInFile + 1, false);
-    QByteArray buf(m_blockSize, '\0');
-    auto readBlock = [&](int num) {
-        const qint64 at = m_headerSize + qint64(num - 1) * m_blockSize;
-        const qint64 n = std::min<qint64>(m_blockSize, data.size() - at);
-        buf.fill('\0');
-        std::memcpy(buf.data(), data.constData() + at, size_t(n)); // a short last block reads as zeros
-        if (h.checksum)
-            decryptBlock(reinterpret_cast<uchar *>(buf.data()), m_blockSize, h.checksum, quint32(num));
-        return reinterpret_cast<const uchar *>(buf.constData());
-    };
     int num = h.firstBlock;
     while (num != 0) {
         if (num < 1 || num > blocksInFile)
@@ -389,7 +186,7 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
         if (seen[num])
             throw EngineError(QStringLiteral("Corrupt table: the block chain loops.\nFile: %1").arg(native(m_path)));
         seen[num] = true;
-        const uchar *b = readBlock(num);
+        const uchar *b = blocks.read(num);
         const int last = qFromLittleEndian<qint16>(b + 4);
         int count = 0;
         if (last >= 0) {
@@ -407,272 +204,65 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
         num = qFromLittleEndian<quint16>(b);
     }
     m_s.fileBlocks = blocksInFile;
-    // Free list: used when sound, otherwise its blocks are simply not reused.
-    {
-        QVector<quint16> freeList;
-        int f = h.firstFreeBlock;
-        bool sound = true;
-        while (f != 0) {
-            if (f < 1 || f > m_s.fileBlocks || seen[f]) {
-                sound = false;
-                break;
-            }
-            seen[f] = true;
-            freeList.append(quint16(f));
-            f = qFromLittleEndian<quint16>(readBlock(f));
-        }
-        if (sound)
-            m_s.freeList = freeList;
+    return seen;
+}
+
+// The free list is used when sound, otherwise its blocks are simply not reused.
+void ParadoxTableImpl::readFreeList(const FileHeader &h, BlockReader &blocks, QVector<bool> &seen)
+{
+    QVector<quint16> freeList;
+    for (int f = h.firstFreeBlock; f != 0; f = qFromLittleEndian<quint16>(blocks.read(f))) {
+        if (f < 1 || f > m_s.fileBlocks || seen[f])
+            return;
+        seen[f] = true;
+        freeList.append(quint16(f));
     }
-    // Keyed tables hold their rows in key order; anything else is damage.
+    m_s.freeList = freeList;
+}
+
+// Keyed tables hold their rows in key order; anything else is damage.
+void ParadoxTableImpl::checkKeyOrder() const
+{
     if (m_keyBytes > 0)
         for (int i = 1; i < m_s.recs.size(); ++i)
             if (keyCompare(m_s.recs[i - 1], m_s.recs[i]) > 0)
-                throw EngineError(QStringLiteral("Corrupt table: rows are out of key order.\nFile: %1")
-                                      .arg(native(m_path)));
+                throw EngineError(QStringLiteral("Corrupt table: rows are out of key order.\nFile: %1").arg(native(m_path)));
+}
 
-    // Required flags from the .VAL file.
+void ParadoxTableImpl::readRequiredFlags()
+{
     const QString valPath = companion(QStringLiteral("VAL"));
     m_hasVal = QFileInfo::exists(valPath);
     m_info.def.hasValFile = m_hasVal;
-    if (m_hasVal) {
-        bool vok = false;
-        ValInfo vi;
-        const QByteArray vdata = readWholeFile(valPath, &vok);
-        if (vok && readValFile(vdata, &vi) && vi.fieldCount == m_info.def.fields.size())
-            for (int i = 0; i < vi.required.size(); ++i)
-                m_info.def.fields[i].required = vi.required[i];
-    }
-    scanIndexes();
-
-    m_readOnly = true;
-    if (m_file.isOpen()) {
-        {
-            m_jnl.setFileName(m_jnlPath);
-            if (m_jnl.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-                if (replay)
-                    applyJournalToFile(pending, m_file);
-                m_jnl.resize(0);
-                syncFile(m_jnl);
-                kw::core::syncDirectory(m_dir);
-                m_readOnly = false;
-            } else {
-                m_file.close(); // without a journal no change could be made safely
-            }
-        }
-    }
-    m_open = true;
-    if (!m_readOnly && derivedStale()) {
-        writeDerived();
-        QSet<int> none;
-        m_header[0x14] = 0;
-        commit(none, false);
-    }
-}
-
-void ParadoxTableImpl::scanIndexes()
-{
-    m_info.def.indexes.clear();
-    if (m_level < 4)
+    if (!m_hasVal)
         return;
-    const QStringList entries = QDir(m_dir).entryList(QDir::Files);
-    QSet<QString> haveX;
-    QStringList yOnly;
-    for (const QString &e : entries) {
-        const QFileInfo fi(e);
-        if (fi.completeBaseName().compare(m_base, Qt::CaseInsensitive) != 0)
-            continue;
-        const QString ext = fi.suffix().toUpper();
-        const bool single = isSingleFieldExt(ext);
-        const bool named = ext.size() == 3 && ext.startsWith(QLatin1String("XG"));
-        if (!single && !named) {
-            if (ext.size() == 3 && ext[0] == QLatin1Char('Y'))
-                yOnly.append(ext);
-            continue;
-        }
-        haveX.insert(ext);
-        bool ok = false;
-        const QByteArray xdata = readHeaderBytes(QDir(m_dir).filePath(e), &ok);
-        IndexDef idx;
-        try {
-            if (ok) {
-                const FileHeader xh = parseHeader(xdata, false, e);
-                idx = indexDefFromHeader(xh, m_info.def, ext);
-            }
-        } catch (const EngineError &) {
-        }
-        if (idx.name.isEmpty() && single) {
-            // A damaged single-field index still names its field.
-            const int fnum = ext.mid(1).toInt(nullptr, 16);
-            if (fnum >= 1 && fnum <= m_info.def.fields.size()) {
-                idx.name = m_info.def.fields[fnum - 1].name;
-                idx.fields = QStringList{idx.name};
-                idx.fileExt = ext;
-            }
-        }
-        if (!idx.name.isEmpty())
-            m_info.def.indexes.append(idx);
-    }
-    // A lone .Ynn still tells which field its lost .Xnn indexed.
-    for (const QString &y : yOnly) {
-        QString x = y;
-        x[0] = QLatin1Char('X');
-        if (haveX.contains(x) || !isSingleFieldExt(x))
-            continue;
-        const int fnum = x.mid(1).toInt(nullptr, 16);
-        if (fnum >= 1 && fnum <= m_info.def.fields.size()) {
-            IndexDef idx;
-            idx.name = m_info.def.fields[fnum - 1].name;
-            idx.fields = QStringList{idx.name};
-            idx.fileExt = x;
-            m_info.def.indexes.append(idx);
-        }
-    }
-    std::sort(m_info.def.indexes.begin(), m_info.def.indexes.end(),
-              [](const IndexDef &a, const IndexDef &b) { return a.fileExt < b.fileExt; });
-}
-
-QString ParadoxTableImpl::companion(const QString &ext) const
-{
-    return kw::core::findFileNoCase(m_dir, m_base + QLatin1Char('.') + ext);
-}
-
-QVector<ChainBlock> ParadoxTableImpl::chainBlocks() const
-{
-    QVector<ChainBlock> out;
-    int first = 0;
-    for (const Blk &b : m_s.chain) {
-        out.append({b.num, first, b.count});
-        first += b.count;
-    }
-    return out;
-}
-
-// ---- derived files ----------------------------------------------------------------
-
-bool ParadoxTableImpl::derivedStale()
-{
-    if (m_header[0x14] != 0 || m_rebuildPending)
-        return true;
-    const auto *th = reinterpret_cast<const uchar *>(m_header.constData());
     bool ok = false;
-    if (m_keyBytes > 0) {
-        const QString pxPath = companion(QStringLiteral("PX"));
-        const QByteArray px = readWholeFile(pxPath, &ok);
-        if (!ok || px != buildPrimaryIndex(m_info, m_s.recs, chainBlocks(), QFileInfo(pxPath).fileName().toLatin1()))
-            return true;
-    }
-    if (m_hasVal && m_level >= 4) {
-        ValInfo vi;
-        const QByteArray val = readWholeFile(companion(QStringLiteral("VAL")), &ok);
-        if (!ok || !readValFile(val, &vi) || vi.changeCounter2 != th[0x2E]
-            || vi.updateTime != m_info.updateTime || vi.nextFieldId != m_info.nextFieldId)
-            return true;
-    }
-    for (const IndexDef &idx : std::as_const(m_info.def.indexes)) {
-        const QByteArray x = readHeaderBytes(companion(idx.fileExt), &ok);
-        if (!ok)
-            return true;
-        QString yExt = idx.fileExt;
-        yExt[0] = QLatin1Char('Y');
-        const QByteArray y = readHeaderBytes(companion(yExt), &ok);
-        if (!ok || x.size() < 0x58 || y.size() < 0x58)
-            return true;
-        const auto *xd = reinterpret_cast<const uchar *>(x.constData());
-        const auto *yd = reinterpret_cast<const uchar *>(y.constData());
-        if (qFromLittleEndian<quint32>(xd + 6) != quint32(m_s.recs.size()) || xd[0x2F] != th[0x2D] || xd[0x2E] != th[0x2E]
-            || yd[0x2C] != xd[0x2D])
-            return true;
-    }
-    return false;
+    ValInfo vi;
+    const QByteArray vdata = readWholeFile(valPath, &ok);
+    if (ok && readValFile(vdata, &vi) && vi.fieldCount == m_info.def.fields.size())
+        for (int i = 0; i < vi.required.size(); ++i)
+            m_info.def.fields[i].required = vi.required[i];
 }
 
-// Writes every derived file whose bytes differ from what the table gives.
-void ParadoxTableImpl::writeDerived()
+// A writer needs the journal: a replayed change goes into the file, the
+// journal is emptied, and the table can be written. Without a journal no
+// change could be made safely, so the table stays read-only.
+void ParadoxTableImpl::openJournal(const std::optional<Journal> &pending)
 {
-    auto writeFileAtomic = [](const QString &path, const QByteArray &data) {
-        bool ok = false;
-        if (readWholeFile(path, &ok) == data && ok)
-            return;
-        kw::data::writeFileAtomic(path, data);
-    };
-    const QVector<ChainBlock> chain = chainBlocks();
-    m_info.autoIncrement = m_s.autoInc;
-    if (m_keyBytes > 0) {
-        const QString pxPath = companion(QStringLiteral("PX"));
-        writeFileAtomic(pxPath, buildPrimaryIndex(m_info, m_s.recs, chain, QFileInfo(pxPath).fileName().toLatin1()));
-    }
-    if (m_level >= 4) {
-        if (m_hasVal) {
-            const QString valPath = companion(QStringLiteral("VAL"));
-            writeFileAtomic(valPath, buildValFile(m_info, native(QFileInfo(m_path).absoluteFilePath()).toLatin1()));
-        }
-        for (const IndexDef &idx : std::as_const(m_info.def.indexes)) {
-            QString yExt = idx.fileExt;
-            yExt[0] = QLatin1Char('Y');
-            const QString xPath = companion(idx.fileExt), yPath = companion(yExt);
-            const SecondaryFiles files = buildSecondaryIndex(m_info, idx, m_s.recs, chain,
-                                                             QFileInfo(xPath).fileName().toLatin1(),
-                                                             QFileInfo(yPath).fileName().toLatin1());
-            writeFileAtomic(xPath, files.x);
-            writeFileAtomic(yPath, files.y);
-        }
-    }
-    m_rebuildPending = false;
-}
-
-void ParadoxTableImpl::syncSchema(const TableDef &expected)
-{
-    if (m_readOnly || !m_open)
+    m_readOnly = true;
+    if (!m_file.isOpen())
         return;
-    if (expected.fields.size() != m_info.def.fields.size())
-        throw EngineError(QStringLiteral("Table structure does not match.\nFile: %1").arg(native(m_path)));
-    bool changed = false;
-    for (int i = 0; i < expected.fields.size(); ++i) {
-        if (expected.fields[i].name.compare(m_info.def.fields[i].name, Qt::CaseInsensitive) != 0
-            || expected.fields[i].type != m_info.def.fields[i].type)
-            throw EngineError(QStringLiteral("Table structure does not match.\nFile: %1").arg(native(m_path)));
-        if (expected.hasValFile && m_info.def.fields[i].required != expected.fields[i].required) {
-            m_info.def.fields[i].required = expected.fields[i].required;
-            changed = true;
-        }
+    m_jnl.setFileName(m_jnlPath);
+    if (!m_jnl.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        m_file.close();
+        return;
     }
-    if (expected.hasValFile && !m_hasVal) {
-        m_hasVal = true;
-        m_info.def.hasValFile = true;
-        changed = true;
-    }
-    for (const IndexDef &want : expected.indexes) {
-        auto same = [&](const IndexDef &have) {
-            return have.fileExt.compare(want.fileExt, Qt::CaseInsensitive) == 0;
-        };
-        auto it = std::find_if(m_info.def.indexes.begin(), m_info.def.indexes.end(), same);
-        if (want.fileExt.isEmpty())
-            continue;
-        IndexDef w = want;
-        w.fileExt = want.fileExt.toUpper();
-        if (it == m_info.def.indexes.end()) {
-            m_info.def.indexes.append(w);
-            changed = true;
-        } else if (it->name.compare(w.name, Qt::CaseInsensitive) != 0 || it->fields.size() != w.fields.size()
-                   || it->caseInsensitive != w.caseInsensitive || it->descending != w.descending) {
-            *it = w;
-            changed = true;
-        } else {
-            for (int f = 0; f < w.fields.size(); ++f)
-                if (it->fields[f].compare(w.fields[f], Qt::CaseInsensitive) != 0) {
-                    *it = w;
-                    changed = true;
-                    break;
-                }
-        }
-    }
-    if (changed) {
-        std::sort(m_info.def.indexes.begin(), m_info.def.indexes.end(),
-                  [](const IndexDef &a, const IndexDef &b) { return a.fileExt < b.fileExt; });
-        writeDerived();
-        ++m_changes;
-    }
+    if (pending)
+        pending->applyTo(m_file);
+    m_jnl.resize(0);
+    syncFile(m_jnl);
+    kw::core::syncDirectory(m_dir);
+    m_readOnly = false;
 }
 
 // ---- rows ------------------------------------------------------------------------
@@ -912,7 +502,7 @@ void ParadoxTableImpl::commit(const QSet<int> &dirty, bool rebuildFlag)
     if (j.writes.isEmpty() && m_file.size() == j.finalLength)
         return;
     writeJournal(j);
-    applyJournalToFile(j, m_file);
+    j.applyTo(m_file);
     m_jnl.resize(0); // the table holds it now; a replay of it would be harmless anyway
     m_writtenHeader = m_header;
     if (rebuildFlag)
@@ -921,7 +511,7 @@ void ParadoxTableImpl::commit(const QSet<int> &dirty, bool rebuildFlag)
 
 void ParadoxTableImpl::writeJournal(const Journal &j)
 {
-    const QByteArray bytes = encodeJournal(j);
+    const QByteArray bytes = j.encode();
     if (!m_jnl.seek(0) || m_jnl.write(bytes) != bytes.size() || !m_jnl.resize(bytes.size()))
         ioError(QStringLiteral("Cannot write the table's journal"), m_jnlPath, m_jnl.errorString());
     syncFile(m_jnl);
@@ -1095,125 +685,14 @@ void ParadoxTableImpl::close()
     m_modified = false;
 }
 
-} // namespace
+} // namespace kw::data::px
 
-// ---- create -------------------------------------------------------------------------
-
-void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QString &password)
-{
-    const QFileInfo fi(dbPath);
-    const QString dir = fi.absolutePath();
-    const QString fileName = fi.fileName();
-    if (QFileInfo::exists(kw::core::findFileNoCase(dir, fileName)))
-        throw EngineError(QStringLiteral("Table already exists.\nFile: %1").arg(native(dbPath)));
-    if (!QDir(dir).exists())
-        throw EngineError(QStringLiteral("Directory does not exist.\nFile: %1").arg(native(dbPath)));
-    TableDef def = defIn;
-    if (def.fields.isEmpty() || def.fields.size() > 255)
-        throw EngineError(QStringLiteral("A table needs 1 to 255 fields.\nFile: %1").arg(native(dbPath)));
-    if (def.keyFieldCount < 0 || def.keyFieldCount > def.fields.size())
-        throw EngineError(QStringLiteral("Bad key field count.\nFile: %1").arg(native(dbPath)));
-    int recordSize = 0;
-    for (FieldDef &f : def.fields) {
-        if (f.name.isEmpty() || f.name.size() > 25)
-            throw EngineError(QStringLiteral("Invalid field name '%1'.").arg(f.name));
-        switch (f.type) {
-        case FieldType::Alpha:
-        case FieldType::Bytes:
-            if (f.size < 1 || f.size > 255)
-                throw EngineError(QStringLiteral("Invalid size of field '%1'.").arg(f.name));
-            break;
-        case FieldType::Short: f.size = 2; break;
-        case FieldType::Logical: f.size = 1; break;
-        case FieldType::Date:
-        case FieldType::Long:
-        case FieldType::Time:
-        case FieldType::AutoInc: f.size = 4; break;
-        case FieldType::Number:
-        case FieldType::Currency:
-        case FieldType::Timestamp: f.size = 8; break;
-        case FieldType::Bcd: f.size = 17; break;
-        default:
-            throw EngineError(QStringLiteral("Field type of '%1' is not supported for new tables.").arg(f.name));
-        }
-        recordSize += f.size;
-    }
-    TableInfo info;
-    info.def = def;
-    info.version = 0x0C;
-    info.blockSizeCode = 2;
-    while (recordSize > info.blockSizeCode * 1024 - 6 && info.blockSizeCode < 32)
-        info.blockSizeCode *= 2;
-    if (recordSize > info.blockSizeCode * 1024 - 6)
-        throw EngineError(QStringLiteral("Record too large.\nFile: %1").arg(native(dbPath)));
-    info.sortId = 0;
-    info.sortName = "ascii";
-    info.codePage = 437;
-    info.checksum = passwordChecksum(password.toLatin1());
-    info.changeCounter1 = 2;
-    info.changeCounter2 = 1;
-    info.updateTime = quint32(QDateTime::currentSecsSinceEpoch());
-    info.nextFieldId = int(def.fields.size()) + 1;
-    for (int i = 0; i < def.fields.size(); ++i)
-        info.fieldNumbers.append(i + 1);
-    info.fileName = fileName.toLatin1();
-
-    // Index files: a single-field, case-sensitive, ascending index named
-    // after its field is an .Xnn; every other one an .XGn.
-    QSet<QString> used;
-    for (const IndexDef &idx : std::as_const(info.def.indexes))
-        if (!idx.fileExt.isEmpty())
-            used.insert(idx.fileExt.toUpper());
-    int nextG = 0;
-    for (IndexDef &idx : info.def.indexes) {
-        for (const QString &f : idx.fields)
-            if (def.fieldIndex(f) < 0)
-                throw EngineError(QStringLiteral("Index %1 names the unknown field '%2'.").arg(idx.name, f));
-        if (idx.fields.isEmpty())
-            throw EngineError(QStringLiteral("Index %1 has no fields.").arg(idx.name));
-        if (!idx.fileExt.isEmpty()) {
-            idx.fileExt = idx.fileExt.toUpper();
-            continue;
-        }
-        if (idx.fields.size() == 1 && !idx.caseInsensitive && !idx.descending
-            && idx.name.compare(idx.fields.first(), Qt::CaseInsensitive) == 0) {
-            idx.fileExt = QStringLiteral("X%1").arg(def.fieldIndex(idx.fields.first()) + 1, 2, 16, QLatin1Char('0')).toUpper();
-        } else {
-            while (used.contains(QStringLiteral("XG%1").arg(nextG)))
-                ++nextG;
-            idx.fileExt = QStringLiteral("XG%1").arg(nextG++);
-        }
-        used.insert(idx.fileExt);
-    }
-
-    const QString base = fi.completeBaseName();
-    auto sibling = [&](const QString &ext) { return QDir(dir).filePath(base + QLatin1Char('.') + ext); };
-    const QVector<QByteArray> noRecords;
-    const QVector<ChainBlock> noChain;
-    if (def.keyFieldCount > 0)
-        writeFileAtomic(sibling(QStringLiteral("PX")),
-                        buildPrimaryIndex(info, noRecords, noChain, (base + QStringLiteral(".PX")).toLatin1()));
-    if (def.hasValFile)
-        writeFileAtomic(sibling(QStringLiteral("VAL")),
-                        buildValFile(info, native(fi.absoluteFilePath()).toLatin1()));
-    for (const IndexDef &idx : std::as_const(info.def.indexes)) {
-        QString yExt = idx.fileExt;
-        yExt[0] = QLatin1Char('Y');
-        const SecondaryFiles files = buildSecondaryIndex(info, idx, noRecords, noChain,
-                                                         (base + QLatin1Char('.') + idx.fileExt).toLatin1(),
-                                                         (base + QLatin1Char('.') + yExt).toLatin1());
-        writeFileAtomic(sibling(idx.fileExt), files.x);
-        writeFileAtomic(sibling(yExt), files.y);
-    }
-    // The table itself last: a table whose derived files are missing is
-    // repaired on open, while derived files without a table are inert.
-    writeFileAtomic(fi.absoluteFilePath(), buildTableHeader(info));
-}
+namespace kw::data {
 
 std::unique_ptr<ParadoxTable> ParadoxTable::open(const QString &dbPath, const QStringList &passwords,
                                                  bool readOnly)
 {
-    auto t = std::make_unique<ParadoxTableImpl>();
+    auto t = std::make_unique<px::ParadoxTableImpl>();
     t->load(dbPath, passwords, readOnly);
     return t;
 }

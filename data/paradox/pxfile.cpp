@@ -472,44 +472,56 @@ static int fieldOffset(const TableDef &def, int index)
     return off;
 }
 
-SecondaryFiles buildSecondaryIndex(const TableInfo &info, const IndexDef &index,
-                                   const QVector<QByteArray> &records,
-                                   const QVector<ChainBlock> &chain, const QByteArray &xName,
-                                   const QByteArray &yName)
+namespace {
+
+// Where the fields of one secondary index lie in a table record and in an
+// entry of its data file, with the header of that file so far.
+struct SecondaryLayout {
+    bool keyed = false;       // the table has a primary key
+    bool named = false;       // an .XGn index
+    QVector<int> fields;      // indexed fields, in key order
+    QVector<int> offsets, sizes; // of each indexed field in a record
+    int indexedBytes = 0;
+    int keyBytes = 0;         // of the table's primary key
+    int recordSize = 0;       // of an entry
+    HeaderParams p;
+};
+
+SecondaryLayout secondaryLayout(const TableInfo &info, const IndexDef &index)
 {
     const TableDef &def = info.def;
-    const bool keyed = def.keyFieldCount > 0;
-    const bool named = index.fileExt.startsWith(QLatin1String("XG"), Qt::CaseInsensitive);
-    QVector<int> idx;
+    SecondaryLayout l;
+    l.keyed = def.keyFieldCount > 0;
+    l.named = index.fileExt.startsWith(QLatin1String("XG"), Qt::CaseInsensitive);
     for (const QString &name : index.fields) {
         const int i = def.fieldIndex(name);
         if (i < 0)
             throw EngineError(QStringLiteral("Index %1 names the unknown field '%2'.").arg(index.name, name));
-        idx.append(i);
+        l.fields.append(i);
     }
-    if (idx.isEmpty())
+    if (l.fields.isEmpty())
         throw EngineError(QStringLiteral("Index %1 has no fields.").arg(index.name));
 
-    HeaderParams p = tableParams(info);
+    HeaderParams &p = l.p;
+    p = tableParams(info);
     int pos = 0;
-    QVector<int> offs, sizes;
-    for (int i : idx) {
+    for (int i : std::as_const(l.fields)) {
         const FieldDef &f = def.fields[i];
         p.desc.append({int(f.type), sizeByte(f)});
         p.names.append(f.name);
         p.fieldNumbers.append((i + 1) | (index.descending ? 0x8000 : 0));
-        offs.append(fieldOffset(def, i));
-        sizes.append(f.size);
+        l.offsets.append(fieldOffset(def, i));
+        l.sizes.append(f.size);
         ++pos;
     }
-    const int indexedBytes = std::accumulate(sizes.begin(), sizes.end(), 0);
-    const int keyBytes = keyBytesOf(def, def.keyFieldCount);
+    l.indexedBytes = std::accumulate(l.sizes.begin(), l.sizes.end(), 0);
+    l.keyBytes = keyBytesOf(def, def.keyFieldCount);
     auto addField = [&](int type, int size, const QString &name) {
         p.desc.append({type, size});
         p.names.append(name);
         p.fieldNumbers.append(++pos);
     };
-    if (keyed) {
+    if (l.keyed) {
         for (int i = 0; i < def.keyFieldCount; ++i)
             addField(int(def.fields[i].type), sizeByte(def.fields[i]), def.fields[i].name);
         addField(0x03, 2, QStringLiteral("Blk Num"));
@@ -518,54 +530,66 @@ SecondaryFiles buildSecondaryIndex(const TableInfo &info, const IndexDef &index,
         addField(0x04, 4, QStringLiteral("Tup No"));
         addField(0x03, 2, QStringLiteral("Blk Num"));
         addField(0x03, 2, QStringLiteral("Tup Offset"));
-        p.keyFieldCount = int(idx.size()) + 2;
+        p.keyFieldCount = int(l.fields.size()) + 2;
     }
-    const int recordSize = indexedBytes + (keyed ? keyBytes + 2 : 8);
+    l.recordSize = l.indexedBytes + (l.keyed ? l.keyBytes + 2 : 8);
+    return l;
+}
 
-    // One entry per table record: the indexed bytes, then the key (or the
-    // record's position), then where it lives.
+// One entry per table record: the indexed bytes, then the key (or the
+// record's position), then where it lives.
+QVector<QByteArray> indexEntries(const SecondaryLayout &l, const QVector<QByteArray> &records,
+                                 const QVector<ChainBlock> &chain)
+{
     QVector<QByteArray> entries;
     entries.reserve(records.size());
     int ordinal = 0;
     for (const ChainBlock &b : chain) {
         for (int r = 0; r < b.count; ++r, ++ordinal) {
             const QByteArray &rec = records[b.first + r];
-            QByteArray e(recordSize, '\0');
+            QByteArray e(l.recordSize, '\0');
             auto *d = reinterpret_cast<uchar *>(e.data());
             int at = 0;
-            for (int f = 0; f < idx.size(); ++f) {
-                std::memcpy(d + at, rec.constData() + offs[f], size_t(sizes[f]));
-                at += sizes[f];
+            for (int f = 0; f < l.fields.size(); ++f) {
+                std::memcpy(d + at, rec.constData() + l.offsets[f], size_t(l.sizes[f]));
+                at += l.sizes[f];
             }
-            if (keyed) {
-                std::memcpy(d + at, rec.constData(), size_t(keyBytes));
-                at += keyBytes;
+            if (l.keyed) {
+                std::memcpy(d + at, rec.constData(), size_t(l.keyBytes));
+                at += l.keyBytes;
                 writeSortableShort(d + at, b.number);
             } else {
-                const quint32 u = quint32(ordinal) ^ 0x80000000U;
-                qToBigEndian<quint32>(u, d + at);
+                qToBigEndian<quint32>(quint32(ordinal) ^ 0x80000000U, d + at);
                 writeSortableShort(d + at + 4, b.number);
                 writeSortableShort(d + at + 6, r);
             }
             entries.append(e);
         }
     }
-    const int sortBytes = keyed ? recordSize - 2 : recordSize;
-    // Case-insensitive indexes order Alpha fields by their upper-case form.
+    return entries;
+}
+
+// The entries in index order: by the indexed bytes (case-insensitive
+// indexes by the upper-case form of Alpha fields, then the bytes), then by
+// the rest of the key.
+QVector<QByteArray> sortedEntries(const SecondaryLayout &l, const IndexDef &index, const TableDef &def,
+                                  const QVector<QByteArray> &entries)
+{
+    const int sortBytes = l.keyed ? l.recordSize - 2 : l.recordSize;
     QVector<QByteArray> sortKeys;
     if (index.caseInsensitive) {
         sortKeys.reserve(entries.size());
         for (const QByteArray &e : entries) {
-            QByteArray k = e.left(indexedBytes);
+            QByteArray k = e.left(l.indexedBytes);
             int at = 0;
-            for (int f = 0; f < idx.size(); ++f) {
-                if (def.fields[idx[f]].type == FieldType::Alpha)
-                    for (int j = 0; j < sizes[f]; ++j) {
+            for (int f = 0; f < l.fields.size(); ++f) {
+                if (def.fields[l.fields[f]].type == FieldType::Alpha)
+                    for (int j = 0; j < l.sizes[f]; ++j) {
                         char &c = k[at + j];
                         if (c >= 'a' && c <= 'z')
                             c = char(c - 'a' + 'A');
                     }
-                at += sizes[f];
+                at += l.sizes[f];
             }
             sortKeys.append(k);
         }
@@ -575,47 +599,54 @@ SecondaryFiles buildSecondaryIndex(const TableInfo &info, const IndexDef &index,
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         const char *ka = index.caseInsensitive ? sortKeys[a].constData() : entries[a].constData();
         const char *kb = index.caseInsensitive ? sortKeys[b].constData() : entries[b].constData();
-        int c = std::memcmp(ka, kb, size_t(indexedBytes));
+        int c = std::memcmp(ka, kb, size_t(l.indexedBytes));
         if (c != 0)
             return index.descending ? c > 0 : c < 0;
         if (index.caseInsensitive) {
-            c = std::memcmp(entries[a].constData(), entries[b].constData(), size_t(indexedBytes));
+            c = std::memcmp(entries[a].constData(), entries[b].constData(), size_t(l.indexedBytes));
             if (c != 0)
                 return c < 0;
         }
-        return std::memcmp(entries[a].constData() + indexedBytes, entries[b].constData() + indexedBytes,
-                           size_t(sortBytes - indexedBytes)) < 0;
+        return std::memcmp(entries[a].constData() + l.indexedBytes, entries[b].constData() + l.indexedBytes,
+                           size_t(sortBytes - l.indexedBytes)) < 0;
     });
     QVector<QByteArray> sorted;
     sorted.reserve(entries.size());
     for (int i : order)
         sorted.append(entries[i]);
+    return sorted;
+}
 
+// The index data file over the sorted entries, and its .Y* file: a primary
+// index over the data file's key fields.
+SecondaryFiles secondaryFiles(const TableInfo &info, const IndexDef &index, SecondaryLayout &l,
+                              const QVector<QByteArray> &sorted, const QByteArray &xName, const QByteArray &yName)
+{
+    HeaderParams &p = l.p;
     int maxNumber = 0;
-    for (int fnum : p.fieldNumbers)
+    for (int fnum : std::as_const(p.fieldNumbers))
         maxNumber = std::max(maxNumber, fnum & 0x7FFF);
-    p.fileType = keyed ? (named ? 8 : 5) : (named ? 6 : 3);
-    p.recordSize = recordSize;
-    p.indexFieldNumber = idx.first() + 1;
+    p.fileType = l.keyed ? (l.named ? 8 : 5) : (l.named ? 6 : 3);
+    p.recordSize = l.recordSize;
+    p.indexFieldNumber = l.fields.first() + 1;
     p.nextFieldId = maxNumber + 1;
     p.stamp2C = 0xFF;
     p.cc1 = 1;
     p.cc2 = info.changeCounter2;
     p.stamp2F = info.changeCounter1;
     p.tableName = xName;
-    if (named) {
+    if (l.named) {
         p.indexName = encodeText(index.name, 437);
         p.flags55 = (index.caseInsensitive ? 0x01 : 0) | (index.descending ? 0x10 : 0);
     }
     int blocks = 0;
     const int blockSize = info.blockSizeCode * 1024;
-    const QByteArray body = packBlocks(sorted, recordSize, blockSize, info.checksum, &blocks);
+    const QByteArray body = packBlocks(sorted, l.recordSize, blockSize, info.checksum, &blocks);
     p.numRecords = quint32(sorted.size());
     p.blocks = blocks;
     SecondaryFiles out;
     out.x = buildHeader(p) + body;
 
-    // The .Y* file: a primary index over the index data file's key fields.
     HeaderParams y = tableParams(info);
     y.fileType = 4;
     y.desc = p.desc.mid(0, p.keyFieldCount);
@@ -627,7 +658,7 @@ SecondaryFiles buildSecondaryIndex(const TableInfo &info, const IndexDef &index,
     int yKeyBytes = 0;
     for (int i = 0; i < p.keyFieldCount; ++i)
         yKeyBytes += storedSize(FieldType(p.desc[i].first), p.desc[i].second);
-    const int cap = (blockSize - 6) / recordSize;
+    const int cap = (blockSize - 6) / l.recordSize;
     QVector<TreeEntry> leaves;
     for (int b = 0; b < blocks; ++b) {
         const int first = b * cap;
@@ -636,6 +667,18 @@ SecondaryFiles buildSecondaryIndex(const TableInfo &info, const IndexDef &index,
     }
     out.y = buildTreeFile(y, leaves, yKeyBytes);
     return out;
+}
+
+} // namespace
+
+SecondaryFiles buildSecondaryIndex(const TableInfo &info, const IndexDef &index,
+                                   const QVector<QByteArray> &records,
+                                   const QVector<ChainBlock> &chain, const QByteArray &xName,
+                                   const QByteArray &yName)
+{
+    SecondaryLayout layout = secondaryLayout(info, index);
+    const QVector<QByteArray> sorted = sortedEntries(layout, index, info.def, indexEntries(layout, records, chain));
+    return secondaryFiles(info, index, layout, sorted, xName, yName);
 }
 
 IndexDef indexDefFromHeader(const FileHeader &xh, const TableDef &table, const QString &ext)

@@ -405,53 +405,92 @@ SelectShape selectShape(const Statement &st, const QVector<int> &startAt, const 
 
 } // namespace
 
-Translation translate(const Statement &st, const QStringList &mirrorNames,
-                      const QVector<QStringList> &columns)
-{
-    const auto &t = st.toks;
-    Cursor cur{t};
-    Translation tr;
+namespace {
 
-    QHash<QString, int> aliasTable; // lower-case SQL alias -> table
-    QHash<QString, int> baseTable;  // lower-case name without extension -> table
-    QSet<QString> colNames;
-    QHash<int, int> refAt;          // first token -> table
-    for (int i = 0; i < st.tables.size(); ++i) {
-        const TableRef &r = st.tables[i];
-        aliasTable.insert(r.sqlAlias().toLower(), i);
-        if (r.alias.isEmpty()) {
-            QString base = r.name.section(u':', -1).section(u'/', -1).section(u'\\', -1);
-            const int dot = base.lastIndexOf(u'.');
-            if (dot > 0)
-                base.truncate(dot);
-            baseTable.insert(base.toLower(), i);
-        }
-        for (const QString &c : columns[i])
-            colNames.insert(c.toLower());
-        refAt.insert(r.first, i);
+// Rewrites a parsed statement for SQLite, token by token, noting the
+// parameters, the columns compared with '=' and the shape of the SELECT.
+class Translator {
+public:
+    Translator(const Statement &st, const QStringList &mirrorNames, const QVector<QStringList> &columns)
+        : m_st(st), t(st.toks), cur{st.toks}, m_mirrorNames(mirrorNames), m_columns(columns)
+    {
     }
-    QSet<QString> asNames;
-    for (int i = 0; i < t.size(); ++i)
-        if (isWord(t[i], "AS")) {
-            const int j = cur.next(i);
-            if (cur.at(j) && isNameToken(t[j]))
-                asNames.insert(t[j].text.toLower());
-        }
 
-    const auto tableOfQualifier = [&](const Token &q) -> int {
+    Translation run()
+    {
+        indexTables();
+        collectAsNames();
+        if (m_st.kind == Kind::Select)
+            nameSelectListColumns();
+        m_out.reserve(t.size() * 8);
+        m_startAt.fill(-1, t.size() + 1);
+        m_endAt.fill(-1, t.size() + 1);
+        m_depthAt.fill(0, t.size() + 1);
+        for (int i = 0; i < t.size(); ++i) {
+            m_startAt[i] = int(m_out.size());
+            m_depthAt[i] = m_depth;
+            const int last = emitToken(i);
+            m_endAt[last] = int(m_out.size());
+            i = last;
+        }
+        m_tr.sql = m_out;
+        m_startAt[t.size()] = m_endAt[t.size()] = int(m_out.size());
+        if (m_st.kind == Kind::Select)
+            m_tr.shape = selectShape(m_st, m_startAt, m_endAt, m_depthAt);
+        return m_tr;
+    }
+
+private:
+    // Tables by SQL alias and (when written without one) by base name; the
+    // column names of every table; where each table reference starts.
+    void indexTables()
+    {
+        for (int i = 0; i < m_st.tables.size(); ++i) {
+            const TableRef &r = m_st.tables[i];
+            m_aliasTable.insert(r.sqlAlias().toLower(), i);
+            if (r.alias.isEmpty()) {
+                QString base = r.name.section(u':', -1).section(u'/', -1).section(u'\\', -1);
+                const int dot = base.lastIndexOf(u'.');
+                if (dot > 0)
+                    base.truncate(dot);
+                m_baseTable.insert(base.toLower(), i);
+            }
+            for (const QString &c : m_columns[i])
+                m_colNames.insert(c.toLower());
+            m_refAt.insert(r.first, i);
+        }
+    }
+
+    // Names given with AS: a double-quoted one stays a name.
+    void collectAsNames()
+    {
+        for (int i = 0; i < t.size(); ++i)
+            if (isWord(t[i], "AS")) {
+                const int j = cur.next(i);
+                if (cur.at(j) && isNameToken(t[j]))
+                    m_asNames.insert(t[j].text.toLower());
+            }
+    }
+
+    int tableOfQualifier(const Token &q) const
+    {
         const QString k = q.text.toLower();
-        if (aliasTable.contains(k))
-            return aliasTable.value(k);
-        return baseTable.value(k, -1);
-    };
-    const auto findColumn = [&](int table, const QString &name) -> QString {
-        for (const QString &c : columns[table])
+        if (m_aliasTable.contains(k))
+            return m_aliasTable.value(k);
+        return m_baseTable.value(k, -1);
+    }
+
+    QString findColumn(int table, const QString &name) const
+    {
+        for (const QString &c : m_columns[table])
             if (c.compare(name, Qt::CaseInsensitive) == 0)
                 return c;
         return {};
-    };
+    }
+
     // Column reference ending at token i (qualified or not).
-    const auto columnEndingAt = [&](int i) -> ColumnUse {
+    ColumnUse columnEndingAt(int i) const
+    {
         ColumnUse u;
         if (!cur.at(i) || !(isNameToken(t[i]) || t[i].kind == Tok::SQuote))
             return u;
@@ -467,7 +506,7 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
         }
         if (t[i].kind == Tok::SQuote)
             return u;
-        for (int tb = 0; tb < st.tables.size(); ++tb) {
+        for (int tb = 0; tb < m_st.tables.size(); ++tb) {
             const QString c = findColumn(tb, t[i].text);
             if (!c.isEmpty()) {
                 u.table = tb, u.column = c;
@@ -475,18 +514,20 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
             }
         }
         return u;
-    };
-    const auto columnStartingAt = [&](int i) -> ColumnUse {
+    }
+
+    ColumnUse columnStartingAt(int i) const
+    {
         const int dot = cur.next(i);
         if (cur.at(dot) && isPunct(t[dot], "."))
             return columnEndingAt(cur.next(dot));
         return columnEndingAt(i);
-    };
+    }
 
     // Unaliased plain columns of the outer select list keep the name as
     // written ("Hr Number", not the stored "HR Number").
-    QHash<int, QString> appendAfter;
-    if (st.kind == Kind::Select) {
+    void nameSelectListColumns()
+    {
         int i = cur.next(-1);
         i = cur.next(i);
         if (cur.at(i) && (isWord(t[i], "DISTINCT") || isWord(t[i], "ALL")))
@@ -500,11 +541,10 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
                 const bool single = n == 1 && isNameToken(t[item[0]]);
                 const bool qualified = n == 3 && isPunct(t[item[1]], ".")
                     && (isNameToken(t[item[2]]) || t[item[2]].kind == Tok::SQuote);
-                if ((single && !(t[item[0]].kind == Tok::Word
-                                 && (isWord(t[item[0]], "NULL") || isWord(t[item[0]], "TRUE")
-                                     || isWord(t[item[0]], "FALSE"))))
-                    || qualified)
-                    appendAfter.insert(item.last(), QStringLiteral(" AS ") + quoteIdent(t[item.last()].text));
+                const bool constant = single && t[item[0]].kind == Tok::Word
+                    && (isWord(t[item[0]], "NULL") || isWord(t[item[0]], "TRUE") || isWord(t[item[0]], "FALSE"));
+                if ((single && !constant) || qualified)
+                    m_appendAfter.insert(item.last(), QStringLiteral(" AS ") + quoteIdent(t[item.last()].text));
                 item.clear();
                 if (i >= t.size() || isWord(t[i], "FROM"))
                     break;
@@ -518,101 +558,122 @@ Translation translate(const Statement &st, const QStringList &mirrorNames,
         }
     }
 
-    QHash<QString, int> paramIndex;
-    QString out;
-    out.reserve(t.size() * 8);
-    int depth = 0;
-    QVector<int> startAt(t.size() + 1, -1), endAt(t.size() + 1, -1);
-    QVector<int> depthAt(t.size() + 1, 0);
-    for (int i = 0; i < t.size(); ++i) {
+    // Writes token i; returns the last token it covered (a table reference
+    // spans its name and alias).
+    int emitToken(int i)
+    {
         const Token &k = t[i];
-        startAt[i] = int(out.size());
-        depthAt[i] = depth;
-        struct EndMark {
-            QVector<int> &end;
-            const QString &out;
-            const int &i;
-            ~EndMark() { end[i] = int(out.size()); }
-        } endMark{endAt, out, i};
-        if (refAt.contains(i)) {
-            const int tb = refAt.value(i);
-            const TableRef &r = st.tables[tb];
-            out += quoteIdent(mirrorNames[tb]) + QStringLiteral(" AS ") + quoteIdent(r.sqlAlias());
-            i = r.last;
-            continue;
+        if (m_refAt.contains(i)) {
+            const int tb = m_refAt.value(i);
+            const TableRef &r = m_st.tables[tb];
+            m_out += quoteIdent(m_mirrorNames[tb]) + QStringLiteral(" AS ") + quoteIdent(r.sqlAlias());
+            return r.last;
         }
-        if (st.dropped.contains(i))
-            continue;
+        if (m_st.dropped.contains(i))
+            return i;
         const int p = cur.prev(i);
         const int n = cur.next(i);
         const bool afterDot = cur.at(p) && isPunct(t[p], ".");
         const bool beforeDot = cur.at(n) && isPunct(t[n], ".");
         switch (k.kind) {
-        case Tok::Param: {
-            const QString key = k.text.toLower();
-            int idx = paramIndex.value(key, 0);
-            if (!idx) {
-                tr.params << k.text;
-                idx = tr.params.size();
-                paramIndex.insert(key, idx);
-            }
-            out += u'?' + QString::number(idx);
+        case Tok::Param:
+            m_out += u'?' + QString::number(paramNumber(k.text));
             break;
-        }
         case Tok::SQuote:
-            out += afterDot ? quoteIdent(k.text) : quoteLiteral(k.text);
+            m_out += afterDot ? quoteIdent(k.text) : quoteLiteral(k.text);
             break;
         case Tok::DQuote:
         case Tok::Bracket:
-        case Tok::Word: {
-            if (beforeDot && !afterDot) {
-                // A qualifier: the alias, or a table written without alias
-                // named by its base name.
-                const int tb = tableOfQualifier(k);
-                if (tb >= 0) {
-                    out += quoteIdent(st.tables[tb].sqlAlias());
-                    break;
-                }
-            }
-            if (k.kind == Tok::Word) {
-                out += k.text;
-            } else if (k.kind == Tok::Bracket || afterDot || beforeDot
-                       || colNames.contains(k.text.toLower()) || aliasTable.contains(k.text.toLower())
-                       || asNames.contains(k.text.toLower())
-                       || (cur.at(p) && isWord(t[p], "AS"))) {
-                out += quoteIdent(k.text);
-            } else {
-                // A double-quoted text that names nothing is a string.
-                out += quoteLiteral(k.text);
-            }
+        case Tok::Word:
+            emitName(k, p, afterDot, beforeDot);
             break;
-        }
         case Tok::Punct:
             if (k.text == QLatin1String("("))
-                ++depth;
+                ++m_depth;
             else if (k.text == QLatin1String(")"))
-                --depth;
-            if (k.text == QLatin1String("=") || k.text == QLatin1String("==")) {
-                ColumnUse a = columnEndingAt(p), b = columnStartingAt(n);
-                a.partnerTable = b.table, a.partnerColumn = b.column;
-                b.partnerTable = a.table, b.partnerColumn = a.column;
-                for (const ColumnUse &u : {a, b})
-                    if (u.table >= 0)
-                        tr.indexHints.append(u);
-            }
-            out += k.text;
+                --m_depth;
+            if (k.text == QLatin1String("=") || k.text == QLatin1String("=="))
+                noteEquality(p, n);
+            m_out += k.text;
             break;
         default:
-            out += k.text;
+            m_out += k.text;
         }
-        if (appendAfter.contains(i))
-            out += appendAfter.value(i);
+        if (m_appendAfter.contains(i))
+            m_out += m_appendAfter.value(i);
+        return i;
     }
-    tr.sql = out;
-    startAt[t.size()] = endAt[t.size()] = int(out.size());
-    if (st.kind == Kind::Select)
-        tr.shape = selectShape(st, startAt, endAt, depthAt);
-    return tr;
+
+    // ?N for a named parameter; the same name (any case) gets the same N.
+    int paramNumber(const QString &name)
+    {
+        const QString key = name.toLower();
+        int idx = m_paramIndex.value(key, 0);
+        if (!idx) {
+            m_tr.params << name;
+            idx = m_tr.params.size();
+            m_paramIndex.insert(key, idx);
+        }
+        return idx;
+    }
+
+    void emitName(const Token &k, int p, bool afterDot, bool beforeDot)
+    {
+        if (beforeDot && !afterDot) {
+            // A qualifier: the alias, or a table written without alias
+            // named by its base name.
+            const int tb = tableOfQualifier(k);
+            if (tb >= 0) {
+                m_out += quoteIdent(m_st.tables[tb].sqlAlias());
+                return;
+            }
+        }
+        const QString lower = k.text.toLower();
+        if (k.kind == Tok::Word)
+            m_out += k.text;
+        else if (k.kind == Tok::Bracket || afterDot || beforeDot || m_colNames.contains(lower)
+                 || m_aliasTable.contains(lower) || m_asNames.contains(lower) || (cur.at(p) && isWord(t[p], "AS")))
+            m_out += quoteIdent(k.text);
+        else
+            m_out += quoteLiteral(k.text); // a double-quoted text that names nothing is a string
+    }
+
+    // Both sides of '=' that are columns are worth an index.
+    void noteEquality(int p, int n)
+    {
+        ColumnUse a = columnEndingAt(p), b = columnStartingAt(n);
+        a.partnerTable = b.table, a.partnerColumn = b.column;
+        b.partnerTable = a.table, b.partnerColumn = a.column;
+        for (const ColumnUse &u : {a, b})
+            if (u.table >= 0)
+                m_tr.indexHints.append(u);
+    }
+
+    const Statement &m_st;
+    const QVector<Token> &t;
+    const Cursor cur;
+    const QStringList &m_mirrorNames;
+    const QVector<QStringList> &m_columns;
+    Translation m_tr;
+
+    QHash<QString, int> m_aliasTable; // lower-case SQL alias -> table
+    QHash<QString, int> m_baseTable;  // lower-case name without extension -> table
+    QSet<QString> m_colNames;
+    QHash<int, int> m_refAt;          // first token -> table
+    QSet<QString> m_asNames;
+    QHash<int, QString> m_appendAfter;
+    QHash<QString, int> m_paramIndex;
+
+    QString m_out;
+    int m_depth = 0;
+    QVector<int> m_startAt, m_endAt, m_depthAt;
+};
+
+} // namespace
+
+Translation translate(const Statement &st, const QStringList &mirrorNames, const QVector<QStringList> &columns)
+{
+    return Translator(st, mirrorNames, columns).run();
 }
 
 } // namespace kw::data::sql

@@ -1,0 +1,126 @@
+#pragma once
+// The Paradox table engine behind ParadoxTable: the table's rows in memory,
+// changes written through the journal, the derived files kept in step.
+// paradoxtable.cpp opens tables and changes rows, pxderived.cpp keeps the
+// derived files, pxcreate.cpp creates tables.
+#include "data/engineerror.h"
+#include "data/paradox/paradoxtable.h"
+#include "data/paradox/pxfile.h"
+#include "data/paradox/pxjournal.h"
+
+#include <QFile>
+#include <QSet>
+#include <cstring>
+#include <functional>
+#include <optional>
+
+namespace kw::data::px {
+
+// Whether an index file extension is a single-field index (.X02, not .XG0).
+bool isSingleFieldExt(const QString &ext);
+
+// Reads the data blocks of a table file held in memory, decrypted.
+class BlockReader;
+
+class ParadoxTableImpl final : public ParadoxTable {
+public:
+    ParadoxTableImpl() = default;
+    ~ParadoxTableImpl() override
+    {
+        try {
+            close();
+        } catch (...) {
+            // A failing close leaves the flag that has the next open rebuild.
+        }
+    }
+
+    // Opens the table file (see ParadoxTable::open).
+    void load(const QString &path, const QStringList &passwords, bool readOnly);
+
+    QString path() const override { return m_path; }
+    const TableDef &def() const override { return m_info.def; }
+    int formatLevel() const override { return m_level; }
+    int rowCount() const override { return int(m_s.rows.size()); }
+    const Row &row(int i) const override
+    {
+        if (i < 0 || i >= m_s.rows.size())
+            throw EngineError(QStringLiteral("Row %1 is out of range.").arg(i));
+        return m_s.rows[i];
+    }
+    int findKey(const Row &key) const override;
+    int insert(Row &row) override;
+    void insertRows(QVector<Row> &rows) override;
+    int update(int i, const Row &row) override;
+    void remove(int i) override;
+    void removeAll() override;
+    quint64 changeCount() const override { return m_changes; }
+    void close() override;
+    bool isReadOnly() const override { return m_readOnly; }
+    void syncSchema(const TableDef &expected) override;
+
+private:
+    struct Blk {
+        quint16 num = 0;
+        int count = 0;
+    };
+    struct State {
+        QVector<QByteArray> recs;
+        QVector<Row> rows;
+        QVector<Blk> chain;
+        QVector<quint16> freeList;
+        int fileBlocks = 0;
+        quint32 autoInc = 0;
+    };
+
+    void checkWritable() const;
+    QByteArray encodeRow(const Row &row) const;
+    Row decodeRecord(const QByteArray &rec) const;
+    int lowerBound(const char *key, int keyBytes) const;
+    int keyCompare(const QByteArray &a, const QByteArray &b) const
+    {
+        return std::memcmp(a.constData(), b.constData(), size_t(m_keyBytes));
+    }
+    // Chain index of the block holding position pos, and the block's start.
+    int locate(int pos, int *start = nullptr) const;
+    quint16 allocateBlock(QSet<int> &dirty);
+    void freeBlock(quint16 num, QSet<int> &dirty);
+    int doInsert(const QByteArray &rec, QSet<int> &dirty);
+    void doRemove(int pos, QSet<int> &dirty);
+    void commit(const QSet<int> &dirty, bool rebuildFlag = true);
+    void guarded(const std::function<void(QSet<int> &)> &change);
+    QByteArray blockImage(quint16 num) const;
+    void writeJournal(const Journal &j);
+
+    // The steps of load().
+    void findFiles(const QString &requested);
+    void lockForWriting();
+    std::optional<Journal> replayJournal(QByteArray &data) const;
+    void checkPassword(const FileHeader &h, const QStringList &passwords) const;
+    void takeHeader(const FileHeader &h, const QByteArray &data);
+    QVector<bool> readBlockChain(const FileHeader &h, BlockReader &blocks);
+    void readFreeList(const FileHeader &h, BlockReader &blocks, QVector<bool> &seen);
+    void checkKeyOrder() const;
+    void readRequiredFlags();
+    void openJournal(const std::optional<Journal> &pending);
+
+    QString companion(const QString &ext) const;
+    QVector<ChainBlock> chainBlocks() const;
+    bool derivedStale();
+    void writeDerived();
+    void scanIndexes();
+
+    QString m_path, m_dir, m_base, m_jnlPath;
+    TableInfo m_info;
+    int m_level = 7;
+    int m_recSize = 0, m_blockSize = 2048, m_headerSize = 0x800, m_keyBytes = 0;
+    QVector<int> m_offsets;
+    QByteArray m_header;         // plain header as on disk
+    QByteArray m_writtenHeader;  // last header written
+    State m_s;
+    QFile m_file, m_jnl;
+    bool m_readOnly = true, m_open = false, m_modified = false, m_rebuildPending = false;
+    bool m_hasVal = false;
+    quint64 m_changes = 0;
+};
+
+} // namespace kw::data::px
