@@ -108,7 +108,7 @@ QWidget *TLookupComboEditor::createEditor(QWidget *parent, const kw::data::Field
     cb->setMaxVisibleItems(rowsVisible);
     for (int c = 0; c < model->columnCount(); ++c)
         cb->columnSpec << qMakePair(model->widthAt(c), model->titleAt(c));
-    if (matchWhileTyping) {
+    if (matchWhileTyping || freeText) {
         cb->setEditable(true);
         cb->setInsertPolicy(QComboBox::NoInsert);
         if (cb->completer()) {
@@ -116,6 +116,15 @@ QWidget *TLookupComboEditor::createEditor(QWidget *parent, const kw::data::Field
             cb->completer()->setCaseSensitivity(Qt::CaseInsensitive);
         }
     }
+    // Queued: whoever listens may end the edit, which deletes the combo.
+    auto *self = const_cast<TLookupComboEditor *>(this); // the editor reports, the component stays as it is
+    connect(
+        cb, &LookupCombo::closedUp, self,
+        [self, combo = QPointer<LookupCombo>(cb)] {
+            if (combo)
+                emit self->closedUp(combo);
+        },
+        Qt::QueuedConnection);
     return cb;
 }
 
@@ -158,8 +167,13 @@ QVariant TLookupComboEditor::editorValue(QWidget *editor) const
                 break;
             }
     }
-    if (row < 0 || row >= m_list->recordCount())
+    if (row < 0 || row >= m_list->recordCount()) {
+        if (freeText && cb->isEditable()) {
+            const QString typed = cb->currentText().trimmed();
+            return typed.isEmpty() ? QVariant() : QVariant(typed);
+        }
         return cb->original;
+    }
     return m_list->rowValue(row, kf->index());
 }
 
@@ -208,6 +222,14 @@ void LookupCombo::showPopup()
     }
     popup->setGeometry(g);
     tv->scrollTo(tv->model()->index(std::max(0, currentIndex()), 0), QAbstractItemView::PositionAtCenter);
+}
+
+void LookupCombo::hidePopup()
+{
+    const bool wasOpen = view()->isVisible();
+    QComboBox::hidePopup();
+    if (wasOpen)
+        emit closedUp();
 }
 
 QList<GridColumn> masterListColumns()

@@ -58,6 +58,8 @@ public:
     int rowsVisible = 15;
     bool alignRight = false;      // popup's right edge at the cell's right edge
     bool matchWhileTyping = false;
+    // The edit field takes any text, also one that names no entry of the list.
+    bool freeText = false;
 
     kw::data::Dataset *listDataset() const { return m_list; }
     QList<GridColumn> listColumns() const { return m_columns; }
@@ -66,6 +68,11 @@ public:
     QWidget *createEditor(QWidget *parent, const kw::data::Field &field) const override;
     void setEditorValue(QWidget *editor, const QVariant &value) const override;
     QVariant editorValue(QWidget *editor) const override;
+
+signals:
+    // The list of an editor made by this component closed, after a choice
+    // or without one.
+    void closedUp(QWidget *editor);
 
 private:
     QPointer<kw::data::Dataset> m_list;
@@ -83,10 +90,14 @@ class LookupCombo : public QComboBox {
 public:
     explicit LookupCombo(QWidget *parent = nullptr) : QComboBox(parent) {}
     void showPopup() override;
+    void hidePopup() override;
     bool alignRight = false;
     // Width (characters) and title of each list column.
     QList<QPair<int, QString>> columnSpec;
     QVariant original; // value when editing began; kept when nothing was chosen
+signals:
+    // The open list closed.
+    void closedUp();
 };
 
 } // namespace kw::app

@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "app/columneditors.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -88,7 +89,11 @@ void TGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
 {
     const Field *f = m_grid->gridModel()->fieldAt(index.column());
     if (!f || !f->checkBox) {
-        QStyledItemDelegate::paint(painter, option, index);
+        QStyleOptionViewItem opt(option);
+        if (m_grid->rowTextColor && !index.data(Qt::ForegroundRole).isValid())
+            if (const QColor c = m_grid->rowTextColor(index.row()); c.isValid())
+                opt.palette.setColor(QPalette::Text, c);
+        QStyledItemDelegate::paint(painter, opt, index);
         return;
     }
     // Check boxes stand centred in their cell.
@@ -178,6 +183,14 @@ void TDBGrid::setDataSource(kw::data::DataSource *ds)
         });
     if (Dataset *d = m_model->dataset())
         connect(d, &Dataset::currentChanged, this, &TDBGrid::followDatasetCursor, Qt::UniqueConnection);
+}
+
+void TDBGrid::addSortHintMenu()
+{
+    auto *hint = new QAction(QStringLiteral("Sort by Clicking Column Titles"), this);
+    hint->setObjectName(QStringLiteral("SortbyClickingColumnTitles1"));
+    addAction(hint);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void TDBGrid::setTitleButtons(bool on)

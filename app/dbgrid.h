@@ -8,6 +8,7 @@
 
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <functional>
 
 namespace kw::app {
 
@@ -52,6 +53,12 @@ public:
     // Insert adds a row; Ctrl+Delete deletes one after "Delete record?".
     bool insertKeyAddsRow = true;
     bool ctrlDeleteDeletes = true;
+    // Text colour of a whole row (the due status of its item); an invalid
+    // colour keeps the normal one. Read-only cells keep their gray.
+    std::function<QColor(int row)> rowTextColor;
+    // The context menu with the single entry "Sort by Clicking Column
+    // Titles", which only tells how to sort.
+    void addSortHintMenu();
 
     // Pixels of one character of a font: the average of capitals and digits.
     static int charWidth(const QFont &font);

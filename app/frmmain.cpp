@@ -341,9 +341,15 @@ void TfrmMain::openShopTables()
 
 void TfrmMain::closeEvent(QCloseEvent *e)
 {
-    // Leaving the page posts its pending edit; one that cannot be stored
+    // Leaving the page posts its pending edit, and so does every table (a
+    // kit being edited on the aircraft page); one that cannot be stored
     // keeps the window open rather than losing the edit.
-    if (m_started && !guarded([this] { activePage()->leave(); })) {
+    const bool stored = !m_started || guarded([this] {
+        activePage()->leave();
+        for (kw::data::TableDataset *t : dm.shopTables())
+            t->checkBrowseMode();
+    });
+    if (!stored) {
         e->ignore();
         return;
     }

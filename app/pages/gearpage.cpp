@@ -1,20 +1,112 @@
 #include "app/pages/gearpage.h"
 
+#include "app/apperror.h"
+#include "app/dbgrid.h"
+#include "app/pages/itemorder.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabBar>
+#include <QVBoxLayout>
+
 namespace kw::app {
+
+namespace {
+struct Category {
+    const char *tab, *filter;
+};
+const Category kCategories[] = {
+    {"All", ""},
+    {"ALSE", "Alse = True"},
+    {"Radios", "Radio = True"},
+    {"Floatation", "Flotation = True"},
+    {"Batteries", "Batt = True"},
+    {"Pyro", "Pyro = True"},
+    {"Meds", "Med = True"},
+};
+} // namespace
 
 GearPage::GearPage(kw::data::TdmMain &dmMain, QWidget *parent) : Page(dmMain, QStringLiteral("tabAlseGear"), parent)
 {
+    QVBoxLayout *lay = stackLayout(this);
+    QWidget *bar = topBar(this, 26);
+    tabGear = new QTabBar(bar);
+    tabGear->setObjectName(QStringLiteral("tabGear"));
+    tabGear->setDrawBase(false);
+    tabGear->setExpanding(false);
+    for (const Category &c : kCategories)
+        tabGear->addTab(QLatin1String(c.tab));
+    btnGearPrint = new QPushButton(QStringLiteral("List"), bar);
+    btnGearPrint->setObjectName(QStringLiteral("btnGearPrint"));
+    btnGearPrint->setFixedHeight(23);
+    addPrintButton(btnGearPrint);
+    barLayout(bar)->setContentsMargins(2, 0, 2, 0);
+    barLayout(bar)->addWidget(tabGear, 0, Qt::AlignBottom);
+    barLayout(bar)->addStretch(1);
+    barLayout(bar)->addWidget(btnGearPrint);
+    buildGrid();
+    lay->addWidget(bar);
+    lay->addWidget(grdGear);
+
+    connect(tabGear, &QTabBar::currentChanged, this, [this](int index) { guarded([&] { tabGearChange(index); }); });
+}
+
+void GearPage::buildGrid()
+{
+    grdGear = new TDBGrid(this);
+    grdGear->setObjectName(QStringLiteral("grdGear"));
+    grdGear->setColumns(gridColumns(
+        {QStringLiteral("Hr Number"), QStringLiteral("Hr Holder"), QStringLiteral("NSN"),
+         QStringLiteral("Nomenclature"), QStringLiteral("Serial Number"), QStringLiteral("UI"),
+         QStringLiteral("Auth"), QStringLiteral("OH"), QStringLiteral("Insp Freq"), QStringLiteral("Insp Type"),
+         QStringLiteral("Insp Completed"), QStringLiteral("Insp Due"), QStringLiteral("Alse"),
+         QStringLiteral("Radio"), QStringLiteral("Flotation"), QStringLiteral("Batt"), QStringLiteral("Pyro"),
+         QStringLiteral("Med"), QStringLiteral("Remarks")}));
+    grdGear->setDataSource(&dm.dsGear);
+    grdGear->setTitleButtons(true);
+    grdGear->enterMovesToNextColumn = true;
+    grdGear->addSortHintMenu();
+    colourByDueStatus(grdGear, QStringLiteral("Insp Due"));
+    connect(grdGear, &TDBGrid::titleButtonClick, this,
+            [this](const QString &field) { guarded([&] { grdGearTitleButtonClick(field); }); });
+}
+
+QString GearPage::categoryFilter(int tab)
+{
+    if (tab < 0 || tab >= int(std::size(kCategories)))
+        return {};
+    return QLatin1String(kCategories[tab].filter);
 }
 
 void GearPage::enter()
 {
     dm.qryGear.open();
-    dm.qryGear.setFiltered(false);
+    // All items: the "All" tab, filtering off (also when "All" was chosen).
+    const QSignalBlocker quiet(tabGear);
+    tabGear->setCurrentIndex(0);
+    tabGearChange(0);
 }
 
 void GearPage::leave()
 {
     tabAlseGearHide();
+}
+
+void GearPage::tabGearChange(int index)
+{
+    const QString filter = categoryFilter(index);
+    if (filter.isEmpty()) {
+        dm.qryGear.setFiltered(false);
+        return;
+    }
+    dm.qryGear.setFilter(filter);
+    dm.qryGear.setFiltered(true);
+}
+
+void GearPage::grdGearTitleButtonClick(const QString &fieldName)
+{
+    // The filter belongs to the dataset and survives the re-run.
+    orderItemQuery(dm, dm.qryGear, itemOrderByLine(fieldName));
 }
 
 void GearPage::tabAlseGearHide()

@@ -1,18 +1,37 @@
 #pragma once
-// The equipment-by-type page: every hand receipt item (qryGear), narrowed by
-// category tabs.
+// The equipment-by-type page: every hand receipt item (qryGear), narrowed to
+// one category by the tab row. A title click sorts within the category.
 #include "app/pages/page.h"
 
+class QPushButton;
+class QTabBar;
+
 namespace kw::app {
+
+class TDBGrid;
 
 class GearPage : public Page {
     Q_OBJECT
 public:
     explicit GearPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
 
+    // Opens qryGear, selects "All" and switches the filter off.
     void enter() override;
     void leave() override;
+
+    void grdGearTitleButtonClick(const QString &fieldName);
+    void tabGearChange(int index);
     void tabAlseGearHide();
+
+    // The filter a tab of tabGear sets on qryGear; empty for "All".
+    static QString categoryFilter(int tab);
+
+private:
+    void buildGrid();
+
+    QTabBar *tabGear;
+    QPushButton *btnGearPrint;
+    TDBGrid *grdGear;
 };
 
 } // namespace kw::app

@@ -1,7 +1,9 @@
 #include "app/pages/page.h"
 
 #include "app/apperror.h"
+#include "app/dbgrid.h"
 #include "app/dbnavigator.h"
+#include "app/duestatus.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -76,6 +78,26 @@ TDBNavigator *navigator(QWidget *parent, const QString &name, kw::data::DataSour
     nav->setObjectName(name);
     nav->setDataSource(source);
     return nav;
+}
+
+void colourByDueStatus(TDBGrid *grid, const QString &dueField, const QString &expiryField)
+{
+    grid->rowTextColor = [grid, dueField, expiryField](int row) -> QColor {
+        kw::data::Dataset *ds = grid->dataset();
+        if (!ds || !ds->active() || row >= ds->recordCount())
+            return {};
+        const QDate today = kw::data::Clock::today();
+        auto dateOf = [&](const QString &name) {
+            const kw::data::Field *f = name.isEmpty() ? nullptr : ds->findField(name);
+            return f ? ds->rowValue(row, f->index()).toDate() : QDate();
+        };
+        DueStatus status = dueStatus(dateOf(dueField), today);
+        const QDate expiry = dateOf(expiryField);
+        if (expiry.isValid() && expiry < today)
+            status = worseOf(status, DueStatus::Overdue);
+        return dueStatusColor(status, grid->palette());
+    };
+    grid->viewport()->update();
 }
 
 int firstPanelWidth(const QSplitter *s)

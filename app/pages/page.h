@@ -20,6 +20,7 @@ class QVBoxLayout;
 
 namespace kw::app {
 
+class TDBGrid;
 class TDBNavigator;
 
 class Page : public QWidget {
@@ -60,6 +61,11 @@ QHBoxLayout *barLayout(QWidget *bar);
 QVBoxLayout *stackLayout(QWidget *w);
 // A record navigator (insert, delete, post) named name, on a data source.
 TDBNavigator *navigator(QWidget *parent, const QString &name, kw::data::DataSource *source);
+
+// Draws the grid's rows in the due-status colour of the date in dueField of
+// its dataset; with expiryField, a date there before today also marks the
+// row overdue (food past its expiry date).
+void colourByDueStatus(TDBGrid *grid, const QString &dueField, const QString &expiryField = {});
 
 // Width of a splitter's first panel, and setting it (the rest goes to the
 // second panel). Window state keeps panels by this width.

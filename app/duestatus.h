@@ -1,0 +1,25 @@
+#pragma once
+// Due status at a glance: rows of items and kits whose inspection is overdue
+// or due soon are drawn in their own text colour.
+#include <QColor>
+#include <QDate>
+
+class QPalette;
+
+namespace kw::app {
+
+enum class DueStatus { None, Soon, Overdue };
+
+// Overdue: before today. Soon: today or within the next 30 days. None: later,
+// or no date.
+DueStatus dueStatus(const QDate &due, const QDate &today);
+
+// The more urgent of two statuses (a kit is overdue by either of its dates).
+DueStatus worseOf(DueStatus a, DueStatus b);
+
+// Dark red for overdue, dark amber for soon, derived from the palette's text
+// colour so that both stay readable on light and dark themes; invalid for
+// None (the normal text colour applies).
+QColor dueStatusColor(DueStatus status, const QPalette &palette);
+
+} // namespace kw::app
