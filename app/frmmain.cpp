@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kw::app {
@@ -337,6 +338,23 @@ void TfrmMain::openShopTables()
     if (!ok)
         stbMain->setText(QStringLiteral("The shop tables could not be opened from %1")
                              .arg(QDir::toNativeSeparators(m_dataDir)));
+    else
+        schedulePreload();
+}
+
+void TfrmMain::schedulePreload()
+{
+    // Once the window has been painted: the pages read ahead what they
+    // will show, so that the first visit to a large page is quick.
+    QTimer::singleShot(250, this, [this] {
+        for (int i = 0; i < tabsMain->count(); ++i) {
+            try {
+                static_cast<Page *>(tabsMain->widget(i))->preload();
+            } catch (...) {
+                // Only a head start: entering the page reports what fails.
+            }
+        }
+    });
 }
 
 void TfrmMain::closeEvent(QCloseEvent *e)
@@ -436,6 +454,7 @@ void TfrmMain::ReopenShopTables()
     dm.dbMain.open();
     for (kw::data::TableDataset *t : dm.shopTables())
         t->open();
+    schedulePreload();
 }
 
 void TfrmMain::runWithTablesClosed(const std::function<QDialog *(QWidget *)> &factory)

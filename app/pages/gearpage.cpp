@@ -87,6 +87,11 @@ void GearPage::enter()
     tabGearChange(0);
 }
 
+void GearPage::preload()
+{
+    preloadItemQuery(dm, dm.qryGear);
+}
+
 void GearPage::leave()
 {
     tabAlseGearHide();

@@ -18,6 +18,8 @@ public:
     // Opens qryGear, selects "All" and switches the filter off.
     void enter() override;
     void leave() override;
+    // Runs the query's statement ahead, so that entering the page is quick.
+    void preload() override;
 
     void grdGearTitleButtonClick(const QString &fieldName);
     void tabGearChange(int index);

@@ -10,12 +10,37 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QVBoxLayout>
 
 namespace kw::app {
 
 namespace {
+
 const QString kSortedBy = QStringLiteral("Sorted by ");
+
+// "Due by:" drawn at the left of the button, whose right part the date
+// picker covers; the blanks of the caption keep it out of the picker's way
+// where a button centres its text.
+class DueByButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter p(this);
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        const QString caption = opt.text.trimmed();
+        opt.text.clear();
+        p.drawControl(QStyle::CE_PushButton, opt);
+        const QRect r = rect().adjusted(6, 0, 0, 0);
+        p.drawItemText(r, Qt::AlignLeft | Qt::AlignVCenter, opt.palette, isEnabled(), caption, QPalette::ButtonText);
+    }
+};
+
 } // namespace
 
 InspectionsPage::InspectionsPage(kw::data::TdmMain &dmMain, QWidget *parent)
@@ -46,13 +71,19 @@ void InspectionsPage::buildTopBar(QWidget *bar)
     // picker is the button's sibling so that it stays usable while the
     // button waits for its report.
     auto *due = new QWidget(bar);
-    due->setFixedSize(137, 23);
-    btnInspDue = new QPushButton(QStringLiteral("Due by:") + QString(18, QLatin1Char(' ')), due);
+    btnInspDue = new DueByButton(QStringLiteral("Due by:") + QString(18, QLatin1Char(' ')), due);
     btnInspDue->setObjectName(QStringLiteral("btnInspDue"));
-    btnInspDue->setGeometry(0, 0, 137, 23);
     cbInspDate = new TDateEdit(due);
     cbInspDate->setObjectName(QStringLiteral("cbInspDate"));
-    cbInspDate->setGeometry(52, 1, 84, 21);
+    // The picker as wide as its longest date needs; the button 137 wide, or
+    // wider when the caption and the picker need more.
+    cbInspDate->setDate(QDate(2000, 12, 30));
+    const int pickerWidth = cbInspDate->sizeHint().width();
+    const int captionWidth = btnInspDue->fontMetrics().horizontalAdvance(QStringLiteral("Due by:")) + 12;
+    const int width = std::max(137, captionWidth + pickerWidth + 2);
+    due->setFixedSize(width, 23);
+    btnInspDue->setGeometry(0, 0, width, 23);
+    cbInspDate->setGeometry(width - pickerWidth - 1, 1, pickerWidth, 21);
     cbInspDate->raise();
     btnInspAll = new QPushButton(QStringLiteral("All"), bar);
     btnInspAll->setObjectName(QStringLiteral("btnInspAll"));
@@ -93,6 +124,11 @@ void InspectionsPage::enter()
     lblInspSort->setText(kSortedBy + QStringLiteral("Insp Due"));
     const bool dueOrder = dm.qryInsp.sql().value(kOrderByLine) == kInspDueOrder;
     orderItemQuery(dm, dm.qryInsp, dueOrder ? QString() : kInspDueOrder);
+}
+
+void InspectionsPage::preload()
+{
+    preloadItemQuery(dm, dm.qryInsp);
 }
 
 void InspectionsPage::leave()

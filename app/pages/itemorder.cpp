@@ -39,4 +39,12 @@ void orderItemQuery(kw::data::TdmMain &dm, kw::data::QueryDataset &qry, const QS
     qry.open();
 }
 
+void preloadItemQuery(kw::data::TdmMain &dm, kw::data::QueryDataset &qry)
+{
+    if (qry.active() || !dm.dbMain.connected())
+        return;
+    // The very text the query runs, so that the engine's kept result serves it.
+    dm.session.sql().exec(qry.sql().join(QLatin1Char('\n')), dm.dbMain.directory());
+}
+
 } // namespace kw::app

@@ -22,4 +22,9 @@ QString itemOrderByLine(const QString &fieldName);
 // opens the query.
 void orderItemQuery(kw::data::TdmMain &dm, kw::data::QueryDataset &qry, const QString &line);
 
+// Runs a closed item query's statement without opening the query, so that
+// the engine has its table copies and the result ready when the page opens
+// it. Nothing happens while the query is open or the tables are closed.
+void preloadItemQuery(kw::data::TdmMain &dm, kw::data::QueryDataset &qry);
+
 } // namespace kw::app

@@ -35,6 +35,9 @@ public:
     // Runs before another page is shown. Throwing keeps this page up (an
     // edit that cannot be stored is not left behind).
     virtual void leave() {}
+    // Runs in idle time after the tables were opened: work that makes
+    // entering the page quick later. Changes nothing the user can see.
+    virtual void preload() {}
 
     // Attaches the action of a print button, named as the button is
     // ("btnInspAll"); an empty handler detaches it. Throws for a name that
