@@ -198,13 +198,15 @@ void LookupCombo::showPopup()
         total += w;
     }
     const int rows = std::max(1, std::min(count(), maxVisibleItems()));
-    const int extraW = popup->width() - tv->viewport()->width();
-    const int extraH = popup->height() - tv->viewport()->height() - tv->horizontalHeader()->height();
     const bool scrolls = count() > rows;
-    QRect g(0, 0, total + std::max(0, extraW) + (scrolls ? 0 : 0), rows * rowH + tv->horizontalHeader()->height()
-                                                                        + std::max(0, extraH));
-    if (!scrolls)
-        g.setWidth(g.width() - tv->verticalScrollBar()->width());
+    // A list that fits shows no scroll bar; the one of a longer list is part
+    // of the width around the columns.
+    tv->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    int extraW = popup->width() - tv->viewport()->width();
+    if (!scrolls && tv->verticalScrollBar()->isVisible())
+        extraW -= tv->verticalScrollBar()->width();
+    const int extraH = popup->height() - tv->viewport()->height() - tv->horizontalHeader()->height();
+    QRect g(0, 0, total + std::max(0, extraW), rows * rowH + tv->horizontalHeader()->height() + std::max(0, extraH));
     const QPoint below = mapToGlobal(QPoint(0, height()));
     g.moveTop(below.y());
     if (alignRight)
@@ -221,6 +223,8 @@ void LookupCombo::showPopup()
             g.moveRight(avail.right());
     }
     popup->setGeometry(g);
+    // Shrunk after it was first shown: drawn again at its final size.
+    popup->update();
     tv->scrollTo(tv->model()->index(std::max(0, currentIndex()), 0), QAbstractItemView::PositionAtCenter);
 }
 

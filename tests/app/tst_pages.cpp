@@ -290,6 +290,14 @@ private:
         auto *combo = grid->findChild<LookupCombo *>();
         QVERIFY(combo);
         combo->showPopup();
+        // The short list shows whole: as wide as its column, every type in view.
+        QWidget *popup = combo->view()->window();
+        QVERIFY(popup->isVisible());
+        QVERIFY2(popup->width() >= TDBGrid::columnPixelWidth(combo->font(), combo->font(), 10, QStringLiteral("Kit Type")),
+                 qPrintable(QString::number(popup->width())));
+        for (int i = 0; i < combo->count(); ++i)
+            QVERIFY(combo->view()->visualRect(combo->model()->index(i, combo->modelColumn())).bottom()
+                    <= combo->view()->viewport()->height());
         if (!choose.isEmpty()) {
             const int at = combo->findText(choose);
             QVERIFY2(at >= 0, qPrintable(choose));
