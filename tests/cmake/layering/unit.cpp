@@ -1,0 +1,1 @@
+int layeringCheckUnit = 0;
