@@ -2,6 +2,7 @@
 // opening a table, appending one row, changing one row. Prints medians.
 // Usage: bench_paradox [ROWS...]   (default 10000 50000)
 #include "data/paradox/paradoxtable.h"
+#include "fielddefs.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -12,17 +13,9 @@
 #include <sqlite3.h>
 
 using namespace kw::data;
+using kwtest::fd;
 
 namespace {
-
-FieldDef fd(const char *name, FieldType t, int size = 0)
-{
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = t;
-    f.size = size;
-    return f;
-}
 
 TableDef equipmentDef()
 {

@@ -1,5 +1,5 @@
 // kitwarden-cli backup, restore, info and list: output and exit codes.
-#include "archivetestutil.h"
+#include "archivefixture.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // Block compression and integrity: chunking, stored forms, CRC, damaged blocks.
-#include "archivetestutil.h"
+#include "archivefixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

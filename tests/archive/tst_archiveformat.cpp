@@ -1,5 +1,5 @@
 // Byte-level checks of the archive format: encodings, header, entry.
-#include "archivetestutil.h"
+#include "archivefixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,6 +1,6 @@
 // Truncated and corrupted archives must fail cleanly: an error, never a crash,
 // a hang, or damaged data passed off as good.
-#include "archivetestutil.h"
+#include "archivefixture.h"
 
 #include <QTemporaryDir>
 #include <QtEndian>

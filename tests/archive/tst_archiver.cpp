@@ -1,6 +1,6 @@
 // The archive component: opening rules, operations, progress, status texts,
 // the error policy with its continue dialog, cancel, read-only archives.
-#include "archivetestutil.h"
+#include "archivefixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -10,22 +10,10 @@ using namespace kw::archive;
 
 class TstArchiver : public QObject {
     Q_OBJECT
-    QTemporaryDir tmp;
-    int counter = 0;
+    kwtest::ScratchFiles m_scratch;
 
-    QString fresh(const QString &name) { return tmp.filePath(QStringLiteral("%1-%2").arg(++counter).arg(name)); }
-
-    static QString errorOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const EAbort &) {
-            return QStringLiteral("<abort>");
-        } catch (const EArchiverBase &e) {
-            return e.message();
-        }
-        return QString();
-    }
+    QString fresh(const QString &name) { return m_scratch.fresh(name); }
+    static QString errorOf(const std::function<void()> &f) { return kwtest::archiveErrorOf(f); }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }

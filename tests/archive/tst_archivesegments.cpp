@@ -1,6 +1,6 @@
 // Archives over several segments: small simulated disks, the new-disk,
 // insert-disk and locate prompts, split files, segment 1's totals at close.
-#include "archivetestutil.h"
+#include "archivefixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,22 +9,10 @@ using namespace kw::archive;
 
 class TstArchiveSegments : public QObject {
     Q_OBJECT
-    QTemporaryDir tmp;
-    int counter = 0;
+    kwtest::ScratchFiles m_scratch;
 
-    QString fresh(const QString &name) { return tmp.filePath(QStringLiteral("%1-%2").arg(++counter).arg(name)); }
-
-    static QString errorOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const EAbort &) {
-            return QStringLiteral("<abort>");
-        } catch (const EArchiverBase &e) {
-            return e.message();
-        }
-        return QString();
-    }
+    QString fresh(const QString &name) { return m_scratch.fresh(name); }
+    static QString errorOf(const std::function<void()> &f) { return kwtest::archiveErrorOf(f); }
 
 private slots:
     // A file larger than the room left is split; the continuation entry

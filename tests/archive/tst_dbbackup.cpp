@@ -1,6 +1,6 @@
 // The shop's backup and restore: the database file list, missing files,
 // restore confined to database files in the data directory, the undo copy.
-#include "archivetestutil.h"
+#include "archivefixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,9 +9,8 @@ using namespace kw::archive;
 
 class TstDbBackup : public QObject {
     Q_OBJECT
-    QTemporaryDir tmp;
-    int counter = 0;
-    QString fresh(const QString &name) { return tmp.filePath(QStringLiteral("%1-%2").arg(++counter).arg(name)); }
+    kwtest::ScratchFiles m_scratch;
+    QString fresh(const QString &name) { return m_scratch.fresh(name); }
 
     // An archive of exactly these entries (stored names as given).
     QString archiveOf(const QList<QPair<QString, QByteArray>> &files)

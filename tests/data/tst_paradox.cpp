@@ -6,6 +6,7 @@
 #include "data/paradox/paradoxtable.h"
 #include "data/paradox/pxfile.h"
 #include "data/paradox/pxformat.h"
+#include "fielddefs.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 using namespace kw::data;
+using kwtest::fd;
 
 namespace {
 
@@ -49,16 +51,6 @@ void copyFixture(const QString &dir, const QString &base)
         QFile::copy(kFixtures + '/' + e, dir + '/' + e);
         QFile(dir + '/' + e).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
-}
-
-FieldDef fd(const char *name, FieldType t, int size = 0, bool req = false)
-{
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = t;
-    f.size = size;
-    f.required = req;
-    return f;
 }
 
 // A table with every type the engine creates.

@@ -3,6 +3,7 @@
 // writer reported as returned.
 #include "data/paradox/paradoxtable.h"
 #include "data/paradox/pxformat.h"
+#include "fielddefs.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -12,19 +13,7 @@
 #include <QtEndian>
 
 using namespace kw::data;
-
-namespace {
-
-FieldDef fd(const char *name, FieldType t, int size = 0)
-{
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = t;
-    f.size = size;
-    return f;
-}
-
-} // namespace
+using kwtest::fd;
 
 class TstParadoxCrash : public QObject {
     Q_OBJECT

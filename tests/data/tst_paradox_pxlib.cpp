@@ -5,6 +5,7 @@
 // below allow exactly that.
 #include "data/paradox/paradoxtable.h"
 #include "data/paradox/pxformat.h"
+#include "fielddefs.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -15,17 +16,9 @@ extern "C" {
 }
 
 using namespace kw::data;
+using kwtest::fd;
 
 namespace {
-
-FieldDef fd(const char *name, FieldType t, int size = 0)
-{
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = t;
-    f.size = size;
-    return f;
-}
 
 TableDef testDef()
 {

@@ -5,6 +5,7 @@
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/sql/localsql.h"
+#include "fielddefs.h"
 
 #include <QDate>
 #include <QHash>
@@ -150,9 +151,6 @@ public:
     }
 };
 
-inline FieldDef fd(const char *name, FieldType t, int size = 0, bool required = false)
-{
-    return FieldDef{QString::fromLatin1(name), t, size, required};
-}
+using kwtest::fd;
 
 } // namespace kw::data::test

@@ -1,5 +1,6 @@
 #pragma once
-// Small helpers shared by the archive tests: file fixtures, a simulated disk.
+// What the archive tests share: file fixtures, a scratch directory, errors
+// as text, a simulated set of disks, header and entry bytes read directly.
 #include "archive/archiver.h"
 #include "archive/dbbackup.h"
 #include "archive/encoding.h"
@@ -11,56 +12,38 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <functional>
 
 namespace kwtest {
 
+// Files of one test, each under a name of its own in one temporary
+// directory: fresh("arc/Backup.Alse") is ".../7-arc/Backup.Alse".
+class ScratchFiles {
+public:
+    QString fresh(const QString &name);
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    int m_counter = 0;
+};
+
+// The message of the archive error f throws ("<abort>" for a cancel), or
+// empty when it throws none.
+QString archiveErrorOf(const std::function<void()> &f);
+
 // The shop's database files, as the program hands them to the backup jobs.
-inline const kw::archive::DatabaseFiles &shopDatabaseFiles()
-{
-    static const kw::archive::DatabaseFiles files(kw::data::shop::databaseFiles());
-    return files;
-}
+const kw::archive::DatabaseFiles &shopDatabaseFiles();
 
-inline void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
-}
+void writeFile(const QString &path, const QByteArray &bytes);
 
-inline QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
+QByteArray readFile(const QString &path); // empty when missing
 
-inline QByteArray randomBytes(qsizetype n, quint32 seed)
-{
-    QRandomGenerator g(seed);
-    QByteArray b(n, '\0');
-    for (qsizetype i = 0; i < n; ++i)
-        b[i] = char(g.bounded(256));
-    return b;
-}
+QByteArray randomBytes(qsizetype n, quint32 seed);
 
 // Compressible, table-like text.
-inline QByteArray textBytes(qsizetype n, int seed = 0)
-{
-    QByteArray b;
-    b.reserve(n + 64);
-    int i = seed;
-    while (b.size() < n) {
-        b += QByteArray("HR-") + QByteArray::number(i % 977) + " SURVIVAL VEST SRU-21/P serial " +
-             QByteArray::number(i * 7919 % 100000) + "\n";
-        ++i;
-    }
-    b.truncate(n);
-    return b;
-}
+QByteArray textBytes(qsizetype n, int seed = 0);
 
 // A simulated set of disks: each registered directory is a drive of fixed
 // capacity whose free space is what its files leave.
@@ -118,25 +101,9 @@ public:
 };
 
 // Header fields straight from the file.
-inline kw::archive::TArchiveHeader headerOf(const QString &path)
-{
-    kw::archive::ArchiveStream s;
-    kw::archive::TArchiveHeader h;
-    if (!s.open(path, kw::archive::ArchiveStream::Mode::ReadOnly) || !kw::archive::readHeader(s, h))
-        qFatal("no archive header in %s", qPrintable(path));
-    return h;
-}
+kw::archive::TArchiveHeader headerOf(const QString &path);
 
 // Entry at an offset of a file.
-inline kw::archive::TFileEntry entryAt(const QString &path, qint64 offset)
-{
-    kw::archive::ArchiveStream s;
-    kw::archive::TFileEntry e;
-    if (!s.open(path, kw::archive::ArchiveStream::Mode::ReadOnly))
-        qFatal("cannot open %s", qPrintable(path));
-    s.seek(offset);
-    kw::archive::readEntry(s, e, 4096);
-    return e;
-}
+kw::archive::TFileEntry entryAt(const QString &path, qint64 offset);
 
 } // namespace kwtest
