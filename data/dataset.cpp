@@ -31,6 +31,24 @@ void Field::setValue(const QVariant &v)
     m_dataset->setBufferValue(*this, v);
 }
 
+// ---------------------------------------------------------------- display updates
+
+void Dataset::disableControls()
+{
+    if (m_controlsOff++ == 0)
+        m_signalsWereBlocked = blockSignals(true);
+}
+
+void Dataset::enableControls()
+{
+    if (m_controlsOff == 0 || --m_controlsOff > 0)
+        return;
+    blockSignals(m_signalsWereBlocked);
+    emit rowsReset();
+    emit stateChanged();
+    emit currentChanged(m_cur);
+}
+
 Dataset::Dataset(Session &session, QObject *parent) : QObject(parent), m_session(session) {}
 
 Dataset::~Dataset() = default;

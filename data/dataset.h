@@ -125,6 +125,14 @@ public:
     void refresh(); // posts a pending edit and re-reads
     void checkBrowseMode(); // posts a pending edit, if any
 
+    // --- display updates. While disabled (calls nest) the dataset tells no
+    // grid, navigator or detail about its moves and changes; enabling again
+    // tells them once that everything may have changed. Loops over many rows
+    // use it so that nothing redraws per row.
+    void disableControls();
+    void enableControls();
+    bool controlsDisabled() const { return m_controlsOff > 0; }
+
     // --- filter ("Alse = True", "[List 1] = True")
     void setFilter(const QString &expr);
     QString filter() const { return m_filter; }
@@ -198,6 +206,8 @@ private:
     int m_insertAt = -1;   // shown position of a row being inserted
     quint64 m_generation = 0;
     FilterExpression m_filterExpr;
+    int m_controlsOff = 0;
+    bool m_signalsWereBlocked = false;
 };
 
 // Connects grids and detail datasets to a dataset.

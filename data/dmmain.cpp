@@ -1,6 +1,7 @@
 #include "data/dmmain.h"
 
 #include "data/engineerror.h"
+#include "data/paradox/paradoxtable.h"
 #include "data/shopschema.h"
 
 #include <QDateTime>
@@ -422,8 +423,69 @@ void TdmMain::writeBack(QueryDataset &qry)
         return;
     qry.applyUpdates();
     qry.commitUpdates();
+    if (m_batches.contains(&qry))
+        return; // read again once, when the batch ends
     qry.close();
     qry.open();
+}
+
+ParadoxTable *TdmMain::writtenTable(Dataset &ds)
+{
+    QString file;
+    if (auto *t = qobject_cast<TableDataset *>(&ds))
+        file = t->tableName();
+    else if (&ds == &qryParts)
+        file = QStringLiteral("Parts.DB");
+    else if (&ds == &qryInsp || &ds == &qryGear)
+        file = QStringLiteral("Equipment.DB");
+    else
+        throw EngineError(QStringLiteral("%1: no table to write in a batch").arg(ds.objectName()));
+    if (!dbMain.connected())
+        dbMain.open();
+    return session.table(dbMain.directory(), file);
+}
+
+void TdmMain::beginBatch(Dataset &ds)
+{
+    if (m_batches.contains(&ds))
+        throw EngineError(QStringLiteral("%1: a batch is already open").arg(ds.objectName()));
+    ParadoxTable *table = writtenTable(ds);
+    if (auto *q = qobject_cast<QueryDataset *>(&ds); q && q->active()) {
+        // What the user left pending is stored on its own, before the batch.
+        q->checkBrowseMode();
+        writeBack(*q);
+    }
+    table->beginBatch();
+    m_batches.insert(&ds);
+}
+
+void TdmMain::endBatch(Dataset &ds)
+{
+    if (!m_batches.remove(&ds))
+        return;
+    ParadoxTable *table = writtenTable(ds);
+    auto show = [&] {
+        auto *q = qobject_cast<QueryDataset *>(&ds);
+        if (!q) {
+            session.notifyTableChanged(table);
+            return;
+        }
+        if (!q->active())
+            return;
+        if (q->isEditing())
+            q->cancel();
+        if (q->updatesPending())
+            q->cancelUpdates(); // a row the batch could not store; re-reads
+        else
+            q->refresh();
+    };
+    try {
+        table->endBatch();
+    } catch (...) {
+        show();
+        throw;
+    }
+    show();
 }
 
 void TdmMain::qryInspAfterPost(Dataset &) { writeBack(qryInsp); }

@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QObject>
+#include <QSet>
 #include <functional>
 
 namespace kw::data {
@@ -44,6 +45,19 @@ public:
     // close the query; with nothing pending the query stays open.
     void applyOnLeave(QueryDataset &qry);
 
+    // Adding many rows in one go (the add-all dialogs). Between beginBatch
+    // and endBatch every posted row is still written to its table before
+    // the next one is begun, but the table file is synced once, when the
+    // batch ends, and a joined query is read again only then: the cost per
+    // row stays small instead of growing with the list. A crash in between
+    // leaves the table as it was before the batch. beginBatch first stores
+    // what a query holds pending. endBatch shows the stored rows (a query
+    // is read again and drops a cached row that could not be stored); when
+    // the rows cannot be written it throws, and none of the batch is kept.
+    void beginBatch(Dataset &ds);
+    void endBatch(Dataset &ds);
+    bool inBatch(const Dataset &ds) const { return m_batches.contains(&ds); }
+
     // Handlers (connected at creation).
     void dmMainCreate();
     void tblHrInspCompletedChange(Field &f);
@@ -61,8 +75,10 @@ public:
 private:
     void applyDueDateRule(Dataset &ds, Field &completed);
     void writeBack(QueryDataset &qry);
+    ParadoxTable *writtenTable(Dataset &ds);
     void defineFields();
     bool m_inRule = false;
+    QSet<const Dataset *> m_batches;
 };
 
 } // namespace kw::data

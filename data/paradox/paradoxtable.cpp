@@ -525,7 +525,10 @@ void ParadoxTableImpl::guarded(const std::function<void(QSet<int> &)> &change)
     QSet<int> dirty;
     try {
         change(dirty);
-        commit(dirty);
+        if (m_batch > 0)
+            m_batchDirty.unite(dirty); // written when the batch ends
+        else
+            commit(dirty);
     } catch (...) {
         m_s = saved;
         m_header = savedHeader;
@@ -665,10 +668,45 @@ void ParadoxTableImpl::removeAll()
     });
 }
 
+void ParadoxTableImpl::beginBatch()
+{
+    checkWritable();
+    if (m_batch++ > 0)
+        return;
+    m_batchDirty.clear();
+    m_batchSaved = m_s;
+    m_batchHeader = m_header;
+}
+
+void ParadoxTableImpl::endBatch()
+{
+    if (m_batch == 0 || --m_batch > 0)
+        return;
+    QSet<int> dirty;
+    dirty.swap(m_batchDirty);
+    State saved;
+    std::swap(saved, m_batchSaved);
+    try {
+        // The header is rewritten from the rows even when no block changed
+        // (a removeAll of an empty table): commit skips what is already there.
+        commit(dirty);
+    } catch (...) {
+        // Nothing of the batch reached the table: the rows go back with it.
+        m_s = std::move(saved);
+        m_header = m_batchHeader;
+        ++m_changes;
+        throw;
+    }
+}
+
 void ParadoxTableImpl::close()
 {
     if (!m_open)
         return;
+    if (m_batch > 0) {
+        m_batch = 1;
+        endBatch();
+    }
     m_open = false;
     if (!m_readOnly) {
         // Open checks only what is cheap (presence, stamps, counts); here

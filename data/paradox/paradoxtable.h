@@ -59,6 +59,17 @@ public:
     // Increments on every change; lets caches see that the rows moved on.
     virtual quint64 changeCount() const = 0;
 
+    // Groups the changes made until the matching endBatch() into one write.
+    // Each change still takes effect at once (rows, positions, AutoInc
+    // values, key checks, the change count), but the table file is written
+    // and synced once, when the outermost endBatch() returns: a run of many
+    // small changes then costs one sync instead of one per change. A crash
+    // before that leaves the table as it was before beginBatch(); a failing
+    // write at endBatch() puts the rows back to the same state and throws.
+    // close() ends an open batch first. Calls nest.
+    virtual void beginBatch() {}
+    virtual void endBatch() {}
+
     // Brings the derived files up to date and releases the files.
     virtual void close() = 0;
 

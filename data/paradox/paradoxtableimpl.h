@@ -54,6 +54,8 @@ public:
     void remove(int i) override;
     void removeAll() override;
     quint64 changeCount() const override { return m_changes; }
+    void beginBatch() override;
+    void endBatch() override;
     void close() override;
     bool isReadOnly() const override { return m_readOnly; }
     void syncSchema(const TableDef &expected) override;
@@ -121,6 +123,12 @@ private:
     bool m_readOnly = true, m_open = false, m_modified = false, m_rebuildPending = false;
     bool m_hasVal = false;
     quint64 m_changes = 0;
+    // An open batch: its depth, the blocks its changes touched, and the
+    // rows and header as the file holds them.
+    int m_batch = 0;
+    QSet<int> m_batchDirty;
+    State m_batchSaved;
+    QByteArray m_batchHeader;
 };
 
 } // namespace kw::data::px

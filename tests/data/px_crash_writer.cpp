@@ -1,5 +1,7 @@
 // Helper of tst_paradox_crash: posts rows to a table until it is killed,
 // printing a line after every change that has returned (and so must survive).
+// With "batch" it adds rows in batches instead: "batch K SEQ..." names the
+// rows of batch K before it ends, "done K" says that it has ended.
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
 
@@ -15,7 +17,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: px_crash_writer TABLE SEED\n");
+        std::fprintf(stderr, "usage: px_crash_writer TABLE SEED [batch]\n");
         return 2;
     }
     try {
@@ -26,6 +28,24 @@ int main(int argc, char **argv)
             seq = std::max(seq, t->row(i)[1].toInt());
         std::printf("open %d\n", t->rowCount());
         std::fflush(stdout);
+        if (args.size() > 3 && args[3] == QLatin1String("batch")) {
+            for (int k = args[2].toInt() * 100000;; ++k) {
+                t->beginBatch();
+                QByteArray line = "batch " + QByteArray::number(k);
+                for (int n = 2 + int(rng.bounded(5)); n > 0; --n) {
+                    ++seq;
+                    Row r{QVariant(), seq, QStringLiteral("b%1").arg(seq), QDate(2020, 1, 1).addDays(seq % 3000),
+                          int(rng.bounded(100))};
+                    t->insert(r);
+                    line += ' ' + QByteArray::number(seq);
+                }
+                std::printf("%s\n", line.constData());
+                std::fflush(stdout);
+                t->endBatch();
+                std::printf("done %d\n", k);
+                std::fflush(stdout);
+            }
+        }
         for (;;) {
             ++seq;
             if (t->rowCount() > 0 && rng.bounded(4) == 0) {

@@ -318,6 +318,89 @@ private slots:
         QVERIFY(dm.qryInsp.active());
     }
 
+    // The add-all path: every row is written back to Parts.DB before the
+    // next one is begun, the file is synced and the query read again once.
+    void batchStoresEachRowAndSyncsAtTheEnd()
+    {
+        TdmMain &dm = *m_dm;
+        for (const char *nsn : {"5305-00-000-0001", "5305-00-000-0002", "5305-00-000-0003"}) {
+            dm.tblPartsList.append();
+            dm.tblPartsList.fieldByName("NSN").setValue(QString::fromLatin1(nsn));
+            dm.tblPartsList.fieldByName("Nomenclature").setValue(QStringLiteral("SCREW ") + QLatin1String(nsn).right(1));
+            dm.tblPartsList.post();
+        }
+        // One row on hand, deleted by the user but not yet written back.
+        dm.qryParts.open();
+        dm.qryParts.append();
+        dm.qryParts.fieldByName("NSN").setValue(QStringLiteral("5305-00-000-0001"));
+        dm.qryParts.post();
+        QCOMPARE(dm.qryParts.recordCount(), 1);
+        dm.qryParts.deleteRecord();
+        QVERIFY(dm.qryParts.updatesPending());
+
+        dm.beginBatch(dm.qryParts);
+        QVERIFY(!dm.qryParts.updatesPending()); // the deletion went first, on its own
+        QCOMPARE(fileRows(dir(), "Parts.DB").size(), 0);
+        ParadoxTable *parts = m_session->table(dir(), QStringLiteral("Parts.DB"));
+        int rereads = 0;
+        connect(&dm.qryParts, &Dataset::rowsReset, this, [&] { rereads += dm.qryParts.active() ? 1 : 0; });
+        dm.qryParts.disableControls();
+        dm.qryParts.disableControls();
+        for (int i = 0; i < 3; ++i) {
+            dm.qryParts.append();
+            QCOMPARE(parts->rowCount(), i); // the row begun before is stored
+            QVERIFY(!dm.qryParts.updatesPending());
+            dm.qryParts.fieldByName("NSN").setValue(dm.tblPartsList.rowValue(i, 0));
+        }
+        dm.qryParts.post();
+        QCOMPARE(parts->rowCount(), 3);
+        QCOMPARE(fileRows(dir(), "Parts.DB").size(), 0); // on disk when the batch ends
+        // Not read again per row: the new rows have no numbers yet.
+        QVERIFY(dm.qryParts.rowValue(0, dm.qryParts.fieldByName("Auto").index()).isNull());
+        // Grids heard nothing while display updates were off; once when on.
+        QCOMPARE(rereads, 0);
+        dm.qryParts.enableControls();
+        QCOMPARE(rereads, 0);
+        dm.qryParts.enableControls();
+        QCOMPARE(rereads, 1);
+        dm.endBatch(dm.qryParts);
+        QVERIFY(!dm.inBatch(dm.qryParts));
+        QCOMPARE(rereads, 2);
+        QCOMPARE(fileRows(dir(), "Parts.DB").size(), 3);
+        QCOMPARE(dm.qryParts.recordCount(), 3);
+        // Read again: the joined columns and the row numbers are there.
+        QCOMPARE(dm.qryParts.rowValue(2, dm.qryParts.fieldByName("Nomenclature").index()).toString(),
+                 QStringLiteral("SCREW 3"));
+        QVERIFY(!dm.qryParts.rowValue(0, dm.qryParts.fieldByName("Auto").index()).isNull());
+        dm.endBatch(dm.qryParts); // not in a batch: nothing
+    }
+
+    // A row that cannot be written back ends the adding; the rows before it
+    // stay stored and the cached row is dropped when the batch ends.
+    void batchKeepsRowsBeforeAFailure()
+    {
+        TdmMain &dm = *m_dm;
+        dm.tblPartsList.append();
+        dm.tblPartsList.fieldByName("NSN").setValue(QStringLiteral("5305-00-000-0001"));
+        dm.tblPartsList.post();
+        dm.qryParts.open();
+        dm.beginBatch(dm.qryParts);
+        dm.qryParts.append();
+        dm.qryParts.fieldByName("NSN").setValue(QStringLiteral("5305-00-000-0001"));
+        dm.qryParts.post();
+        const QStringList good = dm.updParts.insertSql;
+        dm.updParts.insertSql = {QStringLiteral("insert into \"Missing.DB\" (\"X\") values (:\"NSN\")")};
+        dm.qryParts.append();
+        dm.qryParts.fieldByName("NSN").setValue(QStringLiteral("5305-00-000-0001"));
+        QVERIFY(!errorOf([&] { dm.qryParts.post(); }).isEmpty());
+        QVERIFY(dm.qryParts.updatesPending());
+        dm.updParts.insertSql = good;
+        dm.endBatch(dm.qryParts);
+        QVERIFY(!dm.qryParts.updatesPending());
+        QCOMPARE(dm.qryParts.recordCount(), 1);
+        QCOMPARE(fileRows(dir(), "Parts.DB").size(), 1);
+    }
+
     void dueDateRuleThroughTheDatasets()
     {
         TdmMain &dm = *m_dm;

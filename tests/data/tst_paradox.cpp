@@ -124,6 +124,7 @@ private slots:
     void derivedFilesRebuilt();
     void syncSchemaRebuildsLostIndex();
     void journalReplay();
+    void batchWritesOnceAtItsEnd();
     void readOnlyRefusesChanges();
     void damagedDerivedFilesAreRebuilt();
     void damagedFilesFailCleanly_data();
@@ -859,6 +860,57 @@ void TstParadox::syncSchemaRebuildsLostIndex()
     wrong.fields.removeLast();
     auto rw = ParadoxTable::open(path, {}, false);
     QVERIFY_THROWS_EXCEPTION(EngineError, rw->syncSchema(wrong));
+}
+
+// A batch changes the rows at once but the file only when it ends; a failed
+// change inside it takes back that change alone.
+void TstParadox::batchWritesOnceAtItsEnd()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Equipment.DB");
+    ParadoxTable::create(path, equipmentDef(), QString());
+    auto t = ParadoxTable::open(path, {}, false);
+    Row first = equipmentRow(1, QStringLiteral("1111-00-000-0001"), QStringLiteral("S-1"));
+    t->insert(first);
+    const QByteArray before = readFile(path);
+    const quint64 changes = t->changeCount();
+    t->beginBatch();
+    t->beginBatch(); // nested: only the outermost end writes
+    // Enough rows to need new blocks, and a change and a removal among them.
+    for (int i = 0; i < 150; ++i) {
+        Row r = equipmentRow(2, QStringLiteral("2222-00-000-%1").arg(i, 4, 10, QLatin1Char('0')),
+                             QStringLiteral("B-%1").arg(i));
+        const int pos = t->insert(r);
+        QCOMPARE(pos, t->rowCount() - 1);
+        QCOMPARE(r[0].toInt(), i + 2); // AutoInc assigned at once
+    }
+    Row changed = t->row(5);
+    changed[4] = 9;
+    t->update(5, changed);
+    t->remove(7);
+    QCOMPARE(t->rowCount(), 150);
+    QVERIFY(t->changeCount() > changes);
+    t->endBatch();
+    QCOMPARE(readFile(path), before);
+    // Readers of the file see the table as it was before the batch.
+    QCOMPARE(ParadoxTable::open(path, {}, true)->rowCount(), 1);
+    t->endBatch();
+    QVERIFY(readFile(path) != before);
+    t->endBatch(); // one end too many does nothing
+    {
+        auto r = ParadoxTable::open(path, {}, true);
+        QCOMPARE(r->rowCount(), 150);
+        QCOMPARE(r->row(5)[4].toInt(), 9);
+        QCOMPARE(r->row(149)[0].toInt(), 151);
+    }
+    // close() ends a batch left open.
+    t->beginBatch();
+    Row last = equipmentRow(3, QStringLiteral("3333-00-000-0001"), QStringLiteral("C-1"));
+    t->insert(last);
+    t->close();
+    auto again = ParadoxTable::open(path, {}, false);
+    QCOMPARE(again->rowCount(), 151);
+    QCOMPARE(again->row(150)[3].toString(), QStringLiteral("C-1"));
 }
 
 void TstParadox::journalReplay()

@@ -1,6 +1,7 @@
 // Durability: a writer process is killed with SIGKILL at random moments
 // while it posts; afterwards the table opens and holds every change the
-// writer reported as returned.
+// writer reported as returned. A batch of changes is there as a whole or
+// not at all.
 #include "data/paradox/paradoxtable.h"
 #include "data/paradox/pxformat.h"
 #include "fielddefs.h"
@@ -19,12 +20,11 @@ class TstParadoxCrash : public QObject {
     Q_OBJECT
 private slots:
     void killedWriterLosesNothing();
+    void killedBatchIsAllOrNothing();
 };
 
-void TstParadoxCrash::killedWriterLosesNothing()
+static void createPosts(const QString &path)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Posts.DB");
     TableDef def;
     def.fields = {fd("Auto", FieldType::AutoInc), fd("Seq", FieldType::Long), fd("Text", FieldType::Alpha, 12),
                   fd("Day", FieldType::Date), fd("N", FieldType::Short)};
@@ -32,6 +32,13 @@ void TstParadoxCrash::killedWriterLosesNothing()
     def.indexes = {IndexDef{"BySeq", {"Seq", "Text"}, true, false, "XG0"},
                    IndexDef{"N", {"N"}, false, false, "X05"}};
     ParadoxTable::create(path, def, QStringLiteral("HarborlyQZ"));
+}
+
+void TstParadoxCrash::killedWriterLosesNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Posts.DB");
+    createPosts(path);
 
     // What must be there: posted ids with their seq, the latest reported
     // update of each id, and the ids reported as removed.
@@ -120,6 +127,72 @@ void TstParadoxCrash::killedWriterLosesNothing()
     }
     qInfo("%d kills, %d reported changes, %lld rows posted", kills, changes, qlonglong(posted.size()));
     QVERIFY(changes > 100);
+}
+
+void TstParadoxCrash::killedBatchIsAllOrNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Posts.DB");
+    createPosts(path);
+    QHash<int, QList<int>> batches; // batch -> the Seq values of its rows
+    QSet<int> done;
+    QRandomGenerator rng(20261211);
+    int cutAbsent = 0, cutWhole = 0; // batches killed before they said done
+    for (int round = 0; round < 25; ++round) {
+        QProcess child;
+        child.setProgram(QStringLiteral(PX_CRASH_WRITER));
+        child.setArguments({path, QString::number(round + 1), QStringLiteral("batch")});
+        child.start();
+        QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+        child.waitForReadyRead(30000);
+        QThread::msleep(ulong(20 + rng.bounded(200)));
+        if (child.state() != QProcess::Running)
+            QFAIL(qPrintable("writer stopped by itself: " + child.readAllStandardError()));
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> w = line.split(' ');
+            if (w.size() > 2 && w[0] == "batch")
+                for (int i = 2; i < w.size(); ++i)
+                    batches[w[1].toInt()] << w[i].toInt();
+            else if (w.size() == 2 && w[0] == "done")
+                done.insert(w[1].toInt());
+        }
+        auto t = ParadoxTable::open(path, {QStringLiteral("HarborlyQZ")}, false);
+        QSet<int> present;
+        for (int i = 0; i < t->rowCount(); ++i)
+            present.insert(t->row(i)[1].toInt());
+        // Rows of a batch killed before it was even named never show.
+        QSet<int> named;
+        for (const QList<int> &seqs : std::as_const(batches))
+            for (int seq : seqs)
+                named.insert(seq);
+        for (int seq : std::as_const(present))
+            QVERIFY2(named.contains(seq), qPrintable(QStringLiteral("round %1: row %2 of an unfinished batch").arg(round).arg(seq)));
+        for (auto it = batches.cbegin(); it != batches.cend(); ++it) {
+            int there = 0;
+            for (int seq : it.value())
+                there += present.contains(seq) ? 1 : 0;
+            if (done.contains(it.key()))
+                QVERIFY2(there == it.value().size(), qPrintable(QStringLiteral("round %1: batch %2 lost rows").arg(round).arg(it.key())));
+            else
+                QVERIFY2(there == 0 || there == it.value().size(),
+                         qPrintable(QStringLiteral("round %1: batch %2 half there").arg(round).arg(it.key())));
+            if (!done.contains(it.key()))
+                ++(there == 0 ? cutAbsent : cutWhole);
+        }
+        // A batch killed before it said so is either there, as if done, or
+        // gone; its numbers are then used again.
+        for (auto it = batches.begin(); it != batches.end();) {
+            if (!done.contains(it.key()) && present.contains(it.value().first()))
+                done.insert(it.key());
+            it = done.contains(it.key()) ? std::next(it) : batches.erase(it);
+        }
+        t->close();
+    }
+    qInfo("%lld batches ended; killed before their end: %d absent, %d whole", qlonglong(done.size()), cutAbsent,
+          cutWhole);
+    QVERIFY(done.size() > 20);
 }
 
 QTEST_GUILESS_MAIN(TstParadoxCrash)
