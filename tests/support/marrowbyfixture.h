@@ -6,6 +6,7 @@
 #include "core/findfile.h"
 #include "data/dbase/dbftable.h"
 #include "data/paradox/paradoxtable.h"
+#include "fielddefs.h"
 
 #include <QCryptographicHash>
 #include <QDate>
@@ -97,7 +98,7 @@ struct Marrowby {
 
         if (!leaveOut.contains(QStringLiteral("Suggest.DB"))) {
             kw::data::TableDef def;
-            def.fields = {kw::data::FieldDef{QStringLiteral("Title"), kw::data::FieldType::Alpha, 40}};
+            def.fields = {fd("Title", kw::data::FieldType::Alpha, 40)};
             const QString path = QDir(dir).filePath(QStringLiteral("Suggest.DB"));
             kw::data::ParadoxTable::create(path, def, QString());
             auto t = kw::data::ParadoxTable::open(path, {});
