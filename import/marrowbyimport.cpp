@@ -515,6 +515,7 @@ private:
     // A kit type takes the interval of the first kit of that type.
     void kitTypes()
     {
+        setStatus(QStringLiteral("Opening Kit Type Table"));
         Target types = target(QStringLiteral("KitType"));
         Source src(m_opt.marrowbyDir, QStringLiteral("CWX.DBF"));
         const int type = src.col("TYPE"), freq = src.col("INFREQ"), itype = src.col("INTYPE");

@@ -470,7 +470,7 @@ private slots:
                                    "Importing Marrowby HR Items", "Closing Hand Receipt Tables",
                                    "Erasing Aircraft Equipment Table", "Opening Aircraft Table",
                                    "Checking Marrowby Aircraft", "Closing Aircraft Tables",
-                                   "Checking Marrowby Kit Types", "Closing Kit Type Table",
+                                   "Opening Kit Type Table", "Checking Marrowby Kit Types", "Closing Kit Type Table",
                                    "Opening Aircraft Equipment Table", "Importing Marrowby Aircraft Equipment",
                                    "Closing Aircraft Equipment Tables", "Complete"};
         int at = 0;
