@@ -183,7 +183,7 @@ void TfrmMain::buildMenu()
         return a;
     };
     BackupRestore1 = add(file, "BackupRestore1", QStringLiteral("&Backup / Restore"), 0);
-    ImportfromMarrowby1 = add(file, "ImportfromMarrowby1", QStringLiteral("&Import from Marrowby"), 1);
+    Import1 = add(file, "Import1", QStringLiteral("&Import from Marrowby"), 1);
     file->addSeparator();
     QAction *PrintSetup1 = add(file, "PrintSetup1", QStringLiteral("Print &Setup"), 2);
     file->addSeparator();
@@ -197,12 +197,12 @@ void TfrmMain::buildMenu()
     help->addSeparator();
     QAction *About1 = add(help, "About1", QStringLiteral("&About"), 8);
 
-    ImportfromMarrowby1->setEnabled(false);
+    Import1->setEnabled(false);
     // The backup dialog is supplied by its own subsystem; off until attached.
     BackupRestore1->setEnabled(false);
 
     connect(BackupRestore1, &QAction::triggered, this, [this] { runWithTablesClosed(backupDialogFactory); });
-    connect(ImportfromMarrowby1, &QAction::triggered, this, [this] {
+    connect(Import1, &QAction::triggered, this, [this] {
         if (!importDialogFactory) {
             prompts().showMessage(QStringLiteral("The import from Marrowby is not available in this build."));
             return;
@@ -303,9 +303,9 @@ void TfrmMain::FormShow()
     m_updateFileName = kw::data::configDir() + QStringLiteral("/QuillfenUpdates.ini");
     Ini->setFileName(QStringLiteral("QuillfenUpdates.ini"));
     // 6. The import needs the predecessor's alias, named exactly so.
-    ImportfromMarrowby1->setEnabled(false);
+    Import1->setEnabled(false);
     if (dm.session.aliasNames().contains(QStringLiteral("Marrowby"), Qt::CaseSensitive))
-        ImportfromMarrowby1->setEnabled(true);
+        Import1->setEnabled(true);
     BackupRestore1->setEnabled(bool(backupDialogFactory));
     // 7. The connection's path: the data directory.
     QString dir = m_dataDir;

@@ -125,7 +125,7 @@ private:
     InspectionsPage *tabInsp;
     SetupPage *tabSetup;
     TMainStatusBar *stbMain;
-    QAction *ImportfromMarrowby1, *BackupRestore1;
+    QAction *Import1, *BackupRestore1;
     kw::settings::TIniOut *Ini;
 
     SetupTexts m_texts;

@@ -76,7 +76,7 @@ class TstFrmImport : public QObject {
             });
             return dlg;
         };
-        frm.findChild<QAction *>(QStringLiteral("ImportfromMarrowby1"))->trigger();
+        frm.findChild<QAction *>(QStringLiteral("Import1"))->trigger();
         frm.importDialogFactory = factory;
         QVERIFY(answered);
     }
@@ -162,7 +162,7 @@ private slots:
         const kwtest::Marrowby m = predecessor();
         auto window = startWith(m);
         TfrmMain &frm = *window;
-        QVERIFY(frm.findChild<QAction *>(QStringLiteral("ImportfromMarrowby1"))->isEnabled());
+        QVERIFY(frm.findChild<QAction *>(QStringLiteral("Import1"))->isEnabled());
         bool tablesClosed = false;
         QString cancelCaption, status;
         int total = 0;

@@ -229,9 +229,9 @@ private slots:
         makeWindow();
         for (const QString &a : aliases)
             m_session->config().setAlias(a, m_data->path());
-        QVERIFY(!w<QAction>("ImportfromMarrowby1")->isEnabled());
+        QVERIFY(!w<QAction>("Import1")->isEnabled());
         showWindow();
-        QCOMPARE(w<QAction>("ImportfromMarrowby1")->isEnabled(), enabled);
+        QCOMPARE(w<QAction>("Import1")->isEnabled(), enabled);
     }
 
     void setupTextsFirstRunAndClose()
