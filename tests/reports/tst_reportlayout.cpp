@@ -1,0 +1,453 @@
+// The layout engine on a report built here over the holders table: where
+// bands land, when they move to the next column or page, what text the
+// elements print.
+#include "reportfixture.h"
+#include "reports/fonts.h"
+#include "reports/layout.h"
+
+#include <QFontDatabase>
+#include <QImage>
+#include <QtTest>
+
+using namespace kw::reports;
+using kwtest::ReportShop;
+
+namespace {
+
+constexpr int kContent = 100; // printable height of the test pages
+
+// Detail band: the holder's number at (0, 0).
+struct TestReport : Report {
+    explicit TestReport(kw::data::TdmMain &dm, int detailHeight = 20)
+    {
+        dataset = &dm.tblHrdf;
+        page.paperHeight = kContent + page.topMargin + page.bottomMargin;
+        addBand(BandKind::Detail, detailHeight).addData(0, 0, dm.tblHrdf, QStringLiteral("HR Number"));
+    }
+};
+
+// Where the detail bands landed: pages separated by "|", each band as its
+// y, or "x:y" when not in the first column.
+QString placements(const ReportDocument &doc, const QSet<QString> &skip = {})
+{
+    QStringList pages;
+    for (const Page &p : doc.pages) {
+        QStringList at;
+        for (const PageItem &it : p.items) {
+            bool number = false;
+            it.text.toInt(&number);
+            if (it.kind != ItemKind::Text || !number || skip.contains(it.text))
+                continue;
+            at << (it.x == 0 ? QString::number(it.y) : QStringLiteral("%1:%2").arg(it.x).arg(it.y));
+        }
+        pages << at.join(QLatin1Char(','));
+    }
+    return pages.join(QLatin1Char('|'));
+}
+
+QFontMetricsF metrics96(const QString &family, double pt)
+{
+    static QImage dev = [] {
+        QImage i(1, 1, QImage::Format_RGB32);
+        i.setDotsPerMeterX(3780);
+        i.setDotsPerMeterY(3780);
+        return i;
+    }();
+    QFont f(family);
+    f.setPointSizeF(pt);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setKerning(false);
+    return QFontMetricsF(f, &dev);
+}
+
+} // namespace
+
+class TstReportLayout : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        kw::data::Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(14, 5, 7)));
+    }
+
+    void bandsOnPages_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("detailHeight");
+        QTest::addColumn<int>("titleHeight");
+        QTest::addColumn<int>("pageHeaderHeight");
+        QTest::addColumn<bool>("firstPageHeader");
+        QTest::addColumn<bool>("refuseOdd");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("exact fit") << 5 << 20 << 0 << 0 << true << false << "0,20,40,60,80";
+        QTest::newRow("one more breaks the page") << 6 << 20 << 0 << 0 << true << false << "0,20,40,60,80|0";
+        QTest::newRow("title on page 1 only") << 10 << 20 << 30 << 0 << true << false
+                                              << "30,50,70|0,20,40,60,80|0,20";
+        QTest::newRow("page header from page 2 on") << 8 << 20 << 0 << 30 << false << false
+                                                    << "0,20,40,60,80|30,50,70";
+        QTest::newRow("page header on every page") << 4 << 20 << 0 << 30 << true << false << "30,50,70|30";
+        QTest::newRow("title under the page header") << 4 << 20 << 20 << 30 << true << false << "50,70|30,50";
+        QTest::newRow("refused bands leave no space") << 8 << 20 << 0 << 0 << true << true << "0,20,40,60";
+        QTest::newRow("refused bands do not break pages") << 12 << 20 << 0 << 0 << true << true
+                                                          << "0,20,40,60,80|0";
+        QTest::newRow("band that does not fit moves whole") << 4 << 30 << 0 << 0 << true << false << "0,30,60|0";
+        QTest::newRow("band taller than a page still prints") << 2 << 150 << 0 << 0 << true << false << "0|0";
+        QTest::newRow("empty dataset") << 0 << 20 << 30 << 0 << true << false << "";
+    }
+
+    void bandsOnPages()
+    {
+        QFETCH(int, records);
+        QFETCH(int, detailHeight);
+        QFETCH(int, titleHeight);
+        QFETCH(int, pageHeaderHeight);
+        QFETCH(bool, firstPageHeader);
+        QFETCH(bool, refuseOdd);
+        QFETCH(QString, expected);
+
+        ReportShop shop;
+        shop.holders(records);
+        shop.open({&shop.dm.tblHrdf});
+        TestReport r(shop.dm, detailHeight);
+        if (titleHeight)
+            r.addBand(BandKind::Title, titleHeight).addLabel(0, 0, QStringLiteral("TITLE"));
+        if (pageHeaderHeight)
+            r.addBand(BandKind::PageHeader, pageHeaderHeight)
+                .addSystem(0, 0, SystemData::PageNumber, QStringLiteral("Page "));
+        r.firstPageHeader = firstPageHeader;
+        if (refuseOdd)
+            r.band(BandKind::Detail)->beforePrint = [&](Band &) {
+                return shop.dm.tblHrdf.fieldByName(QStringLiteral("HR Number")).value().toInt() % 2 == 0;
+            };
+
+        const ReportDocument doc = layoutReport(r);
+        QCOMPARE(placements(doc), expected);
+        // The title stands at the top of page 1 (under a first-page header)
+        // and nowhere else; the page header follows the option.
+        for (int p = 0; p < doc.pageCount(); ++p) {
+            const PageItem *title = kwtest::findItem(doc, p, QStringLiteral("TITLE"));
+            QCOMPARE(bool(title), titleHeight > 0 && p == 0);
+            if (title)
+                QCOMPARE(title->y, firstPageHeader ? pageHeaderHeight : 0);
+            const bool header = kwtest::findItem(doc, p, QStringLiteral("Page %1").arg(p + 1));
+            QCOMPARE(header, pageHeaderHeight > 0 && (p > 0 || firstPageHeader));
+        }
+    }
+
+    void twoColumns()
+    {
+        ReportShop shop;
+        shop.holders(12);
+        shop.open({&shop.dm.tblHrdf});
+        TestReport r(shop.dm);
+        r.columns = 2;
+        r.addBand(BandKind::Title, 20).addLabel(0, 0, QStringLiteral("TITLE")).centred();
+        r.addBand(BandKind::ColumnHeader, 10).addLabel(5, 0, QStringLiteral("HEAD"));
+        const ReportDocument doc = layoutReport(r);
+
+        // Down the first column, then the second (at half the 720-unit band),
+        // then the next page; the title spans both columns.
+        QCOMPARE(placements(doc), QStringLiteral("30,50,70,360:30,360:50,360:70|10,30,50,70,360:10,360:30"));
+        const PageItem *title = kwtest::findItem(doc, 0, QStringLiteral("TITLE"));
+        QVERIFY(title);
+        QCOMPARE(title->x, 0);
+        QCOMPARE(title->w, 720);
+        // A column header at the top of every column of every page.
+        for (int p = 0; p < 2; ++p) {
+            QList<QPair<int, int>> heads;
+            for (const PageItem &it : doc.pages[p].items)
+                if (it.text == QLatin1String("HEAD"))
+                    heads << qMakePair(it.x, it.y);
+            const int top = p == 0 ? 20 : 0;
+            QCOMPARE(heads, (QList<QPair<int, int>>{{5, top}, {365, top}}));
+        }
+    }
+
+    void summary_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("detailHeight");
+        QTest::addColumn<int>("summaryHeight");
+        QTest::addColumn<int>("expectedPage");
+        QTest::addColumn<int>("expectedY");
+
+        QTest::newRow("after the last band") << 3 << 1 << 20 << 20 << 0 << 60;
+        QTest::newRow("fills the page exactly") << 4 << 1 << 20 << 20 << 0 << 80;
+        QTest::newRow("moves to the next page") << 5 << 1 << 20 << 20 << 1 << 0;
+        QTest::newRow("empty dataset") << 0 << 1 << 20 << 20 << 0 << 0;
+        QTest::newRow("below the longer column") << 4 << 2 << 30 << 10 << 0 << 90;
+        QTest::newRow("two columns, then a new page") << 7 << 2 << 20 << 20 << 1 << 0;
+    }
+
+    void summary()
+    {
+        QFETCH(int, records);
+        QFETCH(int, columns);
+        QFETCH(int, detailHeight);
+        QFETCH(int, summaryHeight);
+        QFETCH(int, expectedPage);
+        QFETCH(int, expectedY);
+
+        ReportShop shop;
+        shop.holders(records);
+        shop.open({&shop.dm.tblHrdf});
+        TestReport r(shop.dm, detailHeight);
+        r.columns = columns;
+        r.addBand(BandKind::Summary, summaryHeight).addLabel(0, 0, QStringLiteral("END"));
+        const ReportDocument doc = layoutReport(r);
+        QCOMPARE(doc.pageCount(), expectedPage + 1);
+        const PageItem *end = kwtest::findItem(doc, expectedPage, QStringLiteral("END"));
+        QVERIFY(end);
+        QCOMPARE(end->y, expectedY);
+        QCOMPARE(end->x, 0);
+    }
+
+    void pageFooterOption_data()
+    {
+        QTest::addColumn<bool>("lastPageFooter");
+        QTest::newRow("footer on the last page") << true;
+        QTest::newRow("no footer on the last page") << false;
+    }
+
+    void pageFooterOption()
+    {
+        QFETCH(bool, lastPageFooter);
+        ReportShop shop;
+        shop.holders(6);
+        shop.open({&shop.dm.tblHrdf});
+        TestReport r(shop.dm);
+        r.lastPageFooter = lastPageFooter;
+        r.addBand(BandKind::PageFooter, 20).addLabel(0, 0, QStringLiteral("FOOT"));
+        const ReportDocument doc = layoutReport(r);
+        // The footer takes 20 of the 100 units: 4 bands per page.
+        QCOMPARE(placements(doc), QStringLiteral("0,20,40,60|0,20"));
+        const PageItem *foot = kwtest::findItem(doc, 0, QStringLiteral("FOOT"));
+        QVERIFY(foot);
+        QCOMPARE(foot->y, 80);
+        QCOMPARE(bool(kwtest::findItem(doc, 1, QStringLiteral("FOOT"))), lastPageFooter);
+    }
+
+    void elementText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("autoSize");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("expectCut");
+
+        QTest::newRow("auto widens to long text") << "VEST, SURVIVAL SRU-21/P WITH POUCHES" << true << 10 << false;
+        QTest::newRow("fixed cuts long text") << "VEST, SURVIVAL SRU-21/P" << false << 60 << true;
+        QTest::newRow("fixed keeps short text") << "EA" << false << 60 << false;
+        QTest::newRow("fixed narrower than one letter") << "W" << false << 3 << true;
+    }
+
+    void elementText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, autoSize);
+        QFETCH(int, width);
+        QFETCH(bool, expectCut);
+
+        ReportShop shop;
+        shop.open({});
+        Report r;
+        Element &e = r.addBand(BandKind::Title, 20).addLabel(100, 4, text).face(QStringLiteral("Arial")).size(10);
+        if (!autoSize)
+            e.fixed(width);
+        const ReportDocument doc = layoutReport(r);
+        QCOMPARE(doc.pageCount(), 1);
+        const auto &items = doc.pages[0].items;
+        const QFontMetricsF fm = metrics96(installedFamily(QStringLiteral("Arial")), 10);
+        if (expectCut && width < fm.horizontalAdvance(text.left(1))) {
+            QVERIFY(items.isEmpty()); // nothing of it fits
+            return;
+        }
+        QCOMPARE(items.size(), 1);
+        const PageItem &it = items[0];
+        QCOMPARE(it.x, 100);
+        QCOMPARE(it.y, 4);
+        if (autoSize) {
+            QCOMPARE(it.text, text);
+            QVERIFY(it.w >= fm.horizontalAdvance(text) - 0.01);
+            QVERIFY(it.w > width);
+        } else {
+            QCOMPARE(it.w, width);
+            QCOMPARE(it.text != text, expectCut);
+            QVERIFY(text.startsWith(it.text));
+            QVERIFY(fm.horizontalAdvance(it.text) <= width + 0.01);
+            if (expectCut) // the longest prefix that fits
+                QVERIFY(fm.horizontalAdvance(text.left(it.text.size() + 1)) > width);
+        }
+    }
+
+    void alignment_data()
+    {
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<bool>("columnBand");
+        QTest::newRow("centred across the band") << int(Alignment::BandCenter) << 1 << false;
+        QTest::newRow("centred in its column") << int(Alignment::BandCenter) << 2 << true;
+        QTest::newRow("title centred across both columns") << int(Alignment::BandCenter) << 2 << false;
+        QTest::newRow("right-aligned in its width") << int(Alignment::Right) << 1 << false;
+    }
+
+    void alignment()
+    {
+        QFETCH(int, alignment);
+        QFETCH(int, columns);
+        QFETCH(bool, columnBand);
+        ReportShop shop;
+        shop.holders(1);
+        shop.open({&shop.dm.tblHrdf});
+        Report r;
+        r.dataset = &shop.dm.tblHrdf;
+        r.columns = columns;
+        Band &b = r.addBand(columnBand ? BandKind::Detail : BandKind::Title, 20);
+        Element &e = b.addLabel(200, 0, QStringLiteral("Sub Hand Receipt"));
+        if (Alignment(alignment) == Alignment::Right)
+            e.rightAligned(150);
+        else
+            e.centred();
+        const ReportDocument doc = layoutReport(r);
+        const PageItem *it = kwtest::findItem(doc, 0, QStringLiteral("Sub Hand Receipt"));
+        QVERIFY(it);
+        const double w = metrics96(installedFamily(QStringLiteral("Arial")), 10)
+                             .horizontalAdvance(QStringLiteral("Sub Hand Receipt"));
+        double left = 0;
+        if (Alignment(alignment) == Alignment::Right)
+            left = 200 + 150 - w;
+        else
+            left = ((columnBand ? 720 / columns : 720) - w) / 2;
+        QVERIFY2(qAbs(it->textLeft() - left) < 0.5, qPrintable(QString::number(it->textLeft())));
+    }
+
+    void systemTexts()
+    {
+        ReportShop shop;
+        shop.holders(7);
+        shop.open({&shop.dm.tblHrdf});
+        TestReport r(shop.dm);
+        Band &ph = r.addBand(BandKind::PageHeader, 20);
+        ph.addSystem(0, 0, SystemData::PageNumber, QStringLiteral("Page: "));
+        ph.addSystem(100, 0, SystemData::Date, QStringLiteral("Printed: "));
+        ph.addSystem(300, 0, SystemData::DateTime);
+        const ReportDocument doc = layoutReport(r);
+        QCOMPARE(doc.pageCount(), 2);
+        for (int p = 0; p < 2; ++p) {
+            QVERIFY(kwtest::findItem(doc, p, QStringLiteral("Page: %1").arg(p + 1)));
+            QVERIFY(kwtest::findItem(doc, p, QStringLiteral("Printed: 12/9/2026")));
+            QVERIFY(kwtest::findItem(doc, p, QStringLiteral("12/9/2026 2:05:07 PM")));
+        }
+    }
+
+    // The walk starts at the first record whatever the cursor, keeps the
+    // dataset's order and filter, and leaves it on its last record.
+    void walksTheDatasetAsItStands_data()
+    {
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("by number") << "HRNUM" << "" << "1,2,3,4";
+        QTest::newRow("by holder name") << "Holder" << "" << "3,1,4,2";
+        QTest::newRow("filtered") << "HRNUM" << "Section = 'Ops'" << "2,4";
+    }
+
+    void walksTheDatasetAsItStands()
+    {
+        QFETCH(QString, index);
+        QFETCH(QString, filter);
+        QFETCH(QString, expected);
+        ReportShop shop;
+        shop.write(QStringLiteral("Hrdf"), {{1, QStringLiteral("Chan"), QStringLiteral("HQ"), QString()},
+                                            {2, QStringLiteral("Moss"), QStringLiteral("Ops"), QString()},
+                                            {3, QStringLiteral("Abel"), QStringLiteral("HQ"), QString()},
+                                            {4, QStringLiteral("Fox"), QStringLiteral("Ops"), QString()}});
+        shop.open({&shop.dm.tblHrdf});
+        auto &t = shop.dm.tblHrdf;
+        t.setIndexName(index);
+        if (!filter.isEmpty()) {
+            t.setFilter(filter);
+            t.setFiltered(true);
+        }
+        t.last();
+        int reportHandler = 0, bandHandler = 0;
+        Report r;
+        r.dataset = &t;
+        Band &d = r.addBand(BandKind::Detail, 16);
+        d.addData(0, 0, t, QStringLiteral("HR Number"));
+        d.beforePrint = [&](Band &) { ++bandHandler; return true; };
+        r.beforePrint = [&](Report &) {
+            QCOMPARE(bandHandler, 0);
+            ++reportHandler;
+        };
+        const ReportDocument doc = layoutReport(r);
+        QCOMPARE(kwtest::pageTexts(doc, 0).join(QLatin1Char(',')), expected);
+        QCOMPARE(reportHandler, 1);
+        QCOMPARE(bandHandler, int(expected.count(QLatin1Char(',')) + 1));
+        QCOMPARE(t.recNo(), t.recordCount() - 1);
+        QVERIFY(t.eof());
+    }
+
+    void subDetailPerMasterRecord()
+    {
+        ReportShop shop;
+        shop.write(QStringLiteral("Drawer"), {{QStringLiteral("D1")}, {QStringLiteral("D2")}});
+        shop.write(QStringLiteral("Bin"), {{QStringLiteral("B1")}, {QStringLiteral("B2")}, {QStringLiteral("B3")}});
+        shop.open({&shop.dm.tblDrawer, &shop.dm.tblBin});
+        Report r;
+        r.dataset = &shop.dm.tblDrawer;
+        r.addBand(BandKind::Detail, 16).addData(0, 0, shop.dm.tblDrawer, QStringLiteral("Drawer"));
+        Band &sub = r.addBand(BandKind::SubDetail, 20);
+        sub.dataset = &shop.dm.tblBin;
+        sub.addData(56, 0, shop.dm.tblBin, QStringLiteral("Bin"));
+        sub.beforePrint = [&](Band &) {
+            return shop.dm.tblBin.fieldByName(QStringLiteral("Bin")).asString() != QLatin1String("B2");
+        };
+        const ReportDocument doc = layoutReport(r);
+        QStringList got;
+        for (const PageItem &it : doc.pages[0].items)
+            got << QStringLiteral("%1@%2").arg(it.text).arg(it.y);
+        QCOMPARE(got.join(QLatin1Char(' ')), QStringLiteral("D1@0 B1@16 B3@36 D2@56 B1@72 B3@92"));
+    }
+
+    void stopAfterFirstPage()
+    {
+        ReportShop shop;
+        shop.holders(30);
+        shop.open({&shop.dm.tblHrdf});
+        TestReport r(shop.dm);
+        ReportDocument doc;
+        QList<int> seen;
+        const bool finished = layoutReport(r, doc, [&](int pages) {
+            seen << pages;
+            return false;
+        });
+        QVERIFY(!finished);
+        QCOMPARE(seen, QList<int>{1});
+        QCOMPARE(doc.pageCount(), 1);
+        QCOMPARE(placements(doc), QStringLiteral("0,20,40,60,80"));
+    }
+
+    void fontsMapToInstalledFaces_data()
+    {
+        QTest::addColumn<QString>("requested");
+        QTest::addColumn<QString>("face");
+        QTest::newRow("Arial") << "Arial" << "Liberation Sans";
+        QTest::newRow("Tahoma") << "Tahoma" << "Tahoma";
+    }
+
+    void fontsMapToInstalledFaces()
+    {
+        QFETCH(QString, requested);
+        QFETCH(QString, face);
+        loadApplicationFonts();
+        if (!QFontDatabase::families().contains(face))
+            QSKIP("face not installed");
+        QCOMPARE(installedFamily(requested), face);
+    }
+};
+
+QTEST_MAIN(TstReportLayout)
+#include "tst_reportlayout.moc"
