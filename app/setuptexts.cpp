@@ -1,17 +1,12 @@
 #include "app/setuptexts.h"
 
+#include "settings/setuptexts.h"
+
 namespace kw::app {
 
 const QList<QPair<QString, QString>> &SetupTexts::defaults()
 {
-    static const QList<QPair<QString, QString>> list = {
-        {QStringLiteral("Company"), QStringLiteral("Your Company Name Here")},
-        {QStringLiteral("AlseOfficer"), QStringLiteral("ALSE Officer Name")},
-        {QStringLiteral("Prepared"), QStringLiteral("Prepared By Name")},
-        {QStringLiteral("Authorized"), QStringLiteral("Authorized By Name")},
-        {QStringLiteral("Approved"), QStringLiteral("Approved By Name")},
-    };
-    return list;
+    return kw::settings::setupTextDefaults();
 }
 
 QString *SetupTexts::byName(const QString &name)

@@ -16,15 +16,20 @@ struct Context {
 // std::exception prints its message and exits with 1.
 using Handler = std::function<int(Context &)>;
 
+// Commands that measure or draw text need a QGuiApplication (on the
+// offscreen platform: no display is used); the others run on QCoreApplication.
+enum class Needs { Core, Gui };
+
 struct Command {
     const char *name;
     const char *usage;
     Handler run;
+    Needs needs = Needs::Core;
 };
 
 // Registers a command at static-initialisation time.
 struct Register {
-    Register(const char *name, const char *usage, Handler run);
+    Register(const char *name, const char *usage, Handler run, Needs needs = Needs::Core);
 };
 
 // Removes "--name VALUE" from args and returns VALUE (or a null QString).

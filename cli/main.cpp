@@ -4,10 +4,12 @@
 #include "update/verinfo.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 
 namespace kw::cli {
 
@@ -17,9 +19,9 @@ static std::map<QString, Command> &commands()
     return all;
 }
 
-Register::Register(const char *name, const char *usage, Handler run)
+Register::Register(const char *name, const char *usage, Handler run, Needs needs)
 {
-    commands().emplace(QString::fromLatin1(name), Command{name, usage, std::move(run)});
+    commands().emplace(QString::fromLatin1(name), Command{name, usage, std::move(run), needs});
 }
 
 QString takeOption(QStringList &args, const QString &name)
@@ -84,12 +86,38 @@ static bool isHelp(const QString &arg)
     return arg == QLatin1String("--help") || arg == QLatin1String("-h");
 }
 
+// The command named on the command line, looked up before any application
+// object exists (it decides which one to create).
+static const Command *commandOf(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (a == QLatin1String("--data")) {
+            ++i;
+            continue;
+        }
+        if (a.startsWith(QLatin1String("--data=")))
+            continue;
+        auto it = commands().find(a);
+        return it == commands().end() ? nullptr : &it->second;
+    }
+    return nullptr;
+}
+
 } // namespace kw::cli
 
 int main(int argc, char **argv)
 {
     using namespace kw::cli;
-    QCoreApplication app(argc, argv);
+    const Command *cmd = commandOf(argc, argv);
+    std::unique_ptr<QCoreApplication> application;
+    if (cmd && cmd->needs == Needs::Gui) {
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // never a window, with or without a display
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication &app = *application;
     QCoreApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QCoreApplication::setApplicationName(QStringLiteral("Kitwarden"));
 

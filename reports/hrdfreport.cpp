@@ -3,6 +3,8 @@
 #include "data/dmmain.h"
 #include "reports/reportheaders.h"
 
+#include <algorithm>
+
 namespace kw::reports {
 
 THrdfReport::THrdfReport(kw::data::TdmMain &dm) : m_dm(dm)
@@ -22,9 +24,8 @@ THrdfReport::THrdfReport(kw::data::TdmMain &dm) : m_dm(dm)
 
     Band &d = addBand(BandKind::Detail, 16);
     const char *fields[4] = {"HR Number", "HR Holder", "Section", "Phone"};
-    const int widths[4] = {40, 105, 113, 72};
     for (int i = 0; i < 4; ++i)
-        dbTexts[i] = &d.addData(0, 0, dm.tblHrdf, QLatin1String(fields[i])).fixed(widths[i]).size(10);
+        dbTexts[i] = &d.addData(0, 0, dm.tblHrdf, QLatin1String(fields[i])).fixed(kWidths[i]).size(10);
 
     beforePrint = [this](Report &) { qrHrdfBeforePrint(); };
 }
@@ -35,9 +36,16 @@ void THrdfReport::qrHrdfBeforePrint()
     static const int oneColumn[4] = {176, 216, 352, 448};
     const bool two = m_dm.tblHrdf.active() && m_dm.tblHrdf.recordCount() > kMaxOneColumn;
     columns = two ? 2 : 1;
+    const int *xs = two ? twoColumns : oneColumn;
     for (int i = 0; i < 4; ++i) {
-        lblHeadings[i]->x = two ? twoColumns[i] : oneColumn[i];
-        dbTexts[i]->x = two ? twoColumns[i] : oneColumn[i];
+        lblHeadings[i]->x = xs[i];
+        dbTexts[i]->x = xs[i];
+        // A long section would otherwise run into the phone number in the
+        // one-column positions: each value stops 2 units short of the next.
+        // The phone, last in the column, may use the room up to the column's
+        // end, so that a ten-digit number is not cut.
+        const int room = (i < 3 ? xs[i + 1] : columnWidth()) - xs[i] - 2;
+        dbTexts[i]->width = i < 3 ? std::min(kWidths[i], room) : std::max(kWidths[i], room);
     }
 }
 

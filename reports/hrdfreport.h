@@ -21,6 +21,7 @@ public:
     void qrHrdfBeforePrint();
 
     static constexpr int kMaxOneColumn = 55;
+    static constexpr int kWidths[4] = {40, 105, 113, 72}; // design widths of the values
 
 private:
     kw::data::TdmMain &m_dm;
