@@ -2,8 +2,6 @@
 
 #include "data/engineerror.h"
 
-#include <QFile>
-#include <QFontDatabase>
 #include <QMessageBox>
 #include <exception>
 
@@ -39,13 +37,6 @@ void setApplicationTitle(const QString &title)
 QString applicationTitle()
 {
     return g_title;
-}
-
-void loadApplicationFonts()
-{
-    for (const char *path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/fonts/truetype/wine/tahoma.ttf"})
-        if (QFile::exists(QLatin1String(path)))
-            QFontDatabase::addApplicationFont(QLatin1String(path));
 }
 
 UserPrompts &prompts()

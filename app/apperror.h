@@ -27,10 +27,6 @@ void setPrompts(UserPrompts *p);
 void setApplicationTitle(const QString &title);
 QString applicationTitle();
 
-// Makes the fonts the program asks for available (Tahoma from the Wine
-// fonts when installed; Arial maps to Liberation Sans by itself).
-void loadApplicationFonts();
-
 // The message of the exception being handled (call inside a catch block).
 QString currentExceptionMessage();
 // Shows the message of the exception being handled.

@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "data/engineerror.h"
+#include "data/fieldvalue.h"
 
 #include <QApplication>
 #include <QDate>
@@ -190,26 +191,9 @@ int DatasetModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
-QString DatasetModel::formatValue(const Field &f, const QVariant &v)
+QString DatasetModel::formatValue(const Field &, const QVariant &v)
 {
-    if (v.isNull() || !v.isValid())
-        return {};
-    switch (v.typeId()) {
-    case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("M/d/yyyy"));
-    case QMetaType::QDateTime:
-        return v.toDateTime().toString(QStringLiteral("M/d/yyyy h:mm:ss AP"));
-    case QMetaType::QTime:
-        return v.toTime().toString(QStringLiteral("h:mm:ss AP"));
-    case QMetaType::Bool:
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::Double:
-        return QString::number(v.toDouble(), 'g', 15);
-    default:
-        break;
-    }
-    Q_UNUSED(f);
-    return v.toString();
+    return kw::data::fieldvalue::displayText(v);
 }
 
 QVariant DatasetModel::parseText(const Field &f, const QString &raw)

@@ -4,6 +4,7 @@
 #include "app/frmmain.h"
 #include "data/dmmain.h"
 #include "data/paths.h"
+#include "reports/fonts.h"
 
 int main(int argc, char **argv)
 {
@@ -20,7 +21,7 @@ int main(int argc, char **argv)
     // Lets the desktop match the windows to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(kw::data::appId());
     kw::app::setApplicationTitle(QStringLiteral("Kitwarden 2.0"));
-    kw::app::loadApplicationFonts();
+    kw::reports::loadApplicationFonts();
 
     // The data module first (it registers the table password), then the
     // main window; the program ends when the main window closes.

@@ -191,6 +191,26 @@ QVariant convert(const FieldSpec &f, const QVariant &v)
     }
 }
 
+QString displayText(const QVariant &v)
+{
+    if (v.isNull() || !v.isValid())
+        return {};
+    switch (v.typeId()) {
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("M/d/yyyy"));
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("M/d/yyyy h:mm:ss AP"));
+    case QMetaType::QTime:
+        return v.toTime().toString(QStringLiteral("h:mm:ss AP"));
+    case QMetaType::Bool:
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+        return QString::number(v.toDouble(), 'g', 15);
+    default:
+        return v.toString();
+    }
+}
+
 } // namespace kw::data::fieldvalue
 
 namespace kw::data {

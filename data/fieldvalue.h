@@ -51,6 +51,10 @@ void checkRange(const FieldSpec &f, const QVariant &value);
 // value is null.
 void checkRequired(const FieldSpec &f, const QVariant &value);
 
+// A stored value as grids and reports show it: dates in the short date
+// format (month/day/year), logicals as True/False, null as empty text.
+QString displayText(const QVariant &value);
+
 } // namespace fieldvalue
 
 // fieldvalue::convert for a field given by its type and width; label names

@@ -9,6 +9,7 @@
 
 #include "data/dataset.h"
 #include "data/dmmain.h"
+#include "data/fieldvalue.h"
 #include "reports/fonts.h"
 
 #include <QDateTime>
@@ -16,27 +17,6 @@
 #include <unordered_map>
 
 namespace kw::reports {
-
-QString fieldDisplayText(const kw::data::Field &field)
-{
-    const QVariant v = field.value();
-    if (v.isNull() || !v.isValid())
-        return {};
-    switch (v.typeId()) {
-    case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("M/d/yyyy"));
-    case QMetaType::QDateTime:
-        return v.toDateTime().toString(QStringLiteral("M/d/yyyy h:mm:ss AP"));
-    case QMetaType::QTime:
-        return v.toTime().toString(QStringLiteral("h:mm:ss AP"));
-    case QMetaType::Bool:
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::Double:
-        return QString::number(v.toDouble(), 'g', 15);
-    default:
-        return v.toString();
-    }
-}
 
 namespace {
 
@@ -221,14 +201,14 @@ private:
             auto it = fields.find(&e);
             if (it == fields.end())
                 it = fields.emplace(&e, &e.dataset->fieldByName(e.fieldName)).first;
-            return fieldDisplayText(*it->second);
+            return kw::data::fieldvalue::displayText(it->second->value());
         }
         case ElementKind::SystemText:
             switch (e.system) {
             case SystemData::Date:
-                return e.caption + printedAt.date().toString(QStringLiteral("M/d/yyyy"));
+                return e.caption + kw::data::fieldvalue::displayText(printedAt.date());
             case SystemData::DateTime:
-                return e.caption + printedAt.toString(QStringLiteral("M/d/yyyy h:mm:ss AP"));
+                return e.caption + kw::data::fieldvalue::displayText(printedAt);
             case SystemData::PageNumber:
                 return e.caption + QString::number(pageNo);
             }

@@ -19,7 +19,4 @@ using PageDone = std::function<bool(int pages)>;
 bool layoutReport(Report &report, ReportDocument &doc, const PageDone &pageDone = {});
 ReportDocument layoutReport(Report &report);
 
-// Display text of a field of the current record, as reports print it.
-QString fieldDisplayText(const kw::data::Field &field);
-
 } // namespace kw::reports
