@@ -15,6 +15,7 @@
 #include "app/pages/setuppage.h"
 #include "app/pages/survivalpage.h"
 #include "app/pages/techmanualspage.h"
+#include "app/reportprinting.h"
 #include "app/updateui.h"
 #include "app/weblinks.h"
 #include "data/paths.h"
@@ -53,6 +54,7 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
     buildMenu();
     buildStatusBar();
     bindIniItems();
+    attachReports(*this);
 
     runSplash = [](QWidget *owner) {
         TfrmSplash splash(owner);

@@ -20,7 +20,10 @@ bool PrintSetup::exec(QWidget *owner)
     QPageSetupDialog dlg(&printer(), owner);
     dlg.setObjectName(QStringLiteral("PrinterSetupDialog"));
     dlg.setWindowTitle(QStringLiteral("Print Setup"));
-    return dlg.exec() == QDialog::Accepted;
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    m_pageChosen = true;
+    return true;
 }
 
 } // namespace kw::app

@@ -24,8 +24,14 @@ public:
     // True on OK.
     bool exec(QWidget *owner);
 
+    // True once a paper was chosen in a set-up (this dialog or a preview's);
+    // until then reports keep the paper they are designed for.
+    bool pageChosen() const { return m_pageChosen; }
+    void setPageChosen() { m_pageChosen = true; }
+
 private:
     std::unique_ptr<QPrinter> m_printer;
+    bool m_pageChosen = false;
 };
 
 } // namespace kw::app

@@ -1,0 +1,34 @@
+#pragma once
+// How the main window runs its reports: every print button creates its
+// report, fills the caller's labels from the setup texts, shows the preview
+// and waits until it is closed, then lets the report go. The handlers are
+// attached to the pages' print buttons here.
+#include "reports/catalog.h"
+
+namespace kw::reports {
+class Report;
+}
+
+namespace kw::app {
+
+class TfrmMain;
+
+// The setup texts the main window holds, by registry value name.
+kw::reports::SetupTexts setupTextsOf(TfrmMain &frm);
+
+// Steps 2 and 3 of every print button: labels from the setup texts, then the
+// preview (on the page of the print set-up) until it is closed.
+void previewReport(TfrmMain &frm, kw::reports::Report &report);
+
+// The hand receipts page's buttons.
+void btnHrdfPrintClick(TfrmMain &frm);
+void btnAlsePrintClick(TfrmMain &frm);
+
+// Attaches every print button of the pages that has a report, and adds
+// "Open Report" (a saved report file in the preview) to the File menu.
+void attachReports(TfrmMain &frm);
+
+// Opens a saved report file in the preview.
+void openSavedReport(TfrmMain &frm);
+
+} // namespace kw::app
