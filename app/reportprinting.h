@@ -24,11 +24,7 @@ void previewReport(TfrmMain &frm, kw::reports::Report &report);
 void btnHrdfPrintClick(TfrmMain &frm);
 void btnAlsePrintClick(TfrmMain &frm);
 
-// Attaches every print button of the pages that has a report, and adds
-// "Open Report" (a saved report file in the preview) to the File menu.
+// Attaches every print button of the pages that has a report.
 void attachReports(TfrmMain &frm);
-
-// Opens a saved report file in the preview.
-void openSavedReport(TfrmMain &frm);
 
 } // namespace kw::app

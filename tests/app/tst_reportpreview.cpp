@@ -470,21 +470,6 @@ private slots:
         else // the receipt of holder 2 only
             QVERIFY(!shownTexts.contains(QStringLiteral("V-001")));
     }
-
-    void openReportFromTheFileMenu()
-    {
-        QTemporaryDir data;
-        kw::data::Session session;
-        kw::data::TdmMain dm(session);
-        TfrmMain frm(dm);
-        auto *open = frm.findChild<QAction *>(QStringLiteral("OpenReport1"));
-        QVERIFY(open);
-        auto *setup = frm.findChild<QAction *>(QStringLiteral("PrintSetup1"));
-        const QList<QAction *> file = open->associatedObjects().isEmpty()
-            ? QList<QAction *>()
-            : qobject_cast<QMenu *>(open->associatedObjects().first())->actions();
-        QCOMPARE(file.indexOf(open), file.indexOf(setup) + 1);
-    }
 };
 
 QTEST_MAIN(TstReportPreview)
