@@ -4,12 +4,12 @@
 // since a CSS pixel is the layout's unit of 1/96 inch.
 #include "reports/exports.h"
 
+#include "core/durablefile.h"
 #include "reports/fonts.h"
 #include "reports/painter.h"
 
 #include <QBuffer>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
@@ -213,9 +213,9 @@ void exportDocument(const ReportDocument &doc, const QString &path, std::optiona
         throw std::runtime_error(
             QStringLiteral("Cannot tell the format of %1: use .pdf, .txt, .csv, .html or .kwr").arg(path).toStdString());
     const QByteArray bytes = render(doc, *format);
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(path, f.errorString()).toStdString());
+    QString error;
+    if (!kw::core::writeFileDurably(path, bytes, &error))
+        throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(path, error).toStdString());
 }
 
 } // namespace kw::reports
