@@ -1016,26 +1016,30 @@ private slots:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("inspections, all") << "tabInsp" << "btnInspAll" << "All";
-        QTest::newRow("inspections, due by") << "tabInsp" << "btnInspDue" << QStringLiteral("Due by:") + QString(18, QLatin1Char(' '));
-        QTest::newRow("by type") << "tabAlseGear" << "btnGearPrint" << "List";
-        QTest::newRow("aircraft") << "tabSurvival" << "btnSurvivalList" << "List";
-        QTest::newRow("holders") << "tabHandReceipt" << "btnHrdfPrint" << "";
-        QTest::newRow("hand receipt") << "tabHandReceipt" << "btnAlsePrint" << "Print";
+        QTest::addColumn<bool>("wired"); // the main window attaches its report
+        QTest::newRow("inspections, all") << "tabInsp" << "btnInspAll" << "All" << false;
+        QTest::newRow("inspections, due by") << "tabInsp" << "btnInspDue" << QStringLiteral("Due by:") + QString(18, QLatin1Char(' ')) << false;
+        QTest::newRow("by type") << "tabAlseGear" << "btnGearPrint" << "List" << false;
+        QTest::newRow("aircraft") << "tabSurvival" << "btnSurvivalList" << "List" << false;
+        QTest::newRow("holders") << "tabHandReceipt" << "btnHrdfPrint" << "" << true;
+        QTest::newRow("hand receipt") << "tabHandReceipt" << "btnAlsePrint" << "Print" << true;
     }
     void printButtons()
     {
         QFETCH(QString, page);
         QFETCH(QString, button);
         QFETCH(QString, caption);
+        QFETCH(bool, wired);
         start();
         go(qPrintable(page));
         auto *p = w<Page>(page);
         auto *b = w<QAbstractButton>(button);
         QCOMPARE(b->text(), caption);
         QVERIFY(p->printButtons().contains(button));
-        // Visible, but off until its report is attached.
+        // Visible, and on exactly when the main window has attached a report.
         QVERIFY(b->isVisible());
+        QCOMPARE(b->isEnabled(), wired);
+        p->setPrintHandler(button, {});
         QVERIFY(!b->isEnabled());
         int runs = 0;
         p->setPrintHandler(button, [&] { ++runs; });
