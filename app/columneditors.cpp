@@ -91,6 +91,7 @@ QWidget *TLookupComboEditor::createEditor(QWidget *parent, const kw::data::Field
     auto *cb = new LookupCombo(parent);
     cb->setFrame(false);
     cb->alignRight = alignRight;
+    cb->popupWidth = popupWidth;
     auto *model = new DatasetModel(cb);
     model->setColumns(m_columns);
     model->setReadOnly(true);
@@ -99,7 +100,8 @@ QWidget *TLookupComboEditor::createEditor(QWidget *parent, const kw::data::Field
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->verticalHeader()->hide();
-    view->setShowGrid(true);
+    view->horizontalHeader()->setVisible(listTitles);
+    view->setShowGrid(listLines);
     view->setWordWrap(false);
     view->horizontalHeader()->setHighlightSections(false);
     cb->setModel(model);
@@ -190,7 +192,9 @@ void LookupCombo::showPopup()
     tv->horizontalHeader()->setFont(font());
     const int rowH = fontMetrics().height() + 4;
     tv->verticalHeader()->setDefaultSectionSize(rowH);
-    tv->horizontalHeader()->setFixedHeight(fontMetrics().height() + 6);
+    if (!tv->horizontalHeader()->isHidden())
+        tv->horizontalHeader()->setFixedHeight(fontMetrics().height() + 6);
+    const int titleH = tv->horizontalHeader()->isHidden() ? 0 : tv->horizontalHeader()->height();
     int total = 0;
     for (int c = 0; c < columnSpec.size(); ++c) {
         const int w = TDBGrid::columnPixelWidth(font(), font(), columnSpec[c].first, columnSpec[c].second);
@@ -205,8 +209,12 @@ void LookupCombo::showPopup()
     int extraW = popup->width() - tv->viewport()->width();
     if (!scrolls && tv->verticalScrollBar()->isVisible())
         extraW -= tv->verticalScrollBar()->width();
-    const int extraH = popup->height() - tv->viewport()->height() - tv->horizontalHeader()->height();
-    QRect g(0, 0, total + std::max(0, extraW), rows * rowH + tv->horizontalHeader()->height() + std::max(0, extraH));
+    const int extraH = popup->height() - tv->viewport()->height() - titleH;
+    QRect g(0, 0, total + std::max(0, extraW), rows * rowH + titleH + std::max(0, extraH));
+    if (columnSpec.size() == 1) // a plain list: at least as wide as its cell
+        g.setWidth(std::max(g.width(), width()));
+    if (popupWidth > 0)
+        g.setWidth(popupWidth);
     const QPoint below = mapToGlobal(QPoint(0, height()));
     g.moveTop(below.y());
     if (alignRight)

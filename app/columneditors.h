@@ -58,6 +58,9 @@ public:
     int rowsVisible = 15;
     bool alignRight = false;      // popup's right edge at the cell's right edge
     bool matchWhileTyping = false;
+    int popupWidth = 0;           // pixels; 0: as wide as the columns
+    bool listTitles = true;       // column titles above the list
+    bool listLines = true;        // lines between the list's cells
     // The edit field takes any text, also one that names no entry of the list.
     bool freeText = false;
 
@@ -92,6 +95,7 @@ public:
     void showPopup() override;
     void hidePopup() override;
     bool alignRight = false;
+    int popupWidth = 0; // pixels; 0: as wide as the columns
     // Width (characters) and title of each list column.
     QList<QPair<int, QString>> columnSpec;
     QVariant original; // value when editing began; kept when nothing was chosen

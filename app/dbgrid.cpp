@@ -193,6 +193,14 @@ void TDBGrid::addSortHintMenu()
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
+void TDBGrid::setWrapLongTexts(bool on)
+{
+    m_wrap = on;
+    setWordWrap(on);
+    setTextElideMode(on ? Qt::ElideNone : Qt::ElideRight);
+    verticalHeader()->setSectionResizeMode(on ? QHeaderView::ResizeToContents : QHeaderView::Fixed);
+}
+
 void TDBGrid::setTitleButtons(bool on)
 {
     m_titleButtons = on;

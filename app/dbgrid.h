@@ -53,6 +53,9 @@ public:
     // Insert adds a row; Ctrl+Delete deletes one after "Delete record?".
     bool insertKeyAddsRow = true;
     bool ctrlDeleteDeletes = true;
+    // Long texts wrap within the cell; a row grows to show them.
+    void setWrapLongTexts(bool on);
+    bool wrapLongTexts() const { return m_wrap; }
     // Text colour of a whole row (the due status of its item); an invalid
     // colour keeps the normal one. Read-only cells keep their gray.
     std::function<QColor(int row)> rowTextColor;
@@ -91,6 +94,7 @@ private:
     bool m_releasePending = false;
     DatasetModel *m_model;
     bool m_titleButtons = false;
+    bool m_wrap = false;
     bool m_syncing = false;
 };
 

@@ -244,7 +244,109 @@ void about(QPainter &p)
     p.drawEllipse(QPointF(8, 4.6), 1.1, 1.1);
 }
 
+// --- stock categories of the bench stock tabs
+
+void boxes(QPainter &p)
+{
+    // Everything: a stack of three cartons.
+    p.setPen(pen(kNavy, 0.9));
+    p.setBrush(QColor(0xc8, 0x9a, 0x5c));
+    p.drawRect(QRectF(1.5, 8.5, 6, 6));
+    p.drawRect(QRectF(8.5, 8.5, 6, 6));
+    p.setBrush(QColor(0xdc, 0xb4, 0x78));
+    p.drawRect(QRectF(5, 2, 6, 6.5));
+    p.setPen(pen(QColor(0x8a, 0x62, 0x30), 0.8));
+    for (double x : {4.5, 11.5})
+        p.drawLine(QPointF(x, 8.5), QPointF(x, 10.5));
+    p.drawLine(QPointF(8, 2), QPointF(8, 4));
+}
+
+void partsBin(QPainter &p)
+{
+    // Bench stock: an open parts bin with a bolt standing in it.
+    p.setPen(pen(QColor(0x5c, 0x5c, 0x64), 1.4));
+    p.drawLine(QPointF(9.5, 2), QPointF(9.5, 8));
+    p.setPen(pen(kNavy, 0.9));
+    p.setBrush(QColor(0x9a, 0xa9, 0xb8));
+    p.drawRect(QRectF(7.5, 1.5, 4, 1.8));
+    p.setBrush(kSteel);
+    p.drawPolygon(QPolygonF({QPointF(1.5, 7), QPointF(14.5, 7), QPointF(13.5, 14.5), QPointF(2.5, 14.5)}));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(5.5, 9.5, 5, 2.5));
+}
+
+void medicalCross(QPainter &p)
+{
+    // Class VIII, medical supplies: a red cross on white.
+    p.setPen(pen(kNavy, 0.9));
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(1.5, 1.5, 13, 13), 2, 2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRed);
+    p.drawRect(QRectF(6.2, 3.5, 3.6, 9));
+    p.drawRect(QRectF(3.5, 6.2, 9, 3.6));
+}
+
+void rucksack(QPainter &p)
+{
+    // Operational load: what a crew takes along.
+    p.setPen(pen(kNavy, 0.9));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(5, 0.8, 6, 5), 0, 180 * 16);
+    p.setBrush(kOlive);
+    p.drawRoundedRect(QRectF(3, 3.5, 10, 11), 2.5, 2.5);
+    p.setBrush(QColor(0x86, 0x96, 0x50));
+    p.drawRoundedRect(QRectF(4.8, 8.5, 6.4, 4.5), 1, 1);
+    p.drawLine(QPointF(3, 7), QPointF(13, 7));
+}
+
+void checklist(QPainter &p)
+{
+    // PLL, the prescribed load list: a list with ticks.
+    p.setPen(pen(kNavy, 0.9));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(2.5, 1.5, 11, 13));
+    for (double y : {4.5, 8.0, 11.5}) {
+        p.setPen(pen(kGreen, 1.1));
+        p.drawPolyline(QPolygonF({QPointF(4, y), QPointF(5, y + 1), QPointF(6.6, y - 1)}));
+        p.setPen(pen(kNavy, 0.8));
+        p.drawLine(QPointF(8, y), QPointF(12, y));
+    }
+}
+
+void shelf(QPainter &p)
+{
+    // Shop stock: a shelf with goods on two boards.
+    p.setPen(pen(QColor(0x6b, 0x4a, 0x2a), 1.2));
+    p.drawLine(QPointF(2, 1.5), QPointF(2, 15));
+    p.drawLine(QPointF(14, 1.5), QPointF(14, 15));
+    p.drawLine(QPointF(2, 7.5), QPointF(14, 7.5));
+    p.drawLine(QPointF(2, 14), QPointF(14, 14));
+    p.setPen(pen(kNavy, 0.8));
+    p.setBrush(kAmber);
+    p.drawRect(QRectF(3.5, 3.5, 4, 3.5));
+    p.setBrush(kSteel);
+    p.drawRect(QRectF(8.5, 2.5, 4, 4.5));
+    p.setBrush(kGreen);
+    p.drawRect(QRectF(4, 10, 3, 3.5));
+    p.setBrush(kAmber);
+    p.drawRect(QRectF(8, 9.5, 5, 4));
+}
+
 } // namespace
+
+QIcon stock(int tabIndex)
+{
+    switch (tabIndex) {
+    case 0: return make(boxes);
+    case 1: return make(partsBin);
+    case 2: return make(medicalCross);
+    case 3: return make(rucksack);
+    case 4: return make(checklist);
+    case 5: return make(shelf);
+    default: return make(generic);
+    }
+}
 
 QIcon nav(int index)
 {

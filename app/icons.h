@@ -13,6 +13,10 @@ QIcon nav(int index);
 // 5 e-mail, 6 update, 8 about.
 QIcon menu(int index);
 
+// Stock categories, by the tab of the bench stock pages: 0 all, 1 bench
+// stock, 2 Class VIII, 3 operational load, 4 PLL, 5 shop stock.
+QIcon stock(int tabIndex);
+
 enum class Tool { Insert, Delete, Post, Print };
 QIcon tool(Tool t);
 

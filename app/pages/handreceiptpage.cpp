@@ -1,5 +1,6 @@
 #include "app/pages/handreceiptpage.h"
 
+#include "app/addall.h"
 #include "app/apperror.h"
 #include "app/columneditors.h"
 #include "app/dbgrid.h"
@@ -74,7 +75,7 @@ void HandReceiptPage::buildItems()
     navAlse = navigator(bar, QStringLiteral("navAlse"), &dm.dsHr);
     btnAddFromList = new QPushButton(QStringLiteral("Add from List"), bar);
     btnAddFromList->setObjectName(QStringLiteral("btnAddFromList"));
-    btnAddFromList->setEnabled(false); // the add-from-list dialog is not part of this build yet
+    connect(btnAddFromList, &QPushButton::clicked, this, [this] { guarded([this] { btnAddFromListClick(); }); });
     btnAlsePrint = new QPushButton(icons::tool(icons::Tool::Print), QStringLiteral("Print"), bar);
     btnAlsePrint->setObjectName(QStringLiteral("btnAlsePrint"));
     addPrintButton(btnAlsePrint);
@@ -128,6 +129,16 @@ void HandReceiptPage::grdHrdfTitleButtonClick(const QString &fieldName)
         dm.tblHrdf.setIndexName(QStringLiteral("Holder"));
     else if (fieldName == QLatin1String("HR Number"))
         dm.tblHrdf.setIndexName(QStringLiteral("HrNum"));
+}
+
+void HandReceiptPage::btnAddFromListClick()
+{
+    TfAddAll dlg(dm, window());
+    if (dlg.exec() == QDialog::Accepted) {
+        // Read again so that the added items show.
+        dm.tblHr.close();
+        dm.tblHr.open();
+    }
 }
 
 void HandReceiptPage::tabHandReceiptHide()

@@ -26,6 +26,7 @@ public:
     void leave() override;
 
     void grdHrdfTitleButtonClick(const QString &fieldName);
+    void btnAddFromListClick();
     void tabHandReceiptHide();
 
     // Binds the holders panel's width and its splitter to the window state.

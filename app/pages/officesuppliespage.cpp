@@ -1,10 +1,97 @@
 #include "app/pages/officesuppliespage.h"
 
+#include "app/apperror.h"
+#include "app/categorytabs.h"
+#include "app/columneditors.h"
+#include "app/dbgrid.h"
+#include "app/dbnavigator.h"
+#include "app/icons.h"
+#include "app/partsaddall.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 namespace kw::app {
+
 
 OfficeSuppliesPage::OfficeSuppliesPage(kw::data::TdmMain &dmMain, QWidget *parent)
     : Page(dmMain, QStringLiteral("tabOfficeSupplies"), parent)
 {
+    QVBoxLayout *lay = stackLayout(this);
+    buildTopBar();
+    tabParts = new TCategoryTabs(QStringLiteral("tabParts"), stockCategoryCaptions(), this);
+    QList<QIcon> images;
+    for (int i = 0; i < stockCategoryCaptions().size(); ++i)
+        images << icons::stock(i);
+    tabParts->setTabIcons(images);
+    grdOfficeSupplies = new TDBGrid(this);
+    grdOfficeSupplies->setObjectName(QStringLiteral("grdOfficeSupplies"));
+    grdOfficeSupplies->setColumns(gridColumns(
+        {QStringLiteral("Drawer"), QStringLiteral("Bin"), QStringLiteral("NSN"), QStringLiteral("Nomenclature"),
+         QStringLiteral("Part Number"), QStringLiteral("UI"), QStringLiteral("Auth"), QStringLiteral("On Hand"),
+         QStringLiteral("Reorder Point"), QStringLiteral("Operational Load"), QStringLiteral("Bench Stock"),
+         QStringLiteral("PLL"), QStringLiteral("Class VIII"), QStringLiteral("Shop Stock")}));
+    grdOfficeSupplies->setDataSource(&dm.dsParts);
+    grdOfficeSupplies->setTitleButtons(true);
+    grdOfficeSupplies->addSortHintMenu();
+    lay->addWidget(findChild<QWidget *>(QStringLiteral("pnlPartsTop")));
+    lay->addWidget(tabParts);
+    lay->addWidget(grdOfficeSupplies);
+    buildColumnEditors();
+
+    connect(grdOfficeSupplies, &TDBGrid::titleButtonClick, this,
+            [this](const QString &field) { guarded([&] { grdOfficeSuppliesTitleButtonClick(field); }); });
+    connect(tabParts, &QTabBar::currentChanged, this, [this](int index) { guarded([&] { tabPartsChange(index); }); });
+}
+
+void OfficeSuppliesPage::buildTopBar()
+{
+    QWidget *bar = topBar(this, 25);
+    bar->setObjectName(QStringLiteral("pnlPartsTop"));
+    DBNavigator3 = navigator(bar, QStringLiteral("DBNavigator3"), &dm.dsParts);
+    btnPartsAdd = new QPushButton(QStringLiteral("Add All Items"), bar);
+    btnPartsAdd->setObjectName(QStringLiteral("btnPartsAdd"));
+    btnPartsInventory = new QPushButton(icons::tool(icons::Tool::Print), QStringLiteral("Inventory Sheet"), bar);
+    btnPartsInventory->setObjectName(QStringLiteral("btnPartsInventory"));
+    btnPartsList = new QPushButton(icons::tool(icons::Tool::Print), QStringLiteral("List"), bar);
+    btnPartsList->setObjectName(QStringLiteral("btnPartsList"));
+    barLayout(bar)->addWidget(DBNavigator3);
+    barLayout(bar)->addStretch(1);
+    for (QPushButton *b : {btnPartsAdd, btnPartsInventory, btnPartsList}) {
+        b->setFixedHeight(23);
+        barLayout(bar)->addWidget(b);
+    }
+    addPrintButton(btnPartsInventory);
+    addPrintButton(btnPartsList);
+    connect(btnPartsAdd, &QPushButton::clicked, this, [this] { guarded([this] { btnPartsAddClick(); }); });
+}
+
+void OfficeSuppliesPage::buildColumnEditors()
+{
+    // Hidden components the grid places over the cell being edited; only a
+    // value of the list can be chosen, typed letters pick the entry.
+    auto *cbDrawer = new TLookupComboEditor(QStringLiteral("cbDrawer"), &dm.tblDrawer, QStringLiteral("Drawer"),
+                                            gridColumns({QStringLiteral("Drawer")}), this);
+    auto *cbBin = new TLookupComboEditor(QStringLiteral("cbBin"), &dm.tblBin, QStringLiteral("Bin"),
+                                         gridColumns({QStringLiteral("Bin")}), this);
+    for (TLookupComboEditor *e : {cbDrawer, cbBin}) {
+        e->rowsVisible = 10;
+        e->listTitles = false;
+        e->listLines = false;
+    }
+    const QList<GridColumn> partColumns = {
+        {QStringLiteral("LIN"), QStringLiteral("LIN"), 6},
+        {QStringLiteral("NSN"), QStringLiteral("NSN"), 16},
+        {QStringLiteral("Nomenclature"), QStringLiteral("Nomenclature"), 30},
+        {QStringLiteral("Part Number"), QStringLiteral("Part Number"), 20},
+        {QStringLiteral("UI"), QStringLiteral("UI"), 2},
+        {QStringLiteral("Auth"), QStringLiteral("Auth"), 10},
+        {QStringLiteral("Reorder Point"), QStringLiteral("Reorder Point"), 10}};
+    auto *cbPartsNsn = new TLookupComboEditor(QStringLiteral("cbPartsNsn"), &dm.tblPartsList, QStringLiteral("NSN"),
+                                              partColumns, this);
+    cbPartsNsn->rowsVisible = 10;
+    cbPartsNsn->popupWidth = 400;
 }
 
 void OfficeSuppliesPage::enter()
@@ -14,7 +101,75 @@ void OfficeSuppliesPage::enter()
 
 void OfficeSuppliesPage::leave()
 {
+    tabOfficeSuppliesHide();
+}
+
+void OfficeSuppliesPage::tabOfficeSuppliesHide()
+{
     dm.applyOnLeave(dm.qryParts);
+}
+
+QString OfficeSuppliesPage::orderByClause(const QString &fieldName)
+{
+    // Names with a blank stand in single quotes after the table's alias.
+    static const QList<QPair<QString, QString>> clauses = {
+        {QStringLiteral("Drawer"), QStringLiteral("ORDER BY P.Drawer")},
+        {QStringLiteral("Bin"), QStringLiteral("ORDER BY P.Bin")},
+        {QStringLiteral("NSN"), QStringLiteral("ORDER BY P.NSN")},
+        {QStringLiteral("Nomenclature"), QStringLiteral("ORDER BY L.Nomenclature")},
+        {QStringLiteral("On Hand"), QStringLiteral("ORDER BY P.'On Hand'")},
+        {QStringLiteral("Part Number"), QStringLiteral("ORDER BY L.'Part Number'")},
+        {QStringLiteral("UI"), QStringLiteral("ORDER BY L.UI")},
+        {QStringLiteral("Auth"), QStringLiteral("ORDER BY L.Auth")},
+        {QStringLiteral("Reorder Point"), QStringLiteral("ORDER BY L.'Reorder Point'")},
+        {QStringLiteral("Operational Load"), QStringLiteral("ORDER BY L.'Operational Load'")},
+        {QStringLiteral("Bench Stock"), QStringLiteral("ORDER BY L.'Bench Stock'")},
+        {QStringLiteral("PLL"), QStringLiteral("ORDER BY L.PLL")},
+        {QStringLiteral("Class VIII"), QStringLiteral("ORDER BY L.'Class VIII'")},
+        {QStringLiteral("Shop Stock"), QStringLiteral("ORDER BY L.'Shop Stock'")},
+    };
+    for (const auto &[name, clause] : clauses)
+        if (name == fieldName) // exact and case-sensitive
+            return clause;
+    return {};
+}
+
+void OfficeSuppliesPage::grdOfficeSuppliesTitleButtonClick(const QString &fieldName)
+{
+    const QString clause = orderByClause(fieldName);
+    if (clause.isEmpty())
+        return;
+    // Replacing the line closes the query, which would drop what the user
+    // changed and the cache still holds (a deleted row): store it first.
+    dm.applyOnLeave(dm.qryParts);
+    dm.qryParts.setSqlLine(kOrderByLine, clause);
+    dm.qryParts.open();
+}
+
+void OfficeSuppliesPage::tabPartsChange(int index)
+{
+    applyCategoryFilter(dm.qryParts, stockCategoryFilters(), index);
+}
+
+int OfficeSuppliesPage::categoryIndex() const
+{
+    return tabParts->currentIndex();
+}
+
+QString OfficeSuppliesPage::categoryCaption() const
+{
+    return tabParts->tabText(tabParts->currentIndex());
+}
+
+void OfficeSuppliesPage::btnPartsAddClick()
+{
+    if (!dm.qryParts.active())
+        dm.qryParts.open();
+    TfPartsAddAll dlg(dm, window());
+    if (dlg.exec() == QDialog::Accepted) {
+        dm.qryParts.close();
+        dm.qryParts.open();
+    }
 }
 
 } // namespace kw::app

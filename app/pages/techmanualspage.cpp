@@ -1,10 +1,46 @@
 #include "app/pages/techmanualspage.h"
 
+#include "app/dbgrid.h"
+#include "app/dbnavigator.h"
+#include "app/icons.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 namespace kw::app {
 
 TechManualsPage::TechManualsPage(kw::data::TdmMain &dmMain, QWidget *parent)
     : Page(dmMain, QStringLiteral("tabTechManuals"), parent)
 {
+    QVBoxLayout *lay = stackLayout(this);
+    QWidget *bar = topBar(this, 25);
+    DBNavigator4 = navigator(bar, QStringLiteral("DBNavigator4"), &dm.dsTechMan);
+    btnTechManList = new QPushButton(icons::tool(icons::Tool::Print), QStringLiteral("List"), bar);
+    btnTechManList->setObjectName(QStringLiteral("btnTechManList"));
+    btnTechManList->setFixedHeight(23);
+    addPrintButton(btnTechManList);
+    barLayout(bar)->addWidget(DBNavigator4);
+    barLayout(bar)->addStretch(1);
+    barLayout(bar)->addWidget(btnTechManList);
+
+    // The manuals stay in binder and book order: the titles do not sort.
+    grdTechMan = new TDBGrid(this);
+    grdTechMan->setObjectName(QStringLiteral("grdTechMan"));
+    grdTechMan->setColumns({{QStringLiteral("Binder"), QStringLiteral("Binder"), 5},
+                            {QStringLiteral("Book"), QStringLiteral("Book"), 5},
+                            {QStringLiteral("TM"), QStringLiteral("TM"), 4},
+                            {QStringLiteral("Number"), QStringLiteral("Number"), 25},
+                            {QStringLiteral("Title"), QStringLiteral("Title"), 40},
+                            {QStringLiteral("Date"), QStringLiteral("Date"), 10},
+                            {QStringLiteral("Change"), QStringLiteral("Change"), 6},
+                            {QStringLiteral("CH Date"), QStringLiteral("CH Date"), 11},
+                            {QStringLiteral("On Hand"), QStringLiteral("On Hand"), 10}});
+    grdTechMan->setDataSource(&dm.dsTechMan);
+    grdTechMan->enterMovesToNextColumn = true;
+    grdTechMan->setWrapLongTexts(true);
+    lay->addWidget(bar);
+    lay->addWidget(grdTechMan);
 }
 
 } // namespace kw::app

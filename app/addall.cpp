@@ -1,0 +1,156 @@
+#include "app/addall.h"
+
+#include "app/apperror.h"
+#include "data/dmmain.h"
+#include "data/engineerror.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QPushButton>
+
+namespace kw::app {
+
+using kw::data::Dataset;
+
+void shapeAddAllDialog(QDialog *d, const QSize &client)
+{
+    d->setWindowTitle(QStringLiteral("Add All Items"));
+    d->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                      | Qt::WindowStaysOnTopHint);
+    d->setModal(true);
+    d->setFixedSize(client);
+}
+
+QPushButton *addAllButton(QDialog *d, const char *name, const QString &caption, const QRect &geometry)
+{
+    auto *b = new QPushButton(caption, d);
+    b->setObjectName(QLatin1String(name));
+    b->setFlat(true);
+    b->setGeometry(geometry);
+    return b;
+}
+
+void centreOnScreen(QWidget *w)
+{
+    QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    if (s)
+        w->move(s->availableGeometry().center() - w->rect().center());
+}
+
+TfAddAll::TfAddAll(kw::data::TdmMain &dm, QWidget *parent) : QDialog(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("fAddAll"));
+    shapeAddAllDialog(this, QSize(230, 150));
+    lblMain = new QLabel(QStringLiteral("This will add all items from the \nselected lists (as defined in the \n"
+                                        "Master List) to this Hand Receipt"),
+                         this);
+    lblMain->setObjectName(QStringLiteral("lblMain"));
+    QFont bold = lblMain->font();
+    bold.setBold(true);
+    lblMain->setFont(bold);
+    lblMain->setGeometry(8, 6, 214, 48);
+    auto *box = new QGroupBox(this);
+    box->setObjectName(QStringLiteral("grpLists"));
+    box->setGeometry(8, 58, 214, 48);
+    cbList1 = new QCheckBox(QStringLiteral("List 1"), box);
+    cbList1->setObjectName(QStringLiteral("cbList1"));
+    cbList1->setGeometry(24, 14, 80, 22);
+    cbList2 = new QCheckBox(QStringLiteral("List 2"), box);
+    cbList2->setObjectName(QStringLiteral("cbList2"));
+    cbList2->setGeometry(120, 14, 80, 22);
+    btnAdd = addAllButton(this, "btnAdd", QStringLiteral("Add"), QRect(38, 116, 72, 25));
+    btnCancel = addAllButton(this, "btnCancel", QStringLiteral("Cancel"), QRect(120, 116, 72, 25));
+    btnAdd->setDefault(true);
+    connect(btnAdd, &QPushButton::clicked, this, &TfAddAll::btnAddClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfAddAll::btnCancelClick);
+}
+
+void TfAddAll::showEvent(QShowEvent *e)
+{
+    centreOnScreen(this);
+    QDialog::showEvent(e);
+}
+
+void TfAddAll::btnCancelClick()
+{
+    reject();
+}
+
+void TfAddAll::btnAddClick()
+{
+    m_added = 0;
+    bool ok = true;
+    try {
+        addItems();
+    } catch (...) {
+        ok = false;
+        showCurrentException();
+    }
+    done(ok || m_added > 0 ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void TfAddAll::addItems()
+{
+    Dataset &holders = m_dm.tblHrdf;
+    Dataset &list = m_dm.tblList;
+    Dataset &items = m_dm.tblHr;
+    const bool list1 = cbList1->isChecked(), list2 = cbList2->isChecked();
+    if (!list1 && !list2)
+        return;
+    // A holder still being typed in is stored first, so that its items
+    // never point at a holder that was not kept.
+    holders.checkBrowseMode();
+    const QVariant holder = holders.fieldByName(QStringLiteral("HR Number")).value();
+    if (holder.isNull())
+        throw kw::data::EngineError(QStringLiteral("There is no hand receipt to add the items to."));
+    const int number = holder.toInt();
+    kw::data::Field &nsn = list.fieldByName(QStringLiteral("NSN"));
+    kw::data::Field &inList1 = list.fieldByName(QStringLiteral("List 1"));
+    kw::data::Field &inList2 = list.fieldByName(QStringLiteral("List 2"));
+
+    // The items go to Equipment.DB one by one, synced once at the end.
+    m_dm.beginBatch(items);
+    list.disableControls();
+    auto finish = [&] {
+        list.first();
+        list.enableControls();
+    };
+    try {
+        list.first();
+        while (!list.eof()) {
+            // An item on both lists goes in once.
+            if ((list1 && inList1.value().toBool()) || (list2 && inList2.value().toBool())) {
+                items.append();
+                items.fieldByName(QStringLiteral("HR Number")).setValue(number);
+                // Setting the NSN stores the item and reads the items again.
+                items.fieldByName(QStringLiteral("NSN")).setValue(nsn.asString());
+                if (items.isEditing())
+                    items.post();
+                ++m_added;
+            }
+            list.next();
+        }
+    } catch (...) {
+        if (items.isEditing())
+            items.cancel();
+        finish();
+        try {
+            m_dm.endBatch(items);
+        } catch (...) {
+            m_added = 0; // none of them reached the table
+        }
+        throw;
+    }
+    finish();
+    try {
+        m_dm.endBatch(items);
+    } catch (...) {
+        m_added = 0;
+        throw;
+    }
+}
+
+} // namespace kw::app

@@ -1,0 +1,31 @@
+#pragma once
+// A row of flat category tabs over a dataset ("All", "ALSE", "Radios", ...).
+// The first tab shows every row; each other tab narrows the dataset to the
+// rows its filter expression accepts ("Alse = True", "[List 1] = True"). The
+// pages own their tab rows; the rule that turns a tab into a filter is here.
+#include <QStringList>
+#include <QTabBar>
+
+namespace kw::data { class Dataset; }
+
+namespace kw::app {
+
+class TCategoryTabs : public QTabBar {
+    Q_OBJECT
+public:
+    // name: the component name ("tabParts"); captions by tab index.
+    TCategoryTabs(const QString &name, const QStringList &captions, QWidget *parent = nullptr);
+    // Shows a small image on each tab.
+    void setTabIcons(const QList<QIcon> &icons);
+};
+
+// The stock categories of the office parts, by tab of the bench stock pages:
+// captions ("All", "Bench Stock", ...) and filter expressions (none for "All").
+const QStringList &stockCategoryCaptions();
+const QStringList &stockCategoryFilters();
+
+// Tab 0: switches the filter of ds off. Any other tab: sets the filter
+// expression filters[index] and switches the filter on.
+void applyCategoryFilter(kw::data::Dataset &ds, const QStringList &filters, int index);
+
+} // namespace kw::app
