@@ -33,6 +33,30 @@ QPushButton *addAllButton(QDialog *d, const char *name, const QString &caption, 
     return b;
 }
 
+QLabel *addAllLabel(QDialog *d, const QString &text, const QRect &geometry)
+{
+    auto *l = new QLabel(text, d);
+    l->setObjectName(QStringLiteral("lblMain"));
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setGeometry(geometry);
+    // The dialog keeps its size; a wide system font is made a little smaller
+    // instead, so that no line of the text is cut off.
+    QFont bold = l->font();
+    bold.setBold(true);
+    const QStringList lines = text.split(u'\n');
+    auto fits = [&](const QFont &f) {
+        const QFontMetrics fm(f);
+        for (const QString &line : lines)
+            if (fm.horizontalAdvance(line.trimmed()) > geometry.width())
+                return false;
+        return fm.lineSpacing() * lines.size() <= geometry.height();
+    };
+    while (!fits(bold) && bold.pointSizeF() > 6.5)
+        bold.setPointSizeF(bold.pointSizeF() - 0.25);
+    l->setFont(bold);
+    return l;
+}
+
 void centreOnScreen(QWidget *w)
 {
     QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
@@ -44,14 +68,10 @@ TfAddAll::TfAddAll(kw::data::TdmMain &dm, QWidget *parent) : QDialog(parent), m_
 {
     setObjectName(QStringLiteral("fAddAll"));
     shapeAddAllDialog(this, QSize(230, 150));
-    lblMain = new QLabel(QStringLiteral("This will add all items from the \nselected lists (as defined in the \n"
-                                        "Master List) to this Hand Receipt"),
-                         this);
-    lblMain->setObjectName(QStringLiteral("lblMain"));
-    QFont bold = lblMain->font();
-    bold.setBold(true);
-    lblMain->setFont(bold);
-    lblMain->setGeometry(8, 6, 214, 48);
+    lblMain = addAllLabel(this,
+                          QStringLiteral("This will add all items from the \nselected lists (as defined in the \n"
+                                         "Master List) to this Hand Receipt"),
+                          QRect(8, 6, 214, 48));
     auto *box = new QGroupBox(this);
     box->setObjectName(QStringLiteral("grpLists"));
     box->setGeometry(8, 58, 214, 48);

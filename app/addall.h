@@ -45,6 +45,9 @@ private:
 // fixed to its client size, and flat "Add" and "Cancel" buttons.
 void shapeAddAllDialog(QDialog *d, const QSize &client);
 QPushButton *addAllButton(QDialog *d, const char *name, const QString &caption, const QRect &geometry);
+// The bold explanatory label "lblMain" with the text in its lines, in the
+// font size at which every line fits the given area.
+QLabel *addAllLabel(QDialog *d, const QString &text, const QRect &geometry);
 // Places a dialog in the centre of its screen.
 void centreOnScreen(QWidget *w);
 

@@ -213,6 +213,11 @@ void LookupCombo::showPopup()
     QRect g(0, 0, total + std::max(0, extraW), rows * rowH + titleH + std::max(0, extraH));
     if (columnSpec.size() == 1) // a plain list: at least as wide as its cell
         g.setWidth(std::max(g.width(), width()));
+    // A list of a set width narrower than its columns scrolls sideways; its
+    // scroll bar comes below the rows instead of hiding the last one (the
+    // height is made up once the popup has its size, below).
+    const bool sideways = popupWidth > 0 && popupWidth < g.width();
+    tv->setHorizontalScrollBarPolicy(sideways ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     if (popupWidth > 0)
         g.setWidth(popupWidth);
     const QPoint below = mapToGlobal(QPoint(0, height()));
@@ -231,6 +236,12 @@ void LookupCombo::showPopup()
             g.moveRight(avail.right());
     }
     popup->setGeometry(g);
+    if (const int missing = rows * rowH - tv->viewport()->height(); sideways && missing > 0) {
+        g.setHeight(g.height() + missing);
+        if (QScreen *s = screen(); s && g.bottom() > s->availableGeometry().bottom())
+            g.moveBottom(mapToGlobal(QPoint(0, 0)).y() - 1);
+        popup->setGeometry(g);
+    }
     // Shrunk after it was first shown: drawn again at its final size.
     popup->update();
     tv->scrollTo(tv->model()->index(std::max(0, currentIndex()), 0), QAbstractItemView::PositionAtCenter);

@@ -18,17 +18,12 @@ TfPartsAddAll::TfPartsAddAll(kw::data::TdmMain &dm, QWidget *parent) : QDialog(p
 {
     setObjectName(QStringLiteral("fPartsAddAll"));
     shapeAddAllDialog(this, QSize(241, 205));
-    lblMain = new QLabel(QStringLiteral("This will add all items from the \nMaster Bench Stock List to the \n"
-                                        "Office Supplies.\n\nAfter the items have been added\nselect which ones you "
-                                        "do not want\nin your list and delete them either \nby pressing the [-] "
-                                        "button or \npressing Ctrl+Del."),
-                         this);
-    lblMain->setObjectName(QStringLiteral("lblMain"));
-    QFont bold = lblMain->font();
-    bold.setBold(true);
-    lblMain->setFont(bold);
-    lblMain->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblMain->setGeometry(10, 8, 225, 156);
+    lblMain = addAllLabel(this,
+                          QStringLiteral("This will add all items from the \nMaster Bench Stock List to the \n"
+                                         "Office Supplies.\n\nAfter the items have been added\nselect which ones "
+                                         "you do not want\nin your list and delete them either \nby pressing the "
+                                         "[-] button or \npressing Ctrl+Del."),
+                          QRect(10, 8, 225, 156));
     barMain = new QProgressBar(this);
     barMain->setObjectName(QStringLiteral("barMain"));
     barMain->setRange(0, 100);

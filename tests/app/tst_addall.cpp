@@ -36,6 +36,16 @@ class TstAddAll : public QObject {
         out.sort();
         return out;
     }
+    // Every line of a label shows whole, none cut off at the right or below.
+    static void verifyWholeText(const QLabel *label)
+    {
+        const QFontMetrics fm(label->font());
+        const QStringList lines = label->text().split(u'\n');
+        for (const QString &line : lines)
+            QVERIFY2(fm.horizontalAdvance(line.trimmed()) <= label->contentsRect().width(), qPrintable(line));
+        QVERIFY(fm.lineSpacing() * lines.size() <= label->contentsRect().height());
+        QVERIFY(label->font().pointSizeF() >= 6.5);
+    }
     void selectHolder(int row)
     {
         auto *g = s.w<TDBGrid>("grdHrdf");
@@ -70,6 +80,7 @@ private slots:
             QCOMPARE(label->text(), QStringLiteral("This will add all items from the \nselected lists (as defined in "
                                                    "the \nMaster List) to this Hand Receipt"));
             QVERIFY(label->font().bold());
+            verifyWholeText(label);
             for (const char *box : {"cbList1", "cbList2"})
                 QVERIFY(!d->findChild<QCheckBox *>(QLatin1String(box))->isChecked());
             QCOMPARE(d->findChild<QCheckBox *>(QStringLiteral("cbList2"))->text(), QStringLiteral("List 2"));
@@ -223,8 +234,10 @@ private slots:
                                   "select which ones you do not want", "in your list and delete them either ",
                                   "by pressing the [-] button or ", "pressing Ctrl+Del."}));
             QVERIFY(label->font().bold());
+            verifyWholeText(label);
             // The whole text shows.
             QVERIFY(label->sizeHint().height() <= label->height());
+            verifyWholeText(label);
             auto *bar = d->findChild<QProgressBar *>(QStringLiteral("barMain"));
             QVERIFY(bar->isHidden());
             QCOMPARE(bar->minimum(), 0);

@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTabBar>
 
 using namespace kw::app;
@@ -346,6 +348,11 @@ private slots:
         QCOMPARE(combo->view()->window()->width(), 400);
         auto *tv = qobject_cast<QTableView *>(combo->view());
         QVERIFY(tv && tv->showGrid() && !tv->horizontalHeader()->isHidden());
+        // Its columns are wider: it scrolls sideways, and every part still shows.
+        QVERIFY(tv->horizontalScrollBar()->isVisible());
+        const int lastRow = tv->model()->rowCount() - 1;
+        QCOMPARE(lastRow + 1, combo->count());
+        QVERIFY(tv->viewport()->rect().contains(tv->visualRect(tv->model()->index(lastRow, 0))));
         combo->hidePopup();
     }
 
