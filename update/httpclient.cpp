@@ -62,8 +62,7 @@ QByteArray HttpClient::requestBytes(const HttpAddress &a, const QString &cookie)
     return r;
 }
 
-// Where a location header points, seen from the address just fetched.
-static QString resolveLocation(const QString &location, const HttpAddress &from)
+QString resolveLocation(const QString &location, const HttpAddress &from)
 {
     if (location.contains(QLatin1String("//")))
         return location;
@@ -144,76 +143,27 @@ void HttpClient::exchange(const HttpAddress &a, const QString &bodyFile)
     whole.setSingleShot(true);
     QObject::connect(&whole, &QTimer::timeout, &loop, [&] { timedOut = true; loop.quit(); });
     whole.start(limits.transferTimeoutMs);
-    QByteArray head;
-    bool headerDone = false;
     kw::core::DurableFile out(bodyFile);
-    qint64 bodyBytes = 0;
-    auto openBody = [&] {
-        if (!out.open())
-            throw EHttpError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(bodyFile)));
-    };
-    auto writeBody = [&](const QByteArray &data) {
-        if (data.isEmpty())
-            return;
-        bodyBytes += data.size();
-        if (bodyBytes > limits.maxBodyBytes)
-            throw EHttpError(QStringLiteral("The server's answer is too large"));
-        if (!out.write(data))
-            throw EHttpError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(bodyFile)));
-    };
-    auto parseHeader = [&](const QByteArray &block) {
-        QList<QByteArray> lines = block.split('\n');
-        for (QByteArray &l : lines)
-            if (l.endsWith('\r'))
-                l.chop(1);
-        const QStringList words = QString::fromLatin1(lines.value(0)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        bool ok = false;
-        const int code = words.value(1).toInt(&ok);
-        status_ = ok ? code : 0;
-        for (int i = 1; i < lines.size(); ++i) {
-            if (lines[i].isEmpty())
-                continue;
-            const QString line = QString::fromLatin1(lines[i]);
-            headers_ << line;
-            const QString upper = line.toUpper();
-            if (upper.startsWith(QLatin1String("LOCATION:")))
-                location_ = line.mid(9).trimmed().left(kMaxField);
-            else if (upper.startsWith(QLatin1String("SET-COOKIE:")))
-                cookie_ = line.mid(11).trimmed().left(kMaxField);
-        }
-        headerDone = true;
-        openBody();
-    };
+    const QString cannotCreate =
+        QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(bodyFile));
+    HttpResponseReader reader(
+        limits.maxBodyBytes,
+        [&] {
+            if (!out.open())
+                throw EHttpError(cannotCreate);
+        },
+        [&](const QByteArray &data) {
+            if (!out.write(data))
+                throw EHttpError(cannotCreate);
+        });
 
     for (;;) {
         const QByteArray data = socket.readAll();
         if (!data.isEmpty())
             idle.start(limits.idleTimeoutMs);
-        if (headerDone) {
-            writeBody(data);
-        } else {
-            head += data;
-            int end = head.indexOf("\r\n\r\n");
-            int sep = 4;
-            const int lfEnd = head.indexOf("\n\n");
-            if (lfEnd >= 0 && (end < 0 || lfEnd < end)) {
-                end = lfEnd;
-                sep = 2;
-            }
-            if (end >= 0) {
-                parseHeader(head.left(end));
-                writeBody(head.mid(end + sep));
-                head.clear();
-            } else if (head.size() > 64 * 1024) {
-                throw EHttpError(QStringLiteral("The server's answer is not HTTP"));
-            }
-        }
+        reader.feed(data);
         if (closed || socket.state() == QAbstractSocket::UnconnectedState) {
-            const QByteArray rest = socket.readAll();
-            if (headerDone)
-                writeBody(rest);
-            else
-                head += rest;
+            reader.feed(socket.readAll());
             break;
         }
         if (failed)
@@ -223,14 +173,89 @@ void HttpClient::exchange(const HttpAddress &a, const QString &bodyFile)
         if (socket.bytesAvailable() == 0)
             wait();
     }
-    if (!headerDone) {
-        // A status line without the empty line after the headers still counts.
-        if (!head.contains('\n') && !head.startsWith("HTTP/"))
-            throw EHttpError(QStringLiteral("The server closed the connection without an answer"));
-        parseHeader(head);
-    }
+    reader.finish();
+    status_ = reader.statusCode();
+    headers_ = reader.headerLines();
+    location_ = reader.location();
+    cookie_ = reader.cookie();
     if (!out.commit())
-        throw EHttpError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(bodyFile)));
+        throw EHttpError(cannotCreate);
+}
+
+HttpResponseReader::HttpResponseReader(qint64 maxBodyBytes, std::function<void()> headDone,
+                                       std::function<void(const QByteArray &)> body)
+    : maxBodyBytes_(maxBodyBytes), headDone_(std::move(headDone)), body_(std::move(body))
+{
+}
+
+void HttpResponseReader::body(const QByteArray &data)
+{
+    if (data.isEmpty())
+        return;
+    bodyBytes_ += data.size();
+    if (bodyBytes_ > maxBodyBytes_)
+        throw EHttpError(QStringLiteral("The server's answer is too large"));
+    body_(data);
+}
+
+void HttpResponseReader::parseHeader(const QByteArray &block)
+{
+    QList<QByteArray> lines = block.split('\n');
+    for (QByteArray &l : lines)
+        if (l.endsWith('\r'))
+            l.chop(1);
+    const QStringList words = QString::fromLatin1(lines.value(0)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    bool ok = false;
+    const int code = words.value(1).toInt(&ok);
+    status_ = ok ? code : 0;
+    for (int i = 1; i < lines.size(); ++i) {
+        if (lines[i].isEmpty())
+            continue;
+        const QString line = QString::fromLatin1(lines[i]);
+        headers_ << line;
+        const QString upper = line.toUpper();
+        if (upper.startsWith(QLatin1String("LOCATION:")))
+            location_ = line.mid(9).trimmed().left(kMaxField);
+        else if (upper.startsWith(QLatin1String("SET-COOKIE:")))
+            cookie_ = line.mid(11).trimmed().left(kMaxField);
+    }
+    headerDone_ = true;
+    headDone_();
+}
+
+void HttpResponseReader::feed(const QByteArray &data)
+{
+    if (headerDone_) {
+        body(data);
+        return;
+    }
+    head_ += data;
+    int end = head_.indexOf("\r\n\r\n");
+    int sep = 4;
+    const int lfEnd = head_.indexOf("\n\n");
+    if (lfEnd >= 0 && (end < 0 || lfEnd < end)) {
+        end = lfEnd;
+        sep = 2;
+    }
+    if (end >= 0) {
+        const QByteArray rest = head_.mid(end + sep);
+        parseHeader(head_.left(end));
+        head_.clear();
+        body(rest);
+    } else if (head_.size() > 64 * 1024) {
+        throw EHttpError(QStringLiteral("The server's answer is not HTTP"));
+    }
+}
+
+void HttpResponseReader::finish()
+{
+    if (headerDone_)
+        return;
+    // A status line without the empty line after the headers still counts.
+    if (!head_.contains('\n') && !head_.startsWith("HTTP/"))
+        throw EHttpError(QStringLiteral("The server closed the connection without an answer"));
+    parseHeader(head_);
+    head_.clear();
 }
 
 } // namespace kw::update

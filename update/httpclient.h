@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <stdexcept>
 
 namespace kw::update {
@@ -34,6 +35,42 @@ struct HttpAddress {
 
 // "Empty URL", "HTTP Secure Socket is not supported".
 HttpAddress parseHttpAddress(const QString &url);
+
+// One answer as its bytes arrive: the status line and headers up to the
+// empty line (CRLF or LF), then the body, handed on as it comes and bounded by
+// maxBodyBytes. Raises EHttpError for an answer that is not HTTP or too large.
+class HttpResponseReader {
+public:
+    HttpResponseReader(qint64 maxBodyBytes, std::function<void()> headDone,
+                       std::function<void(const QByteArray &)> body);
+    void feed(const QByteArray &data);
+    // The connection closed: a status line without the empty line after the
+    // headers still counts; nothing at all is an error.
+    void finish();
+
+    bool headerDone() const { return headerDone_; }
+    int statusCode() const { return status_; }
+    const QStringList &headerLines() const { return headers_; }
+    const QString &location() const { return location_; }
+    const QString &cookie() const { return cookie_; }
+
+private:
+    void parseHeader(const QByteArray &block);
+    void body(const QByteArray &data);
+
+    qint64 maxBodyBytes_;
+    std::function<void()> headDone_;
+    std::function<void(const QByteArray &)> body_;
+    QByteArray head_;
+    bool headerDone_ = false;
+    qint64 bodyBytes_ = 0;
+    int status_ = 0;
+    QStringList headers_;
+    QString location_, cookie_;
+};
+
+// Where a location header points, seen from the address just fetched.
+QString resolveLocation(const QString &location, const HttpAddress &from);
 
 class HttpClient {
 public:
