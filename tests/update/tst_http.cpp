@@ -253,6 +253,49 @@ private slots:
             QCOMPARE(e.message(), QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(bad)));
         }
     }
+
+    // However the answer's bytes arrive (the last piece may come with the
+    // close), the headers and the body are the same.
+    void answerInPieces_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("crlf") << QByteArray("HTTP/1.0 200 OK\r\nSet-Cookie: a=1\r\n\r\n[Kitwarden]\r\nBuild=2.1\r\n")
+                              << 200 << QByteArray("[Kitwarden]\r\nBuild=2.1\r\n");
+        QTest::newRow("lf only") << QByteArray("HTTP/1.0 302 Found\nLocation: /x\n\nmoved") << 302
+                                 << QByteArray("moved");
+        QTest::newRow("no empty line") << QByteArray("HTTP/1.0 404 Not Found\r\nServer: y") << 404 << QByteArray();
+        QTest::newRow("empty body") << QByteArray("HTTP/1.0 204 No Content\r\n\r\n") << 204 << QByteArray();
+    }
+    void answerInPieces()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        for (int piece = 1; piece <= answer.size(); ++piece) {
+            QByteArray got;
+            bool opened = false;
+            HttpResponseReader r(1 << 20, [&] { opened = true; }, [&](const QByteArray &d) { got += d; });
+            for (int at = 0; at < answer.size(); at += piece)
+                r.feed(answer.mid(at, piece));
+            r.finish();
+            const QByteArray where = "pieces of " + QByteArray::number(piece);
+            QVERIFY2(opened, where);
+            QVERIFY2(r.statusCode() == status, where);
+            QVERIFY2(got == body, where);
+        }
+    }
+
+    void answerLimits()
+    {
+        HttpResponseReader big(10, [] {}, [](const QByteArray &) {});
+        QVERIFY_THROWS_EXCEPTION(EHttpError, big.feed("HTTP/1.0 200 OK\r\n\r\n0123456789A"));
+        HttpResponseReader endless(1 << 20, [] {}, [](const QByteArray &) {});
+        QVERIFY_THROWS_EXCEPTION(EHttpError, endless.feed(QByteArray(70000, 'h')));
+        HttpResponseReader nothing(1 << 20, [] {}, [](const QByteArray &) {});
+        QVERIFY_THROWS_EXCEPTION(EHttpError, nothing.finish());
+    }
 };
 
 QTEST_GUILESS_MAIN(TstHttp)
