@@ -46,6 +46,30 @@ const QStringList &stockCategoryFilters()
     return filters;
 }
 
+const QStringList &equipmentCategoryCaptions()
+{
+    static const QStringList captions = {QStringLiteral("All"),       QStringLiteral("ALSE"),
+                                         QStringLiteral("Radios"),    QStringLiteral("Floatation"),
+                                         QStringLiteral("Batteries"), QStringLiteral("Pyro"),
+                                         QStringLiteral("Meds"),      QStringLiteral("List 1"),
+                                         QStringLiteral("List 2")};
+    return captions;
+}
+
+const QStringList &equipmentCategoryFilters()
+{
+    static const QStringList filters = {QString(),
+                                        QStringLiteral("Alse = True"),
+                                        QStringLiteral("Radio = True"),
+                                        QStringLiteral("Flotation = True"),
+                                        QStringLiteral("Batt = True"),
+                                        QStringLiteral("Pyro = True"),
+                                        QStringLiteral("Med = True"),
+                                        QStringLiteral("[List 1] = True"),
+                                        QStringLiteral("[List 2] = True")};
+    return filters;
+}
+
 void applyCategoryFilter(kw::data::Dataset &ds, const QStringList &filters, int index)
 {
     if (index <= 0 || index >= filters.size()) {

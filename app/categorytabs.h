@@ -24,6 +24,14 @@ public:
 const QStringList &stockCategoryCaptions();
 const QStringList &stockCategoryFilters();
 
+// The equipment categories of the master equipment list, by tab: "All",
+// "ALSE", "Radios", "Floatation", "Batteries", "Pyro", "Meds", "List 1",
+// "List 2", and their filter expressions. The equipment-by-type page shows
+// the first seven (the standard lists are not categories of issued gear).
+const QStringList &equipmentCategoryCaptions();
+const QStringList &equipmentCategoryFilters();
+constexpr int kGearCategoryCount = 7;
+
 // Tab 0: switches the filter of ds off. Any other tab: sets the filter
 // expression filters[index] and switches the filter on.
 void applyCategoryFilter(kw::data::Dataset &ds, const QStringList &filters, int index);

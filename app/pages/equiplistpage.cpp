@@ -16,28 +16,18 @@ namespace kw::app {
 
 namespace {
 
-struct Category {
-    const char *caption, *filter, *title;
+// The listing's title by category tab.
+const char *const kReportTitles[] = {
+    "ALSE Gear Master List of All Items",
+    "ALSE Gear Master List of ALSE Items",
+    "ALSE Gear Master List of Radios",
+    "ALSE Gear Master List of Flotation Devices",
+    "ALSE Gear Master List of Batteries",
+    "ALSE Gear Master List of Pyrotechnic Items",
+    "ALSE Gear Master List of Medical Items",
+    "ALSE Gear Master Add from List 1 Items",
+    "ALSE Gear Master Add from List 2 Items",
 };
-const Category kCategories[] = {
-    {"All", "", "ALSE Gear Master List of All Items"},
-    {"ALSE", "Alse = True", "ALSE Gear Master List of ALSE Items"},
-    {"Radios", "Radio = True", "ALSE Gear Master List of Radios"},
-    {"Floatation", "Flotation = True", "ALSE Gear Master List of Flotation Devices"},
-    {"Batteries", "Batt = True", "ALSE Gear Master List of Batteries"},
-    {"Pyro", "Pyro = True", "ALSE Gear Master List of Pyrotechnic Items"},
-    {"Meds", "Med = True", "ALSE Gear Master List of Medical Items"},
-    {"List 1", "[List 1] = True", "ALSE Gear Master Add from List 1 Items"},
-    {"List 2", "[List 2] = True", "ALSE Gear Master Add from List 2 Items"},
-};
-
-QStringList column(const char *Category::*member)
-{
-    QStringList out;
-    for (const Category &c : kCategories)
-        out << QString::fromLatin1(c.*member);
-    return out;
-}
 
 } // namespace
 
@@ -57,7 +47,7 @@ EquipListPage::EquipListPage(kw::data::TdmMain &dmMain, QWidget *parent)
     barLayout(top)->addWidget(lblListTop, 1);
 
     QWidget *tabsBar = topBar(this, 27);
-    tabMstrList = new TCategoryTabs(QStringLiteral("tabMstrList"), column(&Category::caption), tabsBar);
+    tabMstrList = new TCategoryTabs(QStringLiteral("tabMstrList"), equipmentCategoryCaptions(), tabsBar);
     btnListPrint = new QPushButton(icons::tool(icons::Tool::Print), QStringLiteral("List"), tabsBar);
     btnListPrint->setObjectName(QStringLiteral("btnListPrint"));
     btnListPrint->setFixedHeight(23);
@@ -116,7 +106,7 @@ void EquipListPage::tabEquipListsHide()
 
 void EquipListPage::tabMstrListChange(int index)
 {
-    applyCategoryFilter(dm.tblList, column(&Category::filter), index);
+    applyCategoryFilter(dm.tblList, equipmentCategoryFilters(), index);
 }
 
 int EquipListPage::categoryIndex() const
@@ -126,8 +116,8 @@ int EquipListPage::categoryIndex() const
 
 QString EquipListPage::listReportTitle(int tabIndex)
 {
-    const int n = int(std::size(kCategories));
-    return QString::fromLatin1(kCategories[tabIndex >= 0 && tabIndex < n ? tabIndex : 0].title);
+    const int n = int(std::size(kReportTitles));
+    return QString::fromLatin1(kReportTitles[tabIndex >= 0 && tabIndex < n ? tabIndex : 0]);
 }
 
 QString EquipListPage::listReportTitle() const

@@ -1,6 +1,7 @@
 #include "app/pages/gearpage.h"
 
 #include "app/apperror.h"
+#include "app/categorytabs.h"
 #include "app/dbgrid.h"
 #include "app/pages/itemorder.h"
 
@@ -11,21 +12,6 @@
 
 namespace kw::app {
 
-namespace {
-struct Category {
-    const char *tab, *filter;
-};
-const Category kCategories[] = {
-    {"All", ""},
-    {"ALSE", "Alse = True"},
-    {"Radios", "Radio = True"},
-    {"Floatation", "Flotation = True"},
-    {"Batteries", "Batt = True"},
-    {"Pyro", "Pyro = True"},
-    {"Meds", "Med = True"},
-};
-} // namespace
-
 GearPage::GearPage(kw::data::TdmMain &dmMain, QWidget *parent) : Page(dmMain, QStringLiteral("tabAlseGear"), parent)
 {
     QVBoxLayout *lay = stackLayout(this);
@@ -34,8 +20,8 @@ GearPage::GearPage(kw::data::TdmMain &dmMain, QWidget *parent) : Page(dmMain, QS
     tabGear->setObjectName(QStringLiteral("tabGear"));
     tabGear->setDrawBase(false);
     tabGear->setExpanding(false);
-    for (const Category &c : kCategories)
-        tabGear->addTab(QLatin1String(c.tab));
+    for (int i = 0; i < kGearCategoryCount; ++i)
+        tabGear->addTab(equipmentCategoryCaptions()[i]);
     btnGearPrint = new QPushButton(QStringLiteral("List"), bar);
     btnGearPrint->setObjectName(QStringLiteral("btnGearPrint"));
     btnGearPrint->setFixedHeight(23);
@@ -73,9 +59,9 @@ void GearPage::buildGrid()
 
 QString GearPage::categoryFilter(int tab)
 {
-    if (tab < 0 || tab >= int(std::size(kCategories)))
+    if (tab < 0 || tab >= kGearCategoryCount)
         return {};
-    return QLatin1String(kCategories[tab].filter);
+    return equipmentCategoryFilters()[tab];
 }
 
 void GearPage::enter()
@@ -99,13 +85,7 @@ void GearPage::leave()
 
 void GearPage::tabGearChange(int index)
 {
-    const QString filter = categoryFilter(index);
-    if (filter.isEmpty()) {
-        dm.qryGear.setFiltered(false);
-        return;
-    }
-    dm.qryGear.setFilter(filter);
-    dm.qryGear.setFiltered(true);
+    applyCategoryFilter(dm.qryGear, equipmentCategoryFilters().mid(0, kGearCategoryCount), index);
 }
 
 void GearPage::grdGearTitleButtonClick(const QString &fieldName)
