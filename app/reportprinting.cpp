@@ -1,8 +1,12 @@
 #include "app/reportprinting.h"
 
 #include "app/frmmain.h"
+#include "app/pages/gearpage.h"
 #include "app/pages/handreceiptpage.h"
+#include "app/pages/inspectionspage.h"
+#include "app/pages/survivalpage.h"
 #include "app/preview/reportpreview.h"
+#include "reports/equipmentreports.h"
 #include "reports/hrdfreport.h"
 #include "reports/hrreport.h"
 
@@ -40,13 +44,43 @@ void btnAlsePrintClick(TfrmMain &frm)
     previewReport(frm, report);
 }
 
+void btnInspAllClick(TfrmMain &frm)
+{
+    kw::reports::TInspReport report(frm.dm);
+    previewReport(frm, report);
+}
+
+void btnInspDueClick(TfrmMain &frm)
+{
+    kw::reports::TInspDueReport report(frm.dm, frm.dueByDate());
+    previewReport(frm, report);
+}
+
+void btnGearPrintClick(TfrmMain &frm)
+{
+    kw::reports::TGearReport report(frm.dm, frm.page<GearPage>()->selectedTab());
+    previewReport(frm, report);
+}
+
+void btnSurvivalListClick(TfrmMain &frm)
+{
+    kw::reports::TSurvivalReport report(frm.dm);
+    previewReport(frm, report);
+}
+
 void attachReports(TfrmMain &frm)
 {
     TfrmMain *f = &frm;
-    if (auto *page = frm.page<HandReceiptPage>()) {
-        page->setPrintHandler(QStringLiteral("btnHrdfPrint"), [f] { btnHrdfPrintClick(*f); });
-        page->setPrintHandler(QStringLiteral("btnAlsePrint"), [f] { btnAlsePrintClick(*f); });
-    }
+    auto attach = [f](Page *page, const char *button, void (*click)(TfrmMain &)) {
+        if (page)
+            page->setPrintHandler(QLatin1String(button), [f, click] { click(*f); });
+    };
+    attach(frm.page<HandReceiptPage>(), "btnHrdfPrint", btnHrdfPrintClick);
+    attach(frm.page<HandReceiptPage>(), "btnAlsePrint", btnAlsePrintClick);
+    attach(frm.page<InspectionsPage>(), "btnInspAll", btnInspAllClick);
+    attach(frm.page<InspectionsPage>(), "btnInspDue", btnInspDueClick);
+    attach(frm.page<GearPage>(), "btnGearPrint", btnGearPrintClick);
+    attach(frm.page<SurvivalPage>(), "btnSurvivalList", btnSurvivalListClick);
 }
 
 } // namespace kw::app

@@ -20,9 +20,13 @@ kw::reports::SetupTexts setupTextsOf(TfrmMain &frm);
 // preview (on the page of the print set-up) until it is closed.
 void previewReport(TfrmMain &frm, kw::reports::Report &report);
 
-// The hand receipts page's buttons.
+// The print buttons, by the page that holds them.
 void btnHrdfPrintClick(TfrmMain &frm);
 void btnAlsePrintClick(TfrmMain &frm);
+void btnInspAllClick(TfrmMain &frm);
+void btnInspDueClick(TfrmMain &frm);
+void btnGearPrintClick(TfrmMain &frm);
+void btnSurvivalListClick(TfrmMain &frm);
 
 // Attaches every print button of the pages that has a report.
 void attachReports(TfrmMain &frm);

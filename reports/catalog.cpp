@@ -1,6 +1,8 @@
 #include "reports/catalog.h"
 
+#include "data/categoryfilters.h"
 #include "data/dmmain.h"
+#include "reports/equipmentreports.h"
 #include "reports/hrdfreport.h"
 #include "reports/hrreport.h"
 
@@ -50,11 +52,60 @@ std::unique_ptr<Report> handReceipt(kw::data::TdmMain &dm, const ReportOptions &
     return std::make_unique<THrReport>(dm);
 }
 
+// The tab index of a page with `tabs` tabs.
+int tabOf(const QString &report, const ReportOptions &o, int tabs)
+{
+    if (o.tab < 0 || o.tab >= tabs)
+        fail(QStringLiteral("%1 has tabs 0 to %2, not %3").arg(report).arg(tabs - 1).arg(o.tab));
+    return o.tab;
+}
+
+std::unique_ptr<Report> inspections(kw::data::TdmMain &dm, const ReportOptions &)
+{
+    dm.qryInsp.open(); // in its due-date order, as the page opens it
+    return std::make_unique<TInspReport>(dm);
+}
+
+std::unique_ptr<Report> inspectionsDue(kw::data::TdmMain &dm, const ReportOptions &o)
+{
+    if (!o.through.isValid())
+        fail(QStringLiteral("inspections-due needs --through YYYY-MM-DD"));
+    dm.qryInsp.open();
+    return std::make_unique<TInspDueReport>(dm, o.through);
+}
+
+std::unique_ptr<Report> gear(kw::data::TdmMain &dm, const ReportOptions &o)
+{
+    const int tab = tabOf(QStringLiteral("gear"), o, 7);
+    dm.qryGear.open();
+    kw::data::applyCategoryFilter(dm.qryGear, kw::data::gearCategoryFilter(tab));
+    return std::make_unique<TGearReport>(dm, tab);
+}
+
+std::unique_ptr<Report> kits(kw::data::TdmMain &dm, const ReportOptions &)
+{
+    dm.tblKits.open();
+    return std::make_unique<TSurvivalReport>(dm);
+}
+
+std::unique_ptr<Report> gearMaster(kw::data::TdmMain &dm, const ReportOptions &o)
+{
+    const int tab = tabOf(QStringLiteral("gear-master"), o, 9);
+    dm.tblList.open();
+    kw::data::applyCategoryFilter(dm.tblList, kw::data::masterListCategoryFilter(tab));
+    return std::make_unique<TfrmGearMasterReport>(dm, tab);
+}
+
 const QList<Entry> &entries()
 {
     static const QList<Entry> all = {
         {{QStringLiteral("holders"), QString()}, holders},
         {{QStringLiteral("hand-receipt"), QStringLiteral("--holder HR")}, handReceipt},
+        {{QStringLiteral("inspections"), QString()}, inspections},
+        {{QStringLiteral("inspections-due"), QStringLiteral("--through YYYY-MM-DD")}, inspectionsDue},
+        {{QStringLiteral("gear"), QStringLiteral("[--tab N]")}, gear},
+        {{QStringLiteral("kits"), QString()}, kits},
+        {{QStringLiteral("gear-master"), QStringLiteral("[--tab N]")}, gearMaster},
     };
     return all;
 }

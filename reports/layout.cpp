@@ -5,6 +5,9 @@
 // the last detail band below the longest column. A band that does not fit
 // in what is left of a column moves to the next column or page, whole; a
 // band taller than an empty column is placed anyway so the layout ends.
+// An auto-sized text widens to its content but stops short of the next text
+// element on its line, so that a long value never runs into the column
+// beside it.
 #include "reports/layout.h"
 
 #include "data/dataset.h"
@@ -167,6 +170,8 @@ private:
             const FontSpec spec = resolve(e.font);
             if (!e.autoSize && !text.isEmpty())
                 text = measure.cut(spec, text, e.width);
+            else if (const int room = roomBeforeNext(b, e); room > 0 && !text.isEmpty() && overruns(spec, text, room))
+                text = measure.cut(spec, text, room);
             if (text.isEmpty())
                 continue;
             PageItem it;
@@ -188,6 +193,39 @@ private:
         }
         y += b.height;
         colMaxY = std::max(colMaxY, y);
+    }
+
+    // Width an auto-sized, left-aligned text may take before the next text
+    // element to its right whose line overlaps its own; 0 for no limit.
+    int roomBeforeNext(const Band &b, const Element &e)
+    {
+        if (e.alignment != Alignment::Left)
+            return 0;
+        if (auto it = rooms.find(&e); it != rooms.end())
+            return it->second;
+        auto lineOf = [](const Element &x) { return x.height > 0 ? x.height : 16; };
+        int next = 0;
+        for (const auto &op : b.elements()) {
+            const Element &o = *op;
+            if (&o == &e || !o.visible || o.kind == ElementKind::Rule || o.alignment == Alignment::BandCenter)
+                continue;
+            if (o.x <= e.x || o.y >= e.y + lineOf(e) || e.y >= o.y + lineOf(o))
+                continue;
+            if (next == 0 || o.x < next)
+                next = o.x;
+        }
+        const int room = next == 0 ? 0 : std::max(1, next - e.x - 2);
+        rooms.emplace(&e, room);
+        return room;
+    }
+
+    // Trailing blanks print nothing, so they never overrun.
+    bool overruns(const FontSpec &spec, const QString &text, int room)
+    {
+        qsizetype n = text.size();
+        while (n > 0 && text.at(n - 1).isSpace())
+            --n;
+        return measure.width(spec, text.left(n)) > room;
     }
 
     QString textOf(const Element &e)
@@ -234,6 +272,7 @@ private:
     const PageDone &done;
     TextMeasurer measure;
     std::unordered_map<const Element *, kw::data::Field *> fields;
+    std::unordered_map<const Element *, int> rooms;
     QDateTime printedAt;
     Page page;
     int pageNo = 0, y = 0, column = 0, columns = 1, colWidth = 0;

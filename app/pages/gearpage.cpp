@@ -4,6 +4,7 @@
 #include "app/categorytabs.h"
 #include "app/dbgrid.h"
 #include "app/pages/itemorder.h"
+#include "data/categoryfilters.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -57,11 +58,9 @@ void GearPage::buildGrid()
             [this](const QString &field) { guarded([&] { grdGearTitleButtonClick(field); }); });
 }
 
-QString GearPage::categoryFilter(int tab)
+int GearPage::selectedTab() const
 {
-    if (tab < 0 || tab >= kGearCategoryCount)
-        return {};
-    return equipmentCategoryFilters()[tab];
+    return tabGear->currentIndex();
 }
 
 void GearPage::enter()
@@ -85,7 +84,7 @@ void GearPage::leave()
 
 void GearPage::tabGearChange(int index)
 {
-    applyCategoryFilter(dm.qryGear, equipmentCategoryFilters().mid(0, kGearCategoryCount), index);
+    kw::data::applyCategoryFilter(dm.qryGear, kw::data::gearCategoryFilter(index));
 }
 
 void GearPage::grdGearTitleButtonClick(const QString &fieldName)

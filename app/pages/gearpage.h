@@ -25,8 +25,8 @@ public:
     void tabGearChange(int index);
     void tabAlseGearHide();
 
-    // The filter a tab of tabGear sets on qryGear; empty for "All".
-    static QString categoryFilter(int tab);
+    // The selected tab of tabGear (the equipment listing is titled by it).
+    int selectedTab() const;
 
 private:
     void buildGrid();

@@ -1017,10 +1017,10 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("wired"); // the main window attaches its report
-        QTest::newRow("inspections, all") << "tabInsp" << "btnInspAll" << "All" << false;
-        QTest::newRow("inspections, due by") << "tabInsp" << "btnInspDue" << QStringLiteral("Due by:") + QString(18, QLatin1Char(' ')) << false;
-        QTest::newRow("by type") << "tabAlseGear" << "btnGearPrint" << "List" << false;
-        QTest::newRow("aircraft") << "tabSurvival" << "btnSurvivalList" << "List" << false;
+        QTest::newRow("inspections, all") << "tabInsp" << "btnInspAll" << "All" << true;
+        QTest::newRow("inspections, due by") << "tabInsp" << "btnInspDue" << QStringLiteral("Due by:") + QString(18, QLatin1Char(' ')) << true;
+        QTest::newRow("by type") << "tabAlseGear" << "btnGearPrint" << "List" << true;
+        QTest::newRow("aircraft") << "tabSurvival" << "btnSurvivalList" << "List" << true;
         QTest::newRow("holders") << "tabHandReceipt" << "btnHrdfPrint" << "" << true;
         QTest::newRow("hand receipt") << "tabHandReceipt" << "btnAlsePrint" << "Print" << true;
     }

@@ -4,6 +4,8 @@
 // as PNG files there, to be looked at.
 #include "app/apperror.h"
 #include "app/frmmain.h"
+#include "app/pages/inspectionspage.h"
+#include "app/pages/page.h"
 #include "app/pages/handreceiptpage.h"
 #include "app/preview/pageview.h"
 #include "app/preview/reportpreview.h"
@@ -29,6 +31,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <QTabBar>
 #include <QtTest>
 
 using namespace kw::app;
@@ -419,24 +422,47 @@ private slots:
         QVERIFY(after == before);
     }
 
-    // The hand receipts page: both buttons run their reports with the
-    // setup texts; after the holders list the holders grid is on its first row.
-    void handReceiptButtons_data()
+    // Every print button of the pages runs its report on the page's data as
+    // the page holds it, with the setup texts; after the holders list the
+    // holders grid is on its first row.
+    void pageButtons_data()
     {
+        QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("prepare"); // "tab=N" on the page's tabs, "due=YYYY-MM-DD"
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QStringList>("texts");
-        QTest::newRow("holders list") << "btnHrdfPrint" << "Kitwarden Hand Receipt Numbers"
-                                      << QStringList{"B Co 2-10 AVN", "Adams, Charlie", "Young, Zed", "Brown, Mia"};
-        QTest::newRow("hand receipt") << "btnAlsePrint" << "Kitwarden Hand Receipt"
-                                      << QStringList{"B Co 2-10 AVN", "CW2 Ortiz", "Brown, Mia", "V-002", "B-001"};
+        QTest::addColumn<QStringList>("absent");
+        QTest::newRow("holders list") << "tabHandReceipt" << "btnHrdfPrint" << "" << "Kitwarden Hand Receipt Numbers"
+                                      << QStringList{"B Co 2-10 AVN", "Adams, Charlie", "Young, Zed", "Brown, Mia"}
+                                      << QStringList{};
+        QTest::newRow("hand receipt") << "tabHandReceipt" << "btnAlsePrint" << "" << "Kitwarden Hand Receipt"
+                                      << QStringList{"B Co 2-10 AVN", "CW2 Ortiz", "Brown, Mia", "V-002", "B-001"}
+                                      << QStringList{"V-001"};
+        QTest::newRow("inspections") << "tabInsp" << "btnInspAll" << "" << "Kitwarden Inspections"
+                                     << QStringList{"B Co 2-10 AVN", "ALSE Gear Inspections", "V-001", "B-001", "Year", "Day"}
+                                     << QStringList{};
+        QTest::newRow("inspections due") << "tabInsp" << "btnInspDue" << "due=2026-12-20" << "Inspections Due"
+                                         << QStringList{"B Co 2-10 AVN", "ALSE Gear Inspections Due",
+                                                        "Through 20 Dec 2026", "V-001"}
+                                         << QStringList{};
+        QTest::newRow("equipment, batteries") << "tabAlseGear" << "btnGearPrint" << "tab=4" << "Kitwarden Inspections"
+                                              << QStringList{"B Co 2-10 AVN", "ALSE Gear Listing of Batteries", "B-001"}
+                                              << QStringList{"V-001", "V-002"};
+        QTest::newRow("aircraft kits") << "tabSurvival" << "btnSurvivalList" << "" << "Aircraft Equipment Listing"
+                                       << QStringList{"B Co 2-10 AVN", "Aircraft Equipment Listing", "Flare Lot #"}
+                                       << QStringList{};
     }
 
-    void handReceiptButtons()
+    void pageButtons()
     {
+        QFETCH(QString, page);
         QFETCH(QString, button);
+        QFETCH(QString, prepare);
         QFETCH(QString, caption);
         QFETCH(QStringList, texts);
+        QFETCH(QStringList, absent);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QTemporaryDir data;
         kw::data::Session session;
         kw::data::TdmMain dm(session);
@@ -449,26 +475,39 @@ private slots:
         QVERIFY(frm.startedUp());
         frm.setupTexts().Company = QStringLiteral("B Co 2-10 AVN");
         frm.setupTexts().AlseOfficer = QStringLiteral("CW2 Ortiz");
-        QVERIFY(dm.tblHrdf.findKey({2}));
-        screenshot(&frm, QStringLiteral("hand-receipts-page"));
+        auto *p = frm.findChild<kw::app::Page *>(page);
+        QVERIFY(p);
+        frm.setActivePage(p); // as the navigation bar does: show, then enter
+        p->enter();
+        if (page == QLatin1String("tabHandReceipt")) {
+            QVERIFY(dm.tblHrdf.findKey({2}));
+            screenshot(&frm, QStringLiteral("hand-receipts-page"));
+        }
+        if (prepare.startsWith(QLatin1String("tab="))) {
+            auto *tabs = p->findChild<QTabBar *>();
+            QVERIFY(tabs);
+            tabs->setCurrentIndex(prepare.mid(4).toInt());
+        } else if (prepare.startsWith(QLatin1String("due="))) {
+            frm.page<InspectionsPage>()->setDueByDate(QDate::fromString(prepare.mid(4), Qt::ISODate));
+        }
 
         QString shownCaption;
         QStringList shownTexts;
-        onPreview(this, [&](TReportPreview &p) {
-            shownCaption = p.windowTitle();
-            shownTexts = allTexts(p.document());
-            screenshot(&p, QStringLiteral("preview-") + button);
+        onPreview(this, [&](TReportPreview &pv) {
+            shownCaption = pv.windowTitle();
+            shownTexts = allTexts(pv.document());
+            screenshot(&pv, QStringLiteral("preview-") + button);
         });
         auto *b = frm.findChild<QAbstractButton *>(button);
         QVERIFY(b && b->isEnabled());
         b->click();
         QCOMPARE(shownCaption, caption);
         for (const QString &t : texts)
-            QVERIFY2(shownTexts.contains(t), qPrintable(t));
+            QVERIFY2(shownTexts.contains(t), qPrintable(t + QStringLiteral(" in ") + shownTexts.join(QLatin1Char('|'))));
+        for (const QString &t : absent)
+            QVERIFY2(!shownTexts.contains(t), qPrintable(t));
         if (button == QLatin1String("btnHrdfPrint"))
             QCOMPARE(dm.tblHrdf.recNo(), 0);
-        else // the receipt of holder 2 only
-            QVERIFY(!shownTexts.contains(QStringLiteral("V-001")));
     }
 };
 

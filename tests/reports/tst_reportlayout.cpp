@@ -282,6 +282,62 @@ private slots:
         }
     }
 
+    // An auto-sized text stops 2 units short of the next text on its line;
+    // rules, centred texts and texts on other lines do not stop it.
+    void autoTextStopsAtItsNeighbour_data()
+    {
+        QTest::addColumn<int>("kind"); // 0 label, 1 rule, 2 centred label
+        QTest::addColumn<int>("nextX");
+        QTest::addColumn<int>("nextY");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("expectCut");
+        const QString longText = QStringLiteral("VEST, SURVIVAL SRU-21/P WITH POUCHES");
+        QTest::newRow("long text, neighbour on its line") << 0 << 160 << 0 << longText << true;
+        QTest::newRow("neighbour a few units lower") << 0 << 160 << 6 << longText << true;
+        QTest::newRow("neighbour on the next line") << 0 << 160 << 16 << longText << false;
+        QTest::newRow("short text fits") << 0 << 160 << 0 << QStringLiteral("EA") << false;
+        QTest::newRow("trailing blanks do not count") << 0 << 126 << 0 << QStringLiteral("To:      ") << false;
+        QTest::newRow("neighbour to the left") << 0 << 50 << 0 << longText << false;
+        QTest::newRow("a rule is no neighbour") << 1 << 160 << 0 << longText << false;
+        QTest::newRow("a centred text is no neighbour") << 2 << 160 << 0 << longText << false;
+    }
+
+    void autoTextStopsAtItsNeighbour()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, nextX);
+        QFETCH(int, nextY);
+        QFETCH(QString, text);
+        QFETCH(bool, expectCut);
+
+        ReportShop shop;
+        shop.open({});
+        Report r;
+        Band &b = r.addBand(BandKind::Title, 40);
+        b.addLabel(100, 0, text).face(QStringLiteral("Arial")).size(10);
+        if (kind == 1)
+            b.addRule(nextX, nextY, 40, 10);
+        else if (kind == 2)
+            b.addLabel(nextX, nextY, QStringLiteral("Title")).centred();
+        else
+            b.addLabel(nextX, nextY, QStringLiteral("Next"));
+        const ReportDocument doc = layoutReport(r);
+        const PageItem *it = kwtest::findItem(doc, 0, text);
+        const PageItem *printed = nullptr;
+        for (const PageItem &i : doc.pages[0].items)
+            if (i.kind == ItemKind::Text && i.x == 100)
+                printed = &i;
+        QVERIFY(printed);
+        QCOMPARE(it == nullptr, expectCut);
+        if (expectCut) {
+            const QFontMetricsF fm = metrics96(installedFamily(QStringLiteral("Arial")), 10);
+            const int room = nextX - 100 - 2;
+            QVERIFY(text.startsWith(printed->text));
+            QVERIFY(fm.horizontalAdvance(printed->text) <= room + 0.01);
+            QVERIFY(fm.horizontalAdvance(text.left(printed->text.size() + 1)) > room);
+        }
+    }
+
     void alignment_data()
     {
         QTest::addColumn<int>("alignment");
