@@ -1,7 +1,5 @@
 #include "app/categorytabs.h"
 
-#include "data/dataset.h"
-
 namespace kw::app {
 
 TCategoryTabs::TCategoryTabs(const QString &name, const QStringList &captions, QWidget *parent) : QTabBar(parent)
@@ -37,15 +35,6 @@ const QStringList &stockCategoryCaptions()
     return captions;
 }
 
-const QStringList &stockCategoryFilters()
-{
-    static const QStringList filters = {QString(), QStringLiteral("[Bench Stock] = True"),
-                                        QStringLiteral("[Class VIII] = True"),
-                                        QStringLiteral("[Operational Load] = True"), QStringLiteral("[PLL] = True"),
-                                        QStringLiteral("[Shop Stock] = True")};
-    return filters;
-}
-
 const QStringList &equipmentCategoryCaptions()
 {
     static const QStringList captions = {QStringLiteral("All"),       QStringLiteral("ALSE"),
@@ -54,30 +43,6 @@ const QStringList &equipmentCategoryCaptions()
                                          QStringLiteral("Meds"),      QStringLiteral("List 1"),
                                          QStringLiteral("List 2")};
     return captions;
-}
-
-const QStringList &equipmentCategoryFilters()
-{
-    static const QStringList filters = {QString(),
-                                        QStringLiteral("Alse = True"),
-                                        QStringLiteral("Radio = True"),
-                                        QStringLiteral("Flotation = True"),
-                                        QStringLiteral("Batt = True"),
-                                        QStringLiteral("Pyro = True"),
-                                        QStringLiteral("Med = True"),
-                                        QStringLiteral("[List 1] = True"),
-                                        QStringLiteral("[List 2] = True")};
-    return filters;
-}
-
-void applyCategoryFilter(kw::data::Dataset &ds, const QStringList &filters, int index)
-{
-    if (index <= 0 || index >= filters.size()) {
-        ds.setFiltered(false);
-        return;
-    }
-    ds.setFilter(filters[index]);
-    ds.setFiltered(true);
 }
 
 } // namespace kw::app

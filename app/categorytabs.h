@@ -2,11 +2,10 @@
 // A row of flat category tabs over a dataset ("All", "ALSE", "Radios", ...).
 // The first tab shows every row; each other tab narrows the dataset to the
 // rows its filter expression accepts ("Alse = True", "[List 1] = True"). The
-// pages own their tab rows; the rule that turns a tab into a filter is here.
+// pages own their tab rows; the rule that turns a tab into a filter is
+// data/categoryfilters.h, which the command line shares.
 #include <QStringList>
 #include <QTabBar>
-
-namespace kw::data { class Dataset; }
 
 namespace kw::app {
 
@@ -19,21 +18,16 @@ public:
     void setTabIcons(const QList<QIcon> &icons);
 };
 
-// The stock categories of the office parts, by tab of the bench stock pages:
-// captions ("All", "Bench Stock", ...) and filter expressions (none for "All").
+// The stock categories of the office parts, by tab of the bench stock pages
+// ("All", "Bench Stock", ...); their filters are kw::data::stockCategoryFilter.
 const QStringList &stockCategoryCaptions();
-const QStringList &stockCategoryFilters();
 
 // The equipment categories of the master equipment list, by tab: "All",
 // "ALSE", "Radios", "Floatation", "Batteries", "Pyro", "Meds", "List 1",
-// "List 2", and their filter expressions. The equipment-by-type page shows
-// the first seven (the standard lists are not categories of issued gear).
+// "List 2"; their filters are kw::data::masterListCategoryFilter. The
+// equipment-by-type page shows the first seven (the standard lists are not
+// categories of issued gear).
 const QStringList &equipmentCategoryCaptions();
-const QStringList &equipmentCategoryFilters();
 constexpr int kGearCategoryCount = 7;
-
-// Tab 0: switches the filter of ds off. Any other tab: sets the filter
-// expression filters[index] and switches the filter on.
-void applyCategoryFilter(kw::data::Dataset &ds, const QStringList &filters, int index);
 
 } // namespace kw::app

@@ -1,14 +1,19 @@
 #include "app/reportprinting.h"
 
 #include "app/frmmain.h"
+#include "app/pages/equiplistpage.h"
 #include "app/pages/gearpage.h"
 #include "app/pages/handreceiptpage.h"
 #include "app/pages/inspectionspage.h"
+#include "app/pages/officesuppliespage.h"
+#include "app/pages/partslistpage.h"
 #include "app/pages/survivalpage.h"
+#include "app/pages/techmanualspage.h"
 #include "app/preview/reportpreview.h"
 #include "reports/equipmentreports.h"
 #include "reports/hrdfreport.h"
 #include "reports/hrreport.h"
+#include "reports/officereports.h"
 
 namespace kw::app {
 
@@ -68,6 +73,36 @@ void btnSurvivalListClick(TfrmMain &frm)
     previewReport(frm, report);
 }
 
+void btnListPrintClick(TfrmMain &frm)
+{
+    kw::reports::TfrmGearMasterReport report(frm.dm, frm.page<EquipListPage>()->categoryIndex());
+    previewReport(frm, report);
+}
+
+void btnPartsInventoryClick(TfrmMain &frm)
+{
+    kw::reports::TfrmInventory report(frm.dm);
+    previewReport(frm, report);
+}
+
+void btnPartsListClick(TfrmMain &frm)
+{
+    kw::reports::TfrmPartsList report(frm.dm, frm.page<OfficeSuppliesPage>()->categoryIndex(), setupTextsOf(frm));
+    previewReport(frm, report);
+}
+
+void btnMstrPartsListClick(TfrmMain &frm)
+{
+    kw::reports::TfrmPartsMstrList report(frm.dm, frm.page<PartsListPage>()->categoryIndex());
+    previewReport(frm, report);
+}
+
+void btnTechManListClick(TfrmMain &frm)
+{
+    kw::reports::TfrmTechMan report(frm.dm);
+    previewReport(frm, report);
+}
+
 void attachReports(TfrmMain &frm)
 {
     TfrmMain *f = &frm;
@@ -81,6 +116,11 @@ void attachReports(TfrmMain &frm)
     attach(frm.page<InspectionsPage>(), "btnInspDue", btnInspDueClick);
     attach(frm.page<GearPage>(), "btnGearPrint", btnGearPrintClick);
     attach(frm.page<SurvivalPage>(), "btnSurvivalList", btnSurvivalListClick);
+    attach(frm.page<EquipListPage>(), "btnListPrint", btnListPrintClick);
+    attach(frm.page<OfficeSuppliesPage>(), "btnPartsInventory", btnPartsInventoryClick);
+    attach(frm.page<OfficeSuppliesPage>(), "btnPartsList", btnPartsListClick);
+    attach(frm.page<PartsListPage>(), "btnMstrPartsList", btnMstrPartsListClick);
+    attach(frm.page<TechManualsPage>(), "btnTechManList", btnTechManListClick);
 }
 
 } // namespace kw::app

@@ -27,6 +27,11 @@ void btnInspAllClick(TfrmMain &frm);
 void btnInspDueClick(TfrmMain &frm);
 void btnGearPrintClick(TfrmMain &frm);
 void btnSurvivalListClick(TfrmMain &frm);
+void btnListPrintClick(TfrmMain &frm);
+void btnPartsInventoryClick(TfrmMain &frm);
+void btnPartsListClick(TfrmMain &frm);
+void btnMstrPartsListClick(TfrmMain &frm);
+void btnTechManListClick(TfrmMain &frm);
 
 // Attaches every print button of the pages that has a report.
 void attachReports(TfrmMain &frm);

@@ -5,6 +5,7 @@
 #include "reports/equipmentreports.h"
 #include "reports/hrdfreport.h"
 #include "reports/hrreport.h"
+#include "reports/officereports.h"
 
 #include <functional>
 #include <stdexcept>
@@ -27,20 +28,22 @@ namespace {
     throw std::runtime_error(message.toStdString());
 }
 
-using Factory = std::function<std::unique_ptr<Report>(kw::data::TdmMain &, const ReportOptions &)>;
+// Texts: the setup texts, for the reports that print more of them than
+// the company line.
+using Factory = std::function<std::unique_ptr<Report>(kw::data::TdmMain &, const ReportOptions &, const SetupTexts &)>;
 
 struct Entry {
     ReportName name;
     Factory create;
 };
 
-std::unique_ptr<Report> holders(kw::data::TdmMain &dm, const ReportOptions &)
+std::unique_ptr<Report> holders(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
 {
     dm.tblHrdf.open();
     return std::make_unique<THrdfReport>(dm);
 }
 
-std::unique_ptr<Report> handReceipt(kw::data::TdmMain &dm, const ReportOptions &o)
+std::unique_ptr<Report> handReceipt(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
 {
     if (!o.holder)
         fail(QStringLiteral("hand-receipt needs --holder HR"));
@@ -60,13 +63,13 @@ int tabOf(const QString &report, const ReportOptions &o, int tabs)
     return o.tab;
 }
 
-std::unique_ptr<Report> inspections(kw::data::TdmMain &dm, const ReportOptions &)
+std::unique_ptr<Report> inspections(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
 {
     dm.qryInsp.open(); // in its due-date order, as the page opens it
     return std::make_unique<TInspReport>(dm);
 }
 
-std::unique_ptr<Report> inspectionsDue(kw::data::TdmMain &dm, const ReportOptions &o)
+std::unique_ptr<Report> inspectionsDue(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
 {
     if (!o.through.isValid())
         fail(QStringLiteral("inspections-due needs --through YYYY-MM-DD"));
@@ -74,7 +77,7 @@ std::unique_ptr<Report> inspectionsDue(kw::data::TdmMain &dm, const ReportOption
     return std::make_unique<TInspDueReport>(dm, o.through);
 }
 
-std::unique_ptr<Report> gear(kw::data::TdmMain &dm, const ReportOptions &o)
+std::unique_ptr<Report> gear(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
 {
     const int tab = tabOf(QStringLiteral("gear"), o, 7);
     dm.qryGear.open();
@@ -82,18 +85,48 @@ std::unique_ptr<Report> gear(kw::data::TdmMain &dm, const ReportOptions &o)
     return std::make_unique<TGearReport>(dm, tab);
 }
 
-std::unique_ptr<Report> kits(kw::data::TdmMain &dm, const ReportOptions &)
+std::unique_ptr<Report> kits(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
 {
     dm.tblKits.open();
     return std::make_unique<TSurvivalReport>(dm);
 }
 
-std::unique_ptr<Report> gearMaster(kw::data::TdmMain &dm, const ReportOptions &o)
+std::unique_ptr<Report> gearMaster(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
 {
     const int tab = tabOf(QStringLiteral("gear-master"), o, 9);
     dm.tblList.open();
     kw::data::applyCategoryFilter(dm.tblList, kw::data::masterListCategoryFilter(tab));
     return std::make_unique<TfrmGearMasterReport>(dm, tab);
+}
+
+std::unique_ptr<Report> inventory(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
+{
+    dm.tblDrawer.open();
+    dm.tblBin.open();
+    dm.qryParts.open(); // the parts as the office supplies page opens them
+    return std::make_unique<TfrmInventory>(dm);
+}
+
+std::unique_ptr<Report> parts(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &texts)
+{
+    const int tab = tabOf(QStringLiteral("parts"), o, 6);
+    dm.qryParts.open();
+    kw::data::applyCategoryFilter(dm.qryParts, kw::data::stockCategoryFilter(tab));
+    return std::make_unique<TfrmPartsList>(dm, tab, texts);
+}
+
+std::unique_ptr<Report> partsMaster(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
+{
+    const int tab = tabOf(QStringLiteral("parts-master"), o, 6);
+    dm.tblPartsList.open();
+    kw::data::applyCategoryFilter(dm.tblPartsList, kw::data::stockCategoryFilter(tab));
+    return std::make_unique<TfrmPartsMstrList>(dm, tab);
+}
+
+std::unique_ptr<Report> manuals(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
+{
+    dm.tblTechMan.open(); // in binder and book order
+    return std::make_unique<TfrmTechMan>(dm);
 }
 
 const QList<Entry> &entries()
@@ -106,6 +139,10 @@ const QList<Entry> &entries()
         {{QStringLiteral("gear"), QStringLiteral("[--tab N]")}, gear},
         {{QStringLiteral("kits"), QString()}, kits},
         {{QStringLiteral("gear-master"), QStringLiteral("[--tab N]")}, gearMaster},
+        {{QStringLiteral("inventory"), QString()}, inventory},
+        {{QStringLiteral("parts"), QStringLiteral("[--tab N]")}, parts},
+        {{QStringLiteral("parts-master"), QStringLiteral("[--tab N]")}, partsMaster},
+        {{QStringLiteral("manuals"), QString()}, manuals},
     };
     return all;
 }
@@ -128,7 +165,7 @@ std::unique_ptr<Report> createNamedReport(kw::data::TdmMain &dm, const QString &
 {
     for (const Entry &e : entries())
         if (e.name.name == name) {
-            std::unique_ptr<Report> r = e.create(dm, options);
+            std::unique_ptr<Report> r = e.create(dm, options, texts);
             fillCallerLabels(*r, texts);
             return r;
         }

@@ -5,6 +5,8 @@
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
 #include "app/icons.h"
+#include "data/categoryfilters.h"
+#include "reports/equipmentreports.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,23 +15,6 @@
 #include <QVBoxLayout>
 
 namespace kw::app {
-
-namespace {
-
-// The listing's title by category tab.
-const char *const kReportTitles[] = {
-    "ALSE Gear Master List of All Items",
-    "ALSE Gear Master List of ALSE Items",
-    "ALSE Gear Master List of Radios",
-    "ALSE Gear Master List of Flotation Devices",
-    "ALSE Gear Master List of Batteries",
-    "ALSE Gear Master List of Pyrotechnic Items",
-    "ALSE Gear Master List of Medical Items",
-    "ALSE Gear Master Add from List 1 Items",
-    "ALSE Gear Master Add from List 2 Items",
-};
-
-} // namespace
 
 EquipListPage::EquipListPage(kw::data::TdmMain &dmMain, QWidget *parent)
     : Page(dmMain, QStringLiteral("tabEquipLists"), parent)
@@ -106,7 +91,7 @@ void EquipListPage::tabEquipListsHide()
 
 void EquipListPage::tabMstrListChange(int index)
 {
-    applyCategoryFilter(dm.tblList, equipmentCategoryFilters(), index);
+    kw::data::applyCategoryFilter(dm.tblList, kw::data::masterListCategoryFilter(index));
 }
 
 int EquipListPage::categoryIndex() const
@@ -116,8 +101,7 @@ int EquipListPage::categoryIndex() const
 
 QString EquipListPage::listReportTitle(int tabIndex)
 {
-    const int n = int(std::size(kReportTitles));
-    return QString::fromLatin1(kReportTitles[tabIndex >= 0 && tabIndex < n ? tabIndex : 0]);
+    return kw::reports::gearMasterTitle(tabIndex);
 }
 
 QString EquipListPage::listReportTitle() const

@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "app/categorytabs.h"
+#include "data/categoryfilters.h"
 #include "app/columneditors.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
@@ -148,7 +149,7 @@ void OfficeSuppliesPage::grdOfficeSuppliesTitleButtonClick(const QString &fieldN
 
 void OfficeSuppliesPage::tabPartsChange(int index)
 {
-    applyCategoryFilter(dm.qryParts, stockCategoryFilters(), index);
+    kw::data::applyCategoryFilter(dm.qryParts, kw::data::stockCategoryFilter(index));
 }
 
 int OfficeSuppliesPage::categoryIndex() const

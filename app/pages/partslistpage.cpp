@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "app/categorytabs.h"
+#include "data/categoryfilters.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
 #include "app/icons.h"
@@ -69,7 +70,7 @@ void PartsListPage::leave()
 
 void PartsListPage::tabPartsMasterChange(int index)
 {
-    applyCategoryFilter(dm.tblPartsList, stockCategoryFilters(), index);
+    kw::data::applyCategoryFilter(dm.tblPartsList, kw::data::stockCategoryFilter(index));
 }
 
 void PartsListPage::tabPartsListHide()

@@ -452,6 +452,26 @@ private slots:
         QTest::newRow("aircraft kits") << "tabSurvival" << "btnSurvivalList" << "" << "Aircraft Equipment Listing"
                                        << QStringList{"B Co 2-10 AVN", "Aircraft Equipment Listing", "Flare Lot #"}
                                        << QStringList{};
+        QTest::newRow("master gear list, list 2") << "tabEquipLists" << "btnListPrint" << "tab=8" << "Kitwarden Master Gear List"
+                                                  << QStringList{"B Co 2-10 AVN", "ALSE Gear Master Add from List 2 Items"}
+                                                  << QStringList{"VEST, SURVIVAL"};
+        QTest::newRow("master gear list, all") << "tabEquipLists" << "btnListPrint" << "" << "Kitwarden Master Gear List"
+                                               << QStringList{"ALSE Gear Master List of All Items", "VEST, SURVIVAL",
+                                                              "BATTERY, RADIO", "None"}
+                                               << QStringList{};
+        QTest::newRow("inventory sheet") << "tabOfficeSupplies" << "btnPartsInventory" << "" << "Inventory Sheet"
+                                         << QStringList{"B Co 2-10 AVN", "Inventory Sheet", "Reorder Point"}
+                                         << QStringList{};
+        QTest::newRow("parts on hand, PLL") << "tabOfficeSupplies" << "btnPartsList" << "tab=4" << "Inventory Sheet"
+                                            << QStringList{"B Co 2-10 AVN", "PLL Listing", "Prepared By:", "SGT Prep",
+                                                           "CPT Appr", "MAJ Auth"}
+                                            << QStringList{};
+        QTest::newRow("master parts, bench stock") << "tabPartsList" << "btnMstrPartsList" << "tab=1" << "Parts List"
+                                                   << QStringList{"B Co 2-10 AVN", "Master List of Bench Stock Items"}
+                                                   << QStringList{};
+        QTest::newRow("manuals") << "tabTechManuals" << "btnTechManList" << "" << "Technical Manual Listing"
+                                 << QStringList{"B Co 2-10 AVN", "Technical Manual Listing", "Publication"}
+                                 << QStringList{};
     }
 
     void pageButtons()
@@ -475,6 +495,9 @@ private slots:
         QVERIFY(frm.startedUp());
         frm.setupTexts().Company = QStringLiteral("B Co 2-10 AVN");
         frm.setupTexts().AlseOfficer = QStringLiteral("CW2 Ortiz");
+        frm.setupTexts().Prepared = QStringLiteral("SGT Prep");
+        frm.setupTexts().Approved = QStringLiteral("CPT Appr");
+        frm.setupTexts().Authorized = QStringLiteral("MAJ Auth");
         auto *p = frm.findChild<kw::app::Page *>(page);
         QVERIFY(p);
         frm.setActivePage(p); // as the navigation bar does: show, then enter

@@ -49,6 +49,7 @@ private slots:
     void initTestCase()
     {
         qputenv("KITWARDEN_CONFIG_DIR", m_cfg.path().toLocal8Bit());
+        qputenv("LC_ALL", "C.UTF-8"); // English month names in the due report's title
         const Run r = cli({QStringLiteral("demo"), m_data.path(), QStringLiteral("--items"), QStringLiteral("300")});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         // The setup texts the program keeps in the registry.
@@ -78,6 +79,21 @@ private slots:
                                                            << QByteArray("CW2 Ortiz");
         QTest::newRow("hand receipt names its holder") << receipt << "r.csv" << QByteArray("Page: 1")
                                                        << QByteArray("HR #,100");
+        // Every report by its name, titled as its page would title it.
+        auto row = [](const char *name, const QStringList &args, const char *title) {
+            QTest::newRow(name) << args << QStringLiteral("%1.txt").arg(QLatin1String(name)) << QByteArray()
+                                << QByteArray(title);
+        };
+        row("inspections", {"inspections"}, "ALSE Gear Inspections");
+        row("inspections-due", {"inspections-due", "--through", "2026-12-09"}, "Through 9 Dec 2026");
+        row("gear", {"gear"}, "ALSE Gear Listing of All Items");
+        row("gear tab 3", {"gear", "--tab", "3"}, "ALSE Gear Listing of Flotation Devices");
+        row("kits", {"kits"}, "Aircraft Equipment Listing");
+        row("gear-master tab 8", {"gear-master", "--tab", "8"}, "ALSE Gear Master Add from List 2 Items");
+        row("inventory", {"inventory"}, "Inventory Sheet");
+        row("parts tab 4", {"parts", "--tab", "4"}, "PLL Listing");
+        row("parts-master tab 1", {"parts-master", "--tab", "1"}, "Master List of Bench Stock Items");
+        row("manuals", {"manuals"}, "Technical Manual Listing");
     }
 
     void formatsByExtension()
@@ -120,6 +136,12 @@ private slots:
         QTest::newRow("holder not a number") << QStringList{"hand-receipt", "--holder", "abc", out, "x.pdf"}
                                              << "--holder needs a number";
         QTest::newRow("missing report file") << QStringList{"gone.kwr", out, "x.pdf"} << "Cannot open";
+        QTest::newRow("due report without its date") << QStringList{"inspections-due", out, "x.pdf"}
+                                                     << "needs --through YYYY-MM-DD";
+        QTest::newRow("due date not a date") << QStringList{"inspections-due", "--through", "9.12.2026", out, "x.pdf"}
+                                             << "--through needs a date";
+        QTest::newRow("tab the page does not have") << QStringList{"parts", "--tab", "6", out, "x.pdf"}
+                                                    << "parts has tabs 0 to 5, not 6";
     }
 
     void errors()
@@ -154,6 +176,10 @@ private slots:
         QVERIFY(r.err.contains(QLatin1String("report NAME")));
         QVERIFY(r.err.contains(QLatin1String("hand-receipt --holder HR")));
         QVERIFY(r.err.contains(QLatin1String("holders")));
+        for (const char *name : {"inspections", "inspections-due --through YYYY-MM-DD", "gear [--tab N]", "kits",
+                                 "gear-master [--tab N]", "inventory", "parts [--tab N]", "parts-master [--tab N]",
+                                 "manuals"})
+            QVERIFY2(r.err.contains(QLatin1String(name)), name);
     }
 };
 
