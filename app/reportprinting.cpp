@@ -35,6 +35,18 @@ void previewReport(TfrmMain &frm, Report &report)
     preview.previewReport(report);
 }
 
+namespace {
+
+// Steps 1 to 4 for a report made from the data module and the page's state.
+template <class R, class... Args>
+void run(TfrmMain &frm, Args &&...args)
+{
+    R report(frm.dm, std::forward<Args>(args)...);
+    previewReport(frm, report);
+}
+
+} // namespace
+
 void btnHrdfPrintClick(TfrmMain &frm)
 {
     kw::reports::THrdfReport report(frm.dm);
@@ -45,62 +57,52 @@ void btnHrdfPrintClick(TfrmMain &frm)
 
 void btnAlsePrintClick(TfrmMain &frm)
 {
-    kw::reports::THrReport report(frm.dm);
-    previewReport(frm, report);
+    run<kw::reports::THrReport>(frm);
 }
 
 void btnInspAllClick(TfrmMain &frm)
 {
-    kw::reports::TInspReport report(frm.dm);
-    previewReport(frm, report);
+    run<kw::reports::TInspReport>(frm);
 }
 
 void btnInspDueClick(TfrmMain &frm)
 {
-    kw::reports::TInspDueReport report(frm.dm, frm.dueByDate());
-    previewReport(frm, report);
+    run<kw::reports::TInspDueReport>(frm, frm.dueByDate());
 }
 
 void btnGearPrintClick(TfrmMain &frm)
 {
-    kw::reports::TGearReport report(frm.dm, frm.page<GearPage>()->selectedTab());
-    previewReport(frm, report);
+    run<kw::reports::TGearReport>(frm, frm.page<GearPage>()->categoryIndex());
 }
 
 void btnSurvivalListClick(TfrmMain &frm)
 {
-    kw::reports::TSurvivalReport report(frm.dm);
-    previewReport(frm, report);
+    run<kw::reports::TSurvivalReport>(frm);
 }
 
 void btnListPrintClick(TfrmMain &frm)
 {
-    kw::reports::TfrmGearMasterReport report(frm.dm, frm.page<EquipListPage>()->categoryIndex());
-    previewReport(frm, report);
+    run<kw::reports::TfrmGearMasterReport>(frm, frm.page<EquipListPage>()->categoryIndex());
 }
 
 void btnPartsInventoryClick(TfrmMain &frm)
 {
-    kw::reports::TfrmInventory report(frm.dm);
-    previewReport(frm, report);
+    run<kw::reports::TfrmInventory>(frm);
 }
 
 void btnPartsListClick(TfrmMain &frm)
 {
-    kw::reports::TfrmPartsList report(frm.dm, frm.page<OfficeSuppliesPage>()->categoryIndex(), setupTextsOf(frm));
-    previewReport(frm, report);
+    run<kw::reports::TfrmPartsList>(frm, frm.page<OfficeSuppliesPage>()->categoryIndex(), setupTextsOf(frm));
 }
 
 void btnMstrPartsListClick(TfrmMain &frm)
 {
-    kw::reports::TfrmPartsMstrList report(frm.dm, frm.page<PartsListPage>()->categoryIndex());
-    previewReport(frm, report);
+    run<kw::reports::TfrmPartsMstrList>(frm, frm.page<PartsListPage>()->categoryIndex());
 }
 
 void btnTechManListClick(TfrmMain &frm)
 {
-    kw::reports::TfrmTechMan report(frm.dm);
-    previewReport(frm, report);
+    run<kw::reports::TfrmTechMan>(frm);
 }
 
 void attachReports(TfrmMain &frm)

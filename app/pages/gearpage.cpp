@@ -58,7 +58,7 @@ void GearPage::buildGrid()
             [this](const QString &field) { guarded([&] { grdGearTitleButtonClick(field); }); });
 }
 
-int GearPage::selectedTab() const
+int GearPage::categoryIndex() const
 {
     return tabGear->currentIndex();
 }

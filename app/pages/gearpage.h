@@ -25,8 +25,8 @@ public:
     void tabGearChange(int index);
     void tabAlseGearHide();
 
-    // The selected tab of tabGear (the equipment listing is titled by it).
-    int selectedTab() const;
+    // The selected category tab (the equipment listing is titled by it).
+    int categoryIndex() const;
 
 private:
     void buildGrid();

@@ -2,11 +2,16 @@
 // with N items and the holders list of N holders (two columns). For each:
 // time to the first page laid out and painted (what the preview shows
 // first), the whole layout, the PDF export, and memory per laid-out page.
-// Usage: bench_reports [rows] [runs]   (default 10000 rows, 5 runs)
+// Then the inspections listing of a shop of many items (first page and
+// whole PDF) and the inventory sheet of many parts in 100 bins.
+// Usage: bench_reports [rows] [runs] [shop items] [parts]
+//        (default 10000 rows, 5 runs, 50000 shop items, 2000 parts)
 #include "data/demoshop.h"
 #include "data/dmmain.h"
 #include "reports/hrdfreport.h"
+#include "reports/equipmentreports.h"
 #include "reports/hrreport.h"
+#include "reports/officereports.h"
 #include "reports/layout.h"
 #include "reports/painter.h"
 
@@ -142,6 +147,36 @@ int main(int argc, char **argv)
         dm.tblHrdf.open();
         out << "holders: " << dm.tblHrdf.recordCount() << "\n";
         measure(out, QStringLiteral("THrdfReport"), runs, [&] { return std::make_unique<THrdfReport>(dm); });
+    }
+
+    // The demo shop at the size of a large unit, and a bench stock of many
+    // parts counted over 10 drawers of 100 bins each.
+    const int shopItems = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 50000;
+    const int partCount = argc > 4 ? QString::fromLocal8Bit(argv[4]).toInt() : 2000;
+    QTemporaryDir shopDir;
+    kw::data::shop::DemoSize big;
+    big.items = shopItems;
+    big.holders = 400;
+    big.drawers = 10;
+    big.bins = 100;
+    big.partsList = partCount;
+    big.parts = partCount;
+    kw::data::shop::createDemoShop(shopDir.path(), big);
+    {
+        kw::data::Session session;
+        kw::data::TdmMain dm(session);
+        dm.dbMain.setParam(QStringLiteral("PATH"), shopDir.path() + QLatin1Char('/'));
+        dm.qryInsp.open();
+        out << "inspections of " << shopItems << " items: " << dm.qryInsp.recordCount() << " rows\n";
+        measure(out, QStringLiteral("TInspReport"), runs, [&] { return std::make_unique<TInspReport>(dm); });
+        dm.qryInsp.close();
+        dm.tblDrawer.open();
+        dm.tblBin.open();
+        dm.qryParts.open();
+        out << "inventory: " << dm.tblDrawer.recordCount() << " drawers, " << dm.tblBin.recordCount() << " bins, "
+            << dm.qryParts.recordCount() << " parts\n";
+        measure(out, QStringLiteral("TfrmInventory"), runs, [&] { return std::make_unique<TfrmInventory>(dm); });
+        dm.qryParts.close();
     }
     return 0;
 }

@@ -60,6 +60,7 @@ private slots:
                                 " Any changes made here will be reflected in equipment already assigned."));
         QCOMPARE(s.w<TDBNavigator>("DBNavigator2")->dataSource(), &s.dm->dsList);
         QCOMPARE(s.w<QPushButton>("btnListPrint")->text(), QStringLiteral("List"));
+        QVERIFY(s.w<QPushButton>("btnListPrint")->isEnabled()); // its report is attached
         QVERIFY(grdList()->enterMovesToNextColumn);
         QVERIFY(grdList()->wrapLongTexts());
         // The inspection type shows as its word and is edited with cbInspType.
@@ -195,7 +196,7 @@ private slots:
                                 "Any changes made here will be reflected in equipment already assigned."));
         QCOMPARE(s.w<TDBNavigator>("navPartsList")->dataSource(), &s.dm->dsPartsList);
         QCOMPARE(s.w<QPushButton>("btnMstrPartsList")->text(), QStringLiteral("List"));
-        QVERIFY(!s.w<QPushButton>("btnMstrPartsList")->isEnabled());
+        QVERIFY(s.w<QPushButton>("btnMstrPartsList")->isEnabled()); // its report is attached
     }
 
     void partsCategories_data()

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -92,6 +93,16 @@ inline const kw::reports::PageItem *findItem(const kw::reports::ReportDocument &
         if (it.kind == kw::reports::ItemKind::Text && it.text == text)
             return &it;
     return nullptr;
+}
+
+// Text items of the first page on the line at y, by x.
+inline QMap<int, QString> lineAt(const kw::reports::ReportDocument &doc, int y)
+{
+    QMap<int, QString> out;
+    for (const auto &it : doc.pages.at(0).items)
+        if (it.kind == kw::reports::ItemKind::Text && it.y == y)
+            out.insert(it.x, it.text);
+    return out;
 }
 
 } // namespace kwtest

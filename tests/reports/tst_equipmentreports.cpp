@@ -10,6 +10,7 @@
 using namespace kw::reports;
 using kw::data::Row;
 using kwtest::findItem;
+using kwtest::lineAt;
 using kwtest::ReportShop;
 
 namespace {
@@ -40,16 +41,6 @@ Row kitRow(const QString &aircraft, const QString &type, const QString &inspType
 {
     return {QVariant(), aircraft, type, QStringLiteral("K-") + aircraft.right(3), QStringLiteral("LOT 1"),
             QDate(2028, 1, 31), inspType, freq, QVariant(), QDate(2027, 2, 1)};
-}
-
-// Text items of page 0 on the line at y, by x.
-QMap<int, QString> lineAt(const ReportDocument &doc, int y)
-{
-    QMap<int, QString> out;
-    for (const PageItem &it : doc.pages.at(0).items)
-        if (it.kind == ItemKind::Text && it.y == y)
-            out.insert(it.x, it.text);
-    return out;
 }
 
 // The text printed at x on the line that shows `key`.

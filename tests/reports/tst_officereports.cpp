@@ -10,6 +10,7 @@
 using namespace kw::reports;
 using kw::data::Row;
 using kwtest::findItem;
+using kwtest::lineAt;
 using kwtest::ReportShop;
 
 namespace {
@@ -39,16 +40,6 @@ Row manualRow(const QString &number, const QString &binder, const QString &book)
 {
     return {QVariant(), number, binder, book, 1, QDate(2024, 5, 1), QStringLiteral("TM"), QStringLiteral("Title of ") + number,
             QDate(2020, 1, 2), 1};
-}
-
-// Text items of page 0 on the line at y, by x.
-QMap<int, QString> lineAt(const ReportDocument &doc, int y)
-{
-    QMap<int, QString> out;
-    for (const PageItem &it : doc.pages.at(0).items)
-        if (it.kind == ItemKind::Text && it.y == y)
-            out.insert(it.x, it.text);
-    return out;
 }
 
 int linesAt(const ReportDocument &doc, int y)
