@@ -1,6 +1,7 @@
 #include "data/dataset.h"
 
 #include "data/engineerror.h"
+#include "data/session.h"
 
 
 namespace kw::data {
@@ -49,9 +50,24 @@ void Dataset::enableControls()
     emit currentChanged(m_cur);
 }
 
-Dataset::Dataset(Session &session, QObject *parent) : QObject(parent), m_session(session) {}
+Dataset::Dataset(Database &db, QObject *parent)
+    : QObject(parent), m_session(db.session()), m_database(&db)
+{
+    db.registerDataset(this);
+}
 
-Dataset::~Dataset() = default;
+Dataset::~Dataset()
+{
+    if (m_database)
+        m_database->unregisterDataset(this);
+}
+
+Database &Dataset::database() const
+{
+    if (!m_database)
+        throw EngineError(QStringLiteral("The dataset's database connection is gone"));
+    return *m_database;
+}
 
 Field &Dataset::addField(const Field &f)
 {

@@ -18,6 +18,7 @@ namespace kw::data {
 
 class Dataset;
 class Session;
+class Database;
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
@@ -77,10 +78,16 @@ private:
 class Dataset : public QObject {
     Q_OBJECT
 public:
-    explicit Dataset(Session &session, QObject *parent = nullptr);
+    // A dataset belongs to one connection for its whole life: it is on the
+    // connection's list until destroyed. A connection destroyed first closes
+    // it and leaves it without one; opening it then fails with an EngineError.
+    explicit Dataset(Database &db, QObject *parent = nullptr);
     ~Dataset() override;
 
     Session &session() const { return m_session; }
+    // The connection; throws when it is gone.
+    Database &database() const;
+    bool hasDatabase() const { return m_database != nullptr; }
 
     // --- life cycle
     void open();
@@ -191,6 +198,7 @@ protected:
 
 private:
     friend class Field;
+    friend class Database;
     void setBufferValue(Field &f, const QVariant &v);
     QVariant convertForField(const Field &f, const QVariant &v) const;
     void checkRequired() const;
@@ -198,6 +206,7 @@ private:
     void setState(DatasetState s);
 
     Session &m_session;
+    Database *m_database; // null once the connection is destroyed
     std::vector<std::unique_ptr<Field>> m_fields;
     DatasetState m_state = DatasetState::Inactive;
     int m_cur = -1;

@@ -8,10 +8,9 @@
 namespace kw::data {
 
 QueryDataset::QueryDataset(Database &db, const QString &name, QObject *parent)
-    : Dataset(db.session(), parent), m_db(db)
+    : Dataset(db, parent)
 {
     setObjectName(name);
-    m_db.registerDataset(this);
 }
 
 void QueryDataset::setSql(const QStringList &lines)
@@ -30,18 +29,18 @@ void QueryDataset::setSqlLine(int index, const QString &line)
 
 int QueryDataset::execSql()
 {
-    if (!m_db.connected())
-        m_db.open();
-    const SqlResult r = session().sql().exec(m_sql.join(QLatin1Char('\n')), m_db.directory(), m_params);
+    if (!database().connected())
+        database().open();
+    const SqlResult r = session().sql().exec(m_sql.join(QLatin1Char('\n')), database().directory(), m_params);
     session().notifyTableChanged(nullptr);
     return r.rowsAffected;
 }
 
 void QueryDataset::runQuery()
 {
-    if (!m_db.connected())
-        m_db.open();
-    SqlResult r = session().sql().exec(m_sql.join(QLatin1Char('\n')), m_db.directory(), m_params);
+    if (!database().connected())
+        database().open();
+    SqlResult r = session().sql().exec(m_sql.join(QLatin1Char('\n')), database().directory(), m_params);
     m_columns = r.columns;
     m_all.clear();
     m_all.reserve(r.rows.size());
@@ -216,7 +215,7 @@ void QueryDataset::applyOne(int ci)
         const Row &vals = (old || c.kind == Cached::Deleted) ? c.oldValues : c.newValues;
         params.insert(p, vals.value(fieldSource(*f)));
     }
-    session().sql().exec(text, m_db.directory(), params);
+    session().sql().exec(text, database().directory(), params);
 }
 
 void QueryDataset::applyUpdates()

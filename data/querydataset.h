@@ -72,7 +72,6 @@ private:
         int cacheIndex = -1; // entry in m_cache for a changed row
     };
 
-    Database &m_db;
     QStringList m_sql;
     QHash<QString, QVariant> m_params;
     QVector<SqlColumn> m_columns;

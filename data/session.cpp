@@ -186,6 +186,11 @@ Database::Database(Session &session, const QString &name, QObject *parent)
 
 Database::~Database()
 {
+    // Datasets that outlive their connection are closed and left without
+    // one, so that they never reach back into this object.
+    close();
+    for (Dataset *ds : std::as_const(m_datasets))
+        ds->m_database = nullptr;
     m_session.m_databases.removeAll(this);
 }
 
@@ -229,11 +234,31 @@ void Database::open()
 
 void Database::close()
 {
-    for (Dataset *ds : QList<Dataset *>(m_datasets))
-        ds->close();
-    if (m_connected)
+    // A close handler may destroy another dataset of this connection.
+    QList<QPointer<Dataset>> open;
+    for (Dataset *ds : std::as_const(m_datasets))
+        open << ds;
+    for (const QPointer<Dataset> &ds : std::as_const(open))
+        if (ds)
+            ds->close();
+    if (m_connected && !directoryInUseByAnother())
         m_session.releaseTables(directory());
     m_connected = false;
+}
+
+// Table files are shared by path across connections: another open connection
+// on this directory (or one below it) still has datasets reading them.
+bool Database::directoryInUseByAnother() const
+{
+    const QString mine = directory();
+    for (const QPointer<Database> &other : std::as_const(m_session.m_databases)) {
+        if (!other || other == this || !other->m_connected)
+            continue;
+        const QString theirs = other->directory();
+        if (theirs == mine || theirs.startsWith(mine + QLatin1Char('/')))
+            return true;
+    }
+    return false;
 }
 
 void Database::registerDataset(Dataset *ds)

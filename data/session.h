@@ -107,16 +107,22 @@ public:
     QString directory() const; // PATH as an absolute directory
 
     void open();
-    // Closes every dataset on this connection and frees the table files.
+    // Closes every dataset on this connection and frees the table files of
+    // its directory, unless another open connection reads them too.
     void close();
     bool connected() const { return m_connected; }
 
-    void registerDataset(Dataset *ds);
-    void unregisterDataset(Dataset *ds);
+    // The datasets on this connection; each one registers itself when made
+    // and leaves when destroyed.
     const QList<Dataset *> &datasets() const { return m_datasets; }
     Session &session() const { return m_session; }
 
 private:
+    friend class Dataset;
+    void registerDataset(Dataset *ds);
+    void unregisterDataset(Dataset *ds);
+    bool directoryInUseByAnother() const;
+
     Session &m_session;
     QString m_name;
     bool m_connected = false;

@@ -12,10 +12,9 @@
 namespace kw::data {
 
 TableDataset::TableDataset(Database &db, const QString &name, QObject *parent)
-    : Dataset(db.session(), parent), m_db(db)
+    : Dataset(db, parent)
 {
     setObjectName(name);
-    m_db.registerDataset(this);
     connect(&session(), &Session::tableChanged, this, [this](ParadoxTable *t) {
         // nullptr: some table changed through SQL; the change counter tells.
         if (active() && !isEditing() && !m_selfChange && m_table
@@ -122,9 +121,9 @@ void TableDataset::doOpen()
 {
     if (m_tableName.isEmpty())
         throw EngineError(QStringLiteral("%1: Missing TableName property").arg(objectName()));
-    if (!m_db.connected())
-        m_db.open();
-    m_table = session().table(m_db.directory(), m_tableName);
+    if (!database().connected())
+        database().open();
+    m_table = session().table(database().directory(), m_tableName);
     const TableDef &def = m_table->def();
     if (fields().empty()) {
         for (int i = 0; i < def.fields.size(); ++i)

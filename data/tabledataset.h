@@ -65,7 +65,6 @@ private:
     void hookMaster();
     void onMasterMoved();
 
-    Database &m_db;
     QString m_tableName, m_indexName, m_indexFields, m_masterFields;
     QPointer<DataSource> m_master;
     ParadoxTable *m_table = nullptr;

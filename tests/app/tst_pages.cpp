@@ -101,10 +101,8 @@ void fillPagesShop(TdmMain &dm, const QString &dir)
         dm.tblList.post();
     }
     // Items go in without the master link, so that one may name a holder
-    // that does not exist. Its own connection, which outlives the dataset.
-    Database db(dm.session, QStringLiteral("fixture"));
-    db.setParam(QStringLiteral("PATH"), dir + QLatin1Char('/'));
-    TableDataset items(db, QStringLiteral("items"));
+    // that does not exist.
+    TableDataset items(dm.dbMain, QStringLiteral("items"));
     items.setTableName(QStringLiteral("Equipment.DB"));
     items.open();
     for (const ExtraItem &it : kExtraItems) {

@@ -469,6 +469,92 @@ private slots:
         QCOMPARE(dm.tblHrdf.recordCount(), 3);
     }
 
+    // Datasets come and go while their connection stays (a page's extra
+    // dataset, a report's query): closing the connection afterwards must
+    // reach only the datasets still alive.
+    void datasetLeavesItsConnectionWhenDestroyed_data()
+    {
+        QTest::addColumn<bool>("query");
+        QTest::newRow("table") << false;
+        QTest::newRow("query") << true;
+    }
+    void datasetLeavesItsConnectionWhenDestroyed()
+    {
+        QFETCH(bool, query);
+        TdmMain &dm = *m_dm;
+        const qsizetype before = dm.dbMain.datasets().size();
+        {
+            std::unique_ptr<Dataset> extra;
+            if (query) {
+                auto q = std::make_unique<QueryDataset>(dm.dbMain, QStringLiteral("extra"));
+                q->setSql({QStringLiteral("SELECT * FROM \"Hrdf.DB\"")});
+                extra = std::move(q);
+            } else {
+                auto t = std::make_unique<TableDataset>(dm.dbMain, QStringLiteral("extra"));
+                t->setTableName(QStringLiteral("Hrdf.DB"));
+                extra = std::move(t);
+            }
+            extra->open();
+            QCOMPARE(dm.dbMain.datasets().size(), before + 1);
+        }
+        QCOMPARE(dm.dbMain.datasets().size(), before);
+        dm.dbMain.close();
+        QVERIFY(!dm.tblHrdf.active());
+    }
+
+    // The other order: a connection destroyed before a dataset on it. The
+    // dataset says so when used and is destroyed without touching it.
+    void datasetOutlivingItsConnection_data()
+    {
+        QTest::addColumn<bool>("query");
+        QTest::newRow("table") << false;
+        QTest::newRow("query") << true;
+    }
+    void datasetOutlivingItsConnection()
+    {
+        QFETCH(bool, query);
+        auto db = std::make_unique<Database>(*m_session, QStringLiteral("brief"));
+        db->setParam(QStringLiteral("PATH"), dir());
+        std::unique_ptr<Dataset> ds;
+        if (query) {
+            auto q = std::make_unique<QueryDataset>(*db, QStringLiteral("orphan"));
+            q->setSql({QStringLiteral("SELECT * FROM \"Hrdf.DB\"")});
+            ds = std::move(q);
+        } else {
+            auto t = std::make_unique<TableDataset>(*db, QStringLiteral("orphan"));
+            t->setTableName(QStringLiteral("Hrdf.DB"));
+            ds = std::move(t);
+        }
+        ds->open();
+        QCOMPARE(ds->recordCount(), 2);
+        db.reset();
+        QVERIFY(!ds->active());
+        QCOMPARE(errorOf([&] { ds->open(); }), QStringLiteral("The dataset's database connection is gone"));
+        ds.reset();
+    }
+
+    // Two connections on one directory share its table files: closing one
+    // leaves the other's open datasets reading them.
+    void closingOneOfTwoConnectionsOnADirectory()
+    {
+        TdmMain &dm = *m_dm;
+        {
+            Database other(*m_session, QStringLiteral("other"));
+            other.setParam(QStringLiteral("PATH"), dir());
+            TableDataset hrdf(other, QStringLiteral("otherHrdf"));
+            hrdf.setTableName(QStringLiteral("Hrdf.DB"));
+            hrdf.open();
+            QCOMPARE(hrdf.recordCount(), 2);
+            other.close();
+            QVERIFY(!hrdf.active());
+        }
+        QVERIFY(dm.tblHrdf.active());
+        dm.tblHrdf.last();
+        QCOMPARE(dm.tblHrdf.fieldByName(QStringLiteral("HR Holder")).asString(), QStringLiteral("CPT ALPHA"));
+        dm.tblHrdf.refresh();
+        QCOMPARE(dm.tblHrdf.recordCount(), 2);
+    }
+
     // A statement run on another directory names the program's own tables
     // by the connection's name, ahead of a configured alias of that name.
     void connectionNameReachesItsTablesFromSql()
