@@ -12,14 +12,162 @@
 
 namespace kw::data::sql {
 
-bool KeptSelect::isFor(const QString &s, const QVector<QVariant> &p, const QVector<Mirror *> &t) const
+namespace {
+
+bool sameParams(const QVector<QVariant> &a, const QVector<QVariant> &b)
 {
-    if (sql != s || tables != t || params.size() != p.size())
+    if (a.size() != b.size())
         return false;
-    for (int i = 0; i < p.size(); ++i)
-        if (params[i].userType() != p[i].userType() || !sameValue(params[i], p[i]))
+    for (int i = 0; i < a.size(); ++i)
+        if (a[i].userType() != b[i].userType() || !sameValue(a[i], b[i]))
             return false;
     return true;
+}
+
+// An ORDER BY term that names a column of a table of FROM.
+struct ColumnTerm {
+    int table = -1;
+    QString column; // the mirror column
+};
+
+// Reads an identifier at pos: "quoted" (a doubled quote stands for one) or
+// bare.
+bool readIdent(const QString &s, int &pos, QString &out)
+{
+    out.clear();
+    if (pos < s.size() && s[pos] == u'"') {
+        for (++pos; pos < s.size(); ++pos) {
+            if (s[pos] != u'"') {
+                out += s[pos];
+            } else if (pos + 1 < s.size() && s[pos + 1] == u'"') {
+                out += u'"';
+                ++pos;
+            } else {
+                ++pos;
+                return !out.isEmpty();
+            }
+        }
+        return false;
+    }
+    const int start = pos;
+    while (pos < s.size() && (s[pos].isLetterOrNumber() || s[pos] == u'_'))
+        ++pos;
+    out = s.mid(start, pos - start);
+    return !out.isEmpty() && !out[0].isDigit();
+}
+
+QString unquoted(const QString &ident)
+{
+    int pos = 0;
+    QString out;
+    return readIdent(ident, pos, out) && pos == ident.size() ? out : ident;
+}
+
+// The ORDER BY terms when each is a column of a table of FROM ("E.NSN",
+// "L.\"Insp Type\"" or a bare name only one table has and no result column
+// is called), followed only by ASC or DESC. Anything else (an expression,
+// a result column, a collation) gives false.
+bool columnTerms(const Translation &tr, const QVector<Mirror *> &tables, const QVector<SqlColumn> &resultColumns,
+                 QVector<ColumnTerm> &out)
+{
+    const SelectShape &sh = tr.shape;
+    const QString &s = tr.sql;
+    out.clear();
+    for (int k = 0; k < sh.termStart.size(); ++k) {
+        const QString term = s.mid(sh.termStart[k], sh.termEnd[k] - sh.termStart[k]).trimmed();
+        int pos = 0;
+        QString first, second;
+        if (!readIdent(term, pos, first))
+            return false;
+        ColumnTerm t;
+        if (pos < term.size() && term[pos] == u'.') {
+            ++pos;
+            if (!readIdent(term, pos, second))
+                return false;
+            for (int i = 0; i < sh.tableAliases.size(); ++i)
+                if (unquoted(sh.tableAliases[i]).compare(first, Qt::CaseInsensitive) == 0)
+                    t.table = i;
+        } else {
+            second = first;
+            for (const SqlColumn &c : resultColumns)
+                if (c.name.compare(second, Qt::CaseInsensitive) == 0)
+                    return false;
+            for (int i = 0; i < tables.size(); ++i) {
+                if (Mirrors::columnIndex(tables[i], second) < 0)
+                    continue;
+                if (t.table >= 0)
+                    return false; // ambiguous
+                t.table = i;
+            }
+        }
+        if (pos != term.size() || t.table < 0 || t.table >= tables.size())
+            return false;
+        const int col = Mirrors::columnIndex(tables[t.table], second);
+        if (col < 0)
+            return false;
+        t.column = tables[t.table]->cols[col];
+        // What follows the term: its direction, then a comma or the end.
+        const int next = k + 1 < sh.termStart.size() ? sh.termStart[k + 1] : int(s.size());
+        QString gap = s.mid(sh.termEnd[k], next - sh.termEnd[k]).trimmed();
+        if (gap.startsWith(QLatin1String("DESC"), Qt::CaseInsensitive))
+            gap = gap.mid(4).trimmed();
+        else if (gap.startsWith(QLatin1String("ASC"), Qt::CaseInsensitive))
+            gap = gap.mid(3).trimmed();
+        if (gap != (k + 1 < sh.termStart.size() ? QStringLiteral(",") : QString()) && gap != QLatin1String(";"))
+            return false;
+        out << t;
+    }
+    return !out.isEmpty();
+}
+
+// One mirror column's values as SQLite sorts them: the position of each
+// rowid's value, and each value's rank (equal values share one).
+struct SortedColumn {
+    QVector<SortValue> values;
+    QVector<int> at;   // rowid -> position in values; -1 for none
+    QVector<int> rank; // per position
+};
+
+void readSortedColumn(SqlConnection &db, const Mirror *m, const QString &column, SortedColumn &out)
+{
+    Stmt q;
+    db.prepare(q, QStringLiteral("SELECT rowid, %1 FROM %2").arg(quoteIdent(column), quoteIdent(m->sqlName)));
+    QVector<qint64> ids;
+    int rc;
+    while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+        ids << sqlite3_column_int64(q.s, 0);
+        out.values << SortValue::of(q.s, 1);
+    }
+    if (rc != SQLITE_DONE)
+        db.fail();
+    const qint64 maxId = ids.isEmpty() ? 0 : *std::max_element(ids.begin(), ids.end());
+    out.at.fill(-1, int(maxId + 1));
+    for (int p = 0; p < ids.size(); ++p)
+        if (ids[p] > 0)
+            out.at[int(ids[p])] = p;
+    QVector<int> order(out.values.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return SortValue::compare(out.values[a], out.values[b]) < 0; });
+    out.rank.resize(order.size());
+    int rank = 0;
+    for (int i = 0; i < order.size(); ++i) {
+        if (i > 0 && SortValue::compare(out.values[order[i - 1]], out.values[order[i]]) != 0)
+            ++rank;
+        out.rank[order[i]] = rank;
+    }
+}
+
+} // namespace
+
+bool KeptSelect::isFor(const QString &s, const QVector<QVariant> &p, const QVector<Mirror *> &t) const
+{
+    return sql == s && tables == t && sameParams(params, p);
+}
+
+bool KeptSelect::sameRowsAs(const QString &b, const QVector<QVariant> &p, const QVector<Mirror *> &t) const
+{
+    return body == b && tables == t && sameParams(params, p);
 }
 
 KeptSelects::KeptSelects(SqlConnection &db, Mirrors &mirrors) : m_db(db), m_mirrors(mirrors) {}
@@ -37,6 +185,8 @@ std::optional<SqlResult> KeptSelects::select(const Translation &tr, const QVecto
                 return c->result();
             break;
         }
+    if (KeptSelect *c = reorder(sql, tr, tables, params))
+        return c->result();
     if (KeptSelect *c = runAfresh(sql, tr, tables, params))
         return c->result();
     return std::nullopt;
@@ -171,6 +321,8 @@ KeptSelect *KeptSelects::runAfresh(const QString &sql, const Translation &tr, co
     bindValues(q.s, params);
     auto c = std::make_unique<KeptSelect>();
     c->sql = sql;
+    c->tr = tr;
+    c->body = tr.sql.left(tr.shape.condEnd);
     c->params = params;
     c->tables = tables;
     c->desc = tr.shape.termDesc;
@@ -190,6 +342,85 @@ KeptSelect *KeptSelects::runAfresh(const QString &sql, const Translation &tr, co
     for (Mirror *m : tables) {
         c->epochs << m->epoch;
         c->logAt << int(m->changeLog.size());
+    }
+    c->lastUse = ++m_useCounter;
+    KeptSelect *kept = c.get();
+    keep(std::move(c));
+    return kept;
+}
+
+// The rows of a kept result of the same statement under another order, when
+// that order is of table columns: each row's new ORDER BY values are read
+// from the mirror columns by the rowids it was built from, and the rows
+// sorted by them, rowids breaking ties, as a fresh run sorts them. Null when
+// there is no such result or the order is not one of table columns.
+KeptSelect *KeptSelects::reorder(const QString &sql, const Translation &tr, const QVector<Mirror *> &tables,
+                                 const QVector<QVariant> &params)
+{
+    const QString body = tr.sql.left(tr.shape.condEnd);
+    auto found = std::find_if(m_kept.begin(), m_kept.end(),
+                              [&](const auto &e) { return e->sameRowsAs(body, params, tables); });
+    if (found == m_kept.end())
+        return nullptr;
+    KeptSelect &base = **found;
+    QVector<ColumnTerm> terms;
+    if (!columnTerms(tr, tables, base.columns, terms) || !bringUpToDate(base, base.tr))
+        return nullptr;
+    base.lastUse = ++m_useCounter;
+
+    const int nT = int(tables.size()), nK = int(terms.size()), n = base.rows.size();
+    QVector<SortedColumn> cols(nK);
+    for (int k = 0; k < nK; ++k)
+        readSortedColumn(m_db, tables[terms[k].table], terms[k].column, cols[k]);
+    // Each row's value positions and ranks, term by term.
+    QVector<int> pos(qsizetype(n) * nK), rank(qsizetype(n) * nK);
+    for (int r = 0; r < n; ++r) {
+        const qint64 *ids = base.rows.rowidsOf(r);
+        for (int k = 0; k < nK; ++k) {
+            const qint64 id = ids[terms[k].table];
+            const SortedColumn &col = cols[k];
+            const int p = id > 0 && id < col.at.size() ? col.at[int(id)] : -1;
+            if (p < 0)
+                return nullptr; // not in step with the mirror: let SQLite answer
+            pos[qsizetype(r) * nK + k] = p;
+            rank[qsizetype(r) * nK + k] = tr.shape.termDesc[k] ? -col.rank[p] : col.rank[p];
+        }
+    }
+    QVector<int> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const int *ra = rank.constData() + qsizetype(a) * nK, *rb = rank.constData() + qsizetype(b) * nK;
+        for (int k = 0; k < nK; ++k)
+            if (ra[k] != rb[k])
+                return ra[k] < rb[k];
+        return std::lexicographical_compare(base.rows.rowidsOf(a), base.rows.rowidsOf(a) + nT,
+                                            base.rows.rowidsOf(b), base.rows.rowidsOf(b) + nT);
+    });
+
+    auto c = std::make_unique<KeptSelect>();
+    c->sql = sql;
+    c->tr = tr;
+    c->body = body;
+    c->params = params;
+    c->tables = tables;
+    c->epochs = base.epochs;
+    c->logAt = base.logAt;
+    c->desc = tr.shape.termDesc;
+    c->columns = base.columns;
+    c->known = base.known;
+    c->typed = base.typed;
+    c->narrow = base.narrow;
+    c->srcTable = base.srcTable;
+    c->srcField = base.srcField;
+    c->rows = ResultRows(nT, nK);
+    c->rows.reserve(n);
+    for (int r : std::as_const(order)) {
+        c->rows.rows.append(base.rows.rows[r]);
+        const qint64 *ids = base.rows.rowidsOf(r);
+        for (int i = 0; i < nT; ++i)
+            c->rows.rowids.append(ids[i]);
+        for (int k = 0; k < nK; ++k)
+            c->rows.keys.append(cols[k].values[pos[qsizetype(r) * nK + k]]);
     }
     c->lastUse = ++m_useCounter;
     KeptSelect *kept = c.get();

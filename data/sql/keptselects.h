@@ -3,7 +3,9 @@
 // is kept with the rowids each row was built from and its ORDER BY values;
 // when the tables change by a few rows, only the rows built from those are
 // read again and merged in, which gives the same rows in the same order as
-// running the statement afresh.
+// running the statement afresh. A statement that differs from a kept one
+// only in an ORDER BY of table columns (a click on a grid's column title)
+// takes the kept rows sorted anew instead of joining the tables again.
 #include "data/sql/localsql.h"
 #include "data/sql/resultrows.h"
 #include "data/sql/sqldialect.h"
@@ -22,6 +24,8 @@ class SqlConnection;
 // One kept result.
 struct KeptSelect {
     QString sql; // the extended statement
+    Translation tr; // of the statement as written
+    QString body;   // the statement up to its ORDER BY
     QVector<QVariant> params;
     QVector<Mirror *> tables;
     QVector<quint64> epochs; // of each table when last brought up to date
@@ -39,6 +43,8 @@ struct KeptSelect {
     quint64 lastUse = 0;
 
     bool isFor(const QString &s, const QVector<QVariant> &p, const QVector<Mirror *> &t) const;
+    // The same rows whatever the order.
+    bool sameRowsAs(const QString &b, const QVector<QVariant> &p, const QVector<Mirror *> &t) const;
     SqlResult result() const { return {columns, rows.rows, 0}; }
 };
 
@@ -66,6 +72,8 @@ private:
     void readNarrow(sqlite3_stmt *q, const KeptSelect &c, ResultRows &out) const;
     KeptSelect *runAfresh(const QString &sql, const Translation &tr, const QVector<Mirror *> &tables,
                           const QVector<QVariant> &params);
+    KeptSelect *reorder(const QString &sql, const Translation &tr, const QVector<Mirror *> &tables,
+                        const QVector<QVariant> &params);
     void keep(std::unique_ptr<KeptSelect> c);
     bool bringUpToDate(KeptSelect &c, const Translation &tr);
     ResultRows rowsBuiltFrom(KeptSelect &c, const Translation &tr, const QVector<QSet<qint64>> &changed);

@@ -186,6 +186,8 @@ private slots:
     void importStatementsOnDbase();
     void dbaseWriteBackAndReload();
     void repeatedQueriesMatchFreshRuns();
+    void reorderedResultsMatchFreshRuns_data();
+    void reorderedResultsMatchFreshRuns();
 };
 
 void TestSql::joinedQueryRowsAndOrder()
@@ -680,10 +682,75 @@ void TestSql::repeatedQueriesMatchFreshRuns()
             check(gear.join(u'\n'), {}, {0});
         if (step % 5 == 0)
             check(byDueDesc, least, {3, 1});
+        if (step % 4 == 1) { // the joined query re-sorted by a column title
+            const struct {
+                const char *orderBy;
+                QVector<int> keyCols;
+            } resorts[] = {{"ORDER BY L.'Nomenclature'", {4}},
+                           {"ORDER BY H.\"Hr Holder\" DESC", {1}},
+                           {"ORDER BY E.OH, E.'Insp Due' DESC", {8, 12}}};
+            QStringList resorted = kQryInsp;
+            resorted[30] = QString::fromLatin1(resorts[step % 3].orderBy);
+            check(resorted.join(u'\n'), {}, resorts[step % 3].keyCols);
+        }
         check(single, {}, {0});
         if (QTest::currentTestFailed())
             return;
     }
+}
+
+// The joined query under another ORDER BY after it ran under its own: the
+// rows in exactly the order a fresh engine gives (equal values ordered as
+// the tables hold the rows). An order of table columns reuses the kept rows;
+// any other order is SQLite's to answer.
+void TestSql::reorderedResultsMatchFreshRuns_data()
+{
+    QTest::addColumn<QString>("orderBy");
+    QTest::addColumn<bool>("reused");
+    QTest::newRow("one column, many equal") << QStringLiteral("ORDER BY L.'Nomenclature'") << true;
+    QTest::newRow("descending") << QStringLiteral("ORDER BY H.\"Hr Holder\" DESC") << true;
+    QTest::newRow("two terms, mixed directions") << QStringLiteral("ORDER BY L.UI, E.OH DESC") << true;
+    QTest::newRow("dates with nulls") << QStringLiteral("ORDER BY E.\"Insp Completed\" DESC, E.'Insp Due'") << true;
+    QTest::newRow("a column not in the list") << QStringLiteral("ORDER BY L.\"Part Number\" DESC, H.Section") << true;
+    QTest::newRow("the kept order again") << QStringLiteral("ORDER BY E.'Insp Due'") << true;
+    QTest::newRow("result column name") << QStringLiteral("ORDER BY Nomenclature") << false;
+    QTest::newRow("expression") << QStringLiteral("ORDER BY E.OH * -1") << false;
+    QTest::newRow("collation") << QStringLiteral("ORDER BY L.Nomenclature COLLATE NOCASE") << false;
+}
+
+void TestSql::reorderedResultsMatchFreshRuns()
+{
+    QFETCH(QString, orderBy);
+    QFETCH(bool, reused);
+    Shop shop;
+    QRandomGenerator rng(20261211);
+    const char *nsns[] = {"100", "200", "300", "400"};
+    Row lower = listRow("400", "radio", "D", 12); // sorts after "Radio" and "Vest"
+    shop.lists.insert(lower);
+    for (int i = 0; i < 60; ++i) {
+        Row r = equipmentRow(1 + int(rng.bounded(2)), nsns[rng.bounded(4)], i % 3 ? "S" : "T",
+                             rng.bounded(3) ? QDate(2026, 1 + int(rng.bounded(3)), 1) : QDate(), int(rng.bounded(3)));
+        if (rng.bounded(2))
+            r[5] = QDate(2025, 1 + int(rng.bounded(2)), 1);
+        shop.equipment.insert(r);
+    }
+    const SqlResult kept = shop.run(kQryInsp.join(u'\n'));
+    QStringList statement = kQryInsp;
+    statement[30] = orderBy;
+    const SqlResult got = shop.run(statement.join(u'\n'));
+    LocalSql fresh(shop.provider);
+    const SqlResult want = fresh.exec(statement.join(u'\n'), shop.dir.path(), {});
+    QVERIFY(want.rows.size() > 30);
+    QCOMPARE(got.rows.size(), want.rows.size());
+    for (int r = 0; r < want.rows.size(); ++r)
+        QVERIFY2(got.rows[r] == want.rows[r], qPrintable(QStringLiteral("row %1").arg(r)));
+    QSet<const QVariant *> keptRows;
+    for (const Row &row : kept.rows)
+        keptRows.insert(row.constData());
+    qsizetype shared = 0;
+    for (const Row &row : got.rows)
+        shared += keptRows.contains(row.constData());
+    QCOMPARE(shared, reused ? got.rows.size() : 0);
 }
 
 QTEST_GUILESS_MAIN(TestSql)
