@@ -133,6 +133,8 @@ void readSortedColumn(SqlConnection &db, const Mirror *m, const QString &column,
     Stmt q;
     db.prepare(q, QStringLiteral("SELECT rowid, %1 FROM %2").arg(quoteIdent(column), quoteIdent(m->sqlName)));
     QVector<qint64> ids;
+    ids.reserve(m->rowidAt.size());
+    out.values.reserve(m->rowidAt.size());
     int rc;
     while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
         ids << sqlite3_column_int64(q.s, 0);
