@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace kw::app {
@@ -259,9 +260,10 @@ void TDBGrid::placeCurrent(int row)
     const QModelIndex idx = m_model->index(row, std::min(col, m_model->columnCount() - 1));
     if (!idx.isValid() || idx == currentIndex())
         return;
-    m_syncing = true;
-    selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
-    m_syncing = false;
+    {
+        const QScopedValueRollback syncing(m_syncing, true);
+        selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
+    }
     scrollTo(idx);
 }
 
@@ -284,9 +286,11 @@ void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &prev
         return;
     // Moving to another row posts the pending edit; when that fails the
     // message is shown and the cursor stays on the row in edit.
-    m_syncing = true;
-    const bool ok = guarded([&] { d->moveTo(current.row()); });
-    m_syncing = false;
+    bool ok = false;
+    {
+        const QScopedValueRollback syncing(m_syncing, true);
+        ok = guarded([&] { d->moveTo(current.row()); });
+    }
     if (!ok || d->recNo() != current.row()) {
         const int back = d->recNo();
         QMetaObject::invokeMethod(this, [this, back] { placeCurrent(back); }, Qt::QueuedConnection);

@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QToolButton>
 #include <QUrl>
@@ -183,14 +184,18 @@ void TfrmImport::btnImportClick()
         prompts().showMessage(kNoMarrowbyMessage.join(QLatin1Char('\n')));
         return;
     }
-    m_running = true;
-    btnImport->setEnabled(false);
-    btnCancel->setEnabled(false);
-    Progress progress(*this);
-    m_report = importFromMarrowby(m_session, o, &progress);
-    m_running = false;
-    btnImport->setEnabled(true);
-    btnCancel->setEnabled(true);
+    {
+        m_running = true;
+        btnImport->setEnabled(false);
+        btnCancel->setEnabled(false);
+        const auto idle = qScopeGuard([this] {
+            m_running = false;
+            btnImport->setEnabled(true);
+            btnCancel->setEnabled(true);
+        });
+        Progress progress(*this);
+        m_report = importFromMarrowby(m_session, o, &progress);
+    }
     finish();
 }
 

@@ -61,6 +61,26 @@ Row item(int hr, const QString &nsn, const QString &serial, QDate due = {})
     return r;
 }
 
+// The holders table as a table dataset or as a query on db.
+std::unique_ptr<Dataset> hrdfDataset(Database &db, bool query)
+{
+    if (query) {
+        auto q = std::make_unique<QueryDataset>(db, QStringLiteral("hrdfQuery"));
+        q->setSql({QStringLiteral("SELECT * FROM \"Hrdf.DB\"")});
+        return q;
+    }
+    auto t = std::make_unique<TableDataset>(db, QStringLiteral("hrdfTable"));
+    t->setTableName(QStringLiteral("Hrdf.DB"));
+    return t;
+}
+
+void hrdfDatasetKinds()
+{
+    QTest::addColumn<bool>("query");
+    QTest::newRow("table") << false;
+    QTest::newRow("query") << true;
+}
+
 QString errorOf(const std::function<void()> &f)
 {
     try {
@@ -472,28 +492,14 @@ private slots:
     // Datasets come and go while their connection stays (a page's extra
     // dataset, a report's query): closing the connection afterwards must
     // reach only the datasets still alive.
-    void datasetLeavesItsConnectionWhenDestroyed_data()
-    {
-        QTest::addColumn<bool>("query");
-        QTest::newRow("table") << false;
-        QTest::newRow("query") << true;
-    }
+    void datasetLeavesItsConnectionWhenDestroyed_data() { hrdfDatasetKinds(); }
     void datasetLeavesItsConnectionWhenDestroyed()
     {
         QFETCH(bool, query);
         TdmMain &dm = *m_dm;
         const qsizetype before = dm.dbMain.datasets().size();
         {
-            std::unique_ptr<Dataset> extra;
-            if (query) {
-                auto q = std::make_unique<QueryDataset>(dm.dbMain, QStringLiteral("extra"));
-                q->setSql({QStringLiteral("SELECT * FROM \"Hrdf.DB\"")});
-                extra = std::move(q);
-            } else {
-                auto t = std::make_unique<TableDataset>(dm.dbMain, QStringLiteral("extra"));
-                t->setTableName(QStringLiteral("Hrdf.DB"));
-                extra = std::move(t);
-            }
+            const std::unique_ptr<Dataset> extra = hrdfDataset(dm.dbMain, query);
             extra->open();
             QCOMPARE(dm.dbMain.datasets().size(), before + 1);
         }
@@ -504,27 +510,13 @@ private slots:
 
     // The other order: a connection destroyed before a dataset on it. The
     // dataset says so when used and is destroyed without touching it.
-    void datasetOutlivingItsConnection_data()
-    {
-        QTest::addColumn<bool>("query");
-        QTest::newRow("table") << false;
-        QTest::newRow("query") << true;
-    }
+    void datasetOutlivingItsConnection_data() { hrdfDatasetKinds(); }
     void datasetOutlivingItsConnection()
     {
         QFETCH(bool, query);
         auto db = std::make_unique<Database>(*m_session, QStringLiteral("brief"));
         db->setParam(QStringLiteral("PATH"), dir());
-        std::unique_ptr<Dataset> ds;
-        if (query) {
-            auto q = std::make_unique<QueryDataset>(*db, QStringLiteral("orphan"));
-            q->setSql({QStringLiteral("SELECT * FROM \"Hrdf.DB\"")});
-            ds = std::move(q);
-        } else {
-            auto t = std::make_unique<TableDataset>(*db, QStringLiteral("orphan"));
-            t->setTableName(QStringLiteral("Hrdf.DB"));
-            ds = std::move(t);
-        }
+        std::unique_ptr<Dataset> ds = hrdfDataset(*db, query);
         ds->open();
         QCOMPARE(ds->recordCount(), 2);
         db.reset();
