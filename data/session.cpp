@@ -188,7 +188,11 @@ Database::~Database()
 {
     // Datasets that outlive their connection are closed and left without
     // one, so that they never reach back into this object.
-    close();
+    try {
+        close();
+    } catch (...) {
+        // Index files left behind are rebuilt on the next open.
+    }
     for (Dataset *ds : std::as_const(m_datasets))
         ds->m_database = nullptr;
     m_session.m_databases.removeAll(this);
