@@ -18,6 +18,7 @@
 #include "app/reportprinting.h"
 #include "app/updateui.h"
 #include "app/weblinks.h"
+#include "archive/dbbackup.h"
 #include "data/paths.h"
 #include "data/shopschema.h"
 #include "settings/iniout.h"
@@ -315,6 +316,7 @@ void TfrmMain::FormShow()
         dir += QLatin1Char('/');
     dm.dbMain.setParam(QStringLiteral("PATH"), dir);
     stbMain->setText(QStringLiteral("Data: %1").arg(QDir::toNativeSeparators(m_dataDir)));
+    offerUndoOfInterruptedRestore();
     guarded([&] {
         // A first start on an empty directory gets the empty tables an
         // installer would have put there.
@@ -329,6 +331,21 @@ void TfrmMain::FormShow()
     // 10. The automatic update check.
     if (tabSetup->autoUpdate() && autoUpdateCheck)
         guarded(autoUpdateCheck);
+}
+
+// A restore that stopped part-way (a crash, a power cut) may have left some
+// tables from the backup and some from before; the copy taken before it
+// puts the database back as it was.
+void TfrmMain::offerUndoOfInterruptedRestore()
+{
+    if (!kw::archive::restoreWasInterrupted(m_dataDir))
+        return;
+    if (!prompts().confirm(kw::archive::interruptedRestoreText(m_dataDir) +
+                           QStringLiteral("\n\nPut the previous database back now?")))
+        return;
+    QString error;
+    if (!kw::archive::undoRestore(m_dataDir, kw::archive::DatabaseFiles(kw::data::shop::databaseFiles()), &error))
+        prompts().showMessage(error);
 }
 
 void TfrmMain::openShopTables()

@@ -107,6 +107,7 @@ private:
     void showNavEntry(int group, int index);
     void showStartPage();
     void openShopTables();
+    void offerUndoOfInterruptedRestore();
     void schedulePreload();
 
     struct NavEntry {

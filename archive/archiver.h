@@ -138,6 +138,13 @@ public:
     const TTotals &ArchiveTotals() const { return m_totals; }
     const QList<TFileEntry> &Entries() const { return m_entries; }
     const QList<FileFailure> &Failures() const { return m_failures; }
+    // Why the last Close() could not put the archive's data on the disk
+    // (empty when it did): Close() never throws, so a caller that needs the
+    // archive whole checks this.
+    const QString &CloseError() const { return m_closeError; }
+    // Whether the free space of a drive ran out while writing since Open():
+    // the reason to give when the job then stops.
+    bool SpaceRanOut() const { return m_spaceRanOut; }
     QString segmentPath(int k) const; // file name of segment k at the current place
     QString currentDrive() const { return m_drive; }
 
@@ -211,6 +218,8 @@ protected:
     QList<TFileEntry> m_entries;
     QList<FileFailure> m_failures;
     bool m_filesAdded = false; // since open: segment 1 owes its final totals
+    QString m_closeError;
+    bool m_spaceRanOut = false;
 
     // Where each segment was last found or written in this session, so going
     // back to one does not ask for it when it is still there.

@@ -400,6 +400,7 @@ void TArchiverRoot::Open()
         throw EArchiver(msg(Msg::FileNameNeeded));
     m_readOnly = false;
     m_filesAdded = false;
+    m_spaceRanOut = false;
     m_entries.clear();
     m_knownSegments.clear();
     setNameParts(m_fileName, false);
@@ -440,13 +441,18 @@ void TArchiverRoot::Open()
 
 void TArchiverRoot::Close()
 {
+    m_closeError.clear();
     if (m_open && m_filesAdded && !m_readOnly) {
         try {
             finishSpanning();
         } catch (...) {
             // Segment 1 then keeps its older totals; every segment is still readable.
         }
-        m_stream.flush();
+        try {
+            m_stream.flush();
+        } catch (const EArchiverBase &e) {
+            m_closeError = e.message();
+        }
     }
     m_stream.close();
     m_open = false;

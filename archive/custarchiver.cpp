@@ -183,10 +183,13 @@ bool TCustomArchiver::needRoom(qint64 n)
         return false;
     if (m_stream.pos() + n <= m_stream.size())
         return false; // a rewrite in place
-    qint64 avail = availableSpace(m_drives->freeBytes(m_dir));
+    const qint64 free = availableSpace(m_drives->freeBytes(m_dir));
+    qint64 avail = free;
     if (m_maxSegmentSize > 0)
         avail = qMin<qint64>(avail, qint64(m_maxSegmentSize) - m_stream.size());
     if (avail >= 0 && avail < n) {
+        if (free < n)
+            m_spaceRanOut = true;
         startNewSegment();
         return true;
     }

@@ -8,7 +8,12 @@
 #include <QFileInfo>
 #include <QScopedValueRollback>
 
+#include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -75,10 +80,100 @@ static void recordError(Report &r, TArchiverRoot &a)
     r.failed = a.Failures();
 }
 
-BackupReport backupDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir,
+// ---- backup targets
+
+#ifdef Q_OS_UNIX
+static bool statOf(const QString &path, struct stat *st)
+{
+    return ::stat(QFile::encodeName(path).constData(), st) == 0;
+}
+#endif
+
+// Where a backup to archivePath ends up: a link is followed to the file it
+// names, so the link stays and its file is replaced.
+static QString resolvedTarget(const QString &archivePath)
+{
+    const QFileInfo fi(archivePath);
+    if (fi.isSymLink()) {
+        const QString to = fi.symLinkTarget();
+        if (!to.isEmpty())
+            return to;
+    }
+    return fi.absoluteFilePath();
+}
+
+static bool isDatabaseFile(const QString &path, const QString &dataDir, const DatabaseFiles &files)
+{
+    const QFileInfo fi(path);
+    const QString dir = QFileInfo(fi.absolutePath()).canonicalFilePath();
+    if (!dir.isEmpty() && dir == QFileInfo(dataDir).canonicalFilePath() && !files.canonical(fi.fileName()).isEmpty())
+        return true;
+#ifdef Q_OS_UNIX
+    // Another name of a database file (a hard link, the copy kept before a
+    // restore).
+    struct stat target {};
+    if (!statOf(path, &target))
+        return false;
+    const kw::core::NoCaseDirectory present(dataDir);
+    for (const QString &name : files.names()) {
+        struct stat st {};
+        const QString actual = present.find(name);
+        if (!actual.isEmpty() && statOf(actual, &st) && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
+            return true;
+    }
+#endif
+    return false;
+}
+
+QString refusedBackupTarget(const QString &archivePath, const QString &dataDir, const DatabaseFiles &files)
+{
+    const QString shown = QDir::toNativeSeparators(QFileInfo(archivePath).absoluteFilePath());
+    const QString target = resolvedTarget(archivePath);
+    if (isDatabaseFile(target, dataDir, files))
+        return QStringLiteral("\"%1\" is a database file: a backup there would destroy it. "
+                              "Choose another file name or folder.").arg(shown);
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (statOf(target, &st) && !S_ISREG(st.st_mode))
+#else
+    if (QFileInfo::exists(target) && !QFileInfo(target).isFile())
+#endif
+        return QStringLiteral("\"%1\" exists and is not a regular file: a backup cannot replace it.").arg(shown);
+    return {};
+}
+
+// ---- backup
+
+// The archive is built in a folder of its own beside the target, under the
+// target's own name (so segment names follow it), and moved into place once
+// it is complete and synced.
+static void moveStagedArchive(const QString &stageDir, const QString &target)
+{
+    const QString targetDir = QFileInfo(target).absolutePath();
+    const QString first = QFileInfo(target).fileName();
+    QString why;
+    // Later segments first: the archive is usable once its first one is there.
+    const QStringList names = QDir(stageDir).entryList(QDir::Files | QDir::Hidden);
+    for (const QString &n : names)
+        if (n != first && !kw::core::replaceFileDurably(QDir(stageDir).filePath(n), QDir(targetDir).filePath(n), &why))
+            throw EStreamError(QStringLiteral("Cannot write \"%1\": %2")
+                                   .arg(QDir::toNativeSeparators(QDir(targetDir).filePath(n)), why));
+    if (!kw::core::replaceFileDurably(QDir(stageDir).filePath(first), target, &why))
+        throw EStreamError(QStringLiteral("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(target), why));
+}
+
+BackupReport backupDatabase(TArchiver &a, const QString &archivePathArg, const QString &dataDir,
                             const DatabaseFiles &files)
 {
+    // A copy: the caller may pass a.FileName(), which the job changes.
+    const QString archivePath = archivePathArg;
     BackupReport r;
+    r.error = refusedBackupTarget(archivePath, dataDir, files);
+    if (!r.error.isEmpty())
+        return r;
+    const QString target = resolvedTarget(archivePath);
+    const QString targetDir = QFileInfo(target).absolutePath();
+
     // Actual names in the data directory, for file systems that tell case apart.
     const kw::core::NoCaseDirectory present(dataDir);
     QStringList paths;
@@ -106,17 +201,30 @@ BackupReport backupDatabase(TArchiver &a, const QString &archivePath, const QStr
                                             if (adding)
                                                 adding(e, accept);
                                         }));
+    QDir().mkpath(targetDir);
+    QTemporaryDir stage(QDir(targetDir).filePath(QStringLiteral(".%1-XXXXXX").arg(QFileInfo(target).fileName())));
     try {
-        a.setFileName(archivePath);
-        a.DeleteArchive();
+        if (!stage.isValid())
+            throw EStreamError(QStringLiteral("Cannot create a file in \"%1\": %2")
+                                   .arg(QDir::toNativeSeparators(targetDir), stage.errorString()));
+        a.setFileName(QDir(stage.path()).filePath(QFileInfo(target).fileName()));
         a.Open();
         if (!a.AddFiles(paths))
             r.error = QStringLiteral("A database file disappeared during the backup");
         r.failed = a.Failures();
+        a.Close();
+        if (!a.CloseError().isEmpty())
+            throw EStreamError(a.CloseError());
+        if (r.error.isEmpty())
+            moveStagedArchive(stage.path(), target);
     } catch (...) {
         recordError(r, a);
     }
     a.Close();
+    if ((r.cancelled || !r.error.isEmpty()) && a.SpaceRanOut())
+        r.error = QStringLiteral("The backup does not fit on the disk of \"%1\": %2")
+                      .arg(QDir::toNativeSeparators(targetDir), QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    a.setFileName(archivePath);
     return r;
 }
 
@@ -232,6 +340,37 @@ static bool makeUndoCopy(const QString &dataDir, const DatabaseFiles &files, QSt
     return true;
 }
 
+// ---- a restore in progress
+
+// Written (and synced) before the first database file is replaced, removed
+// when the restore ends: found at a start, the restore was interrupted.
+static const QString kRunningMark = QStringLiteral("restore-running");
+// Where files are extracted before they take the place of the old ones.
+static const QString kIncoming = QStringLiteral("Restore-Incoming");
+
+static QString runningMarkPath(const QString &dataDir)
+{
+    return QDir(undoDirectory(dataDir)).filePath(kRunningMark);
+}
+
+bool restoreWasInterrupted(const QString &dataDir)
+{
+    return QFileInfo::exists(runningMarkPath(dataDir));
+}
+
+QString interruptedRestoreText(const QString &dataDir)
+{
+    return QStringLiteral("A restore into %1 was interrupted: the database may hold some files from the backup and "
+                          "some from before. \"kitwarden-cli restore --undo\" puts the previous database back.")
+        .arg(QDir::toNativeSeparators(QDir(dataDir).absolutePath()));
+}
+
+static void clearRunningMark(const QString &dataDir)
+{
+    QFile::remove(runningMarkPath(dataDir));
+    kw::core::syncDirectory(undoDirectory(dataDir));
+}
+
 bool undoRestore(const QString &dataDir, const DatabaseFiles &files, QString *error)
 {
     QString dummy;
@@ -265,15 +404,68 @@ bool undoRestore(const QString &dataDir, const DatabaseFiles &files, QString *er
         }
     }
     setManifestState(dir, QStringLiteral("complete"));
+    QDir(QDir(dataDir).filePath(kIncoming)).removeRecursively();
+    clearRunningMark(dataDir);
     return true;
 }
 
+// ---- restore
+
+// The database files the restore did not put back: those the archive lists
+// but were not extracted (and did not fail, which is reported already), and
+// those it lacks.
+static void findNotRestored(RestoreReport &r, const QStringList &listed, const DatabaseFiles &files)
+{
+    QStringList failed;
+    for (const FileFailure &f : std::as_const(r.failed))
+        failed << files.canonical(QFileInfo(QString(f.name).replace(QLatin1Char('\\'), QLatin1Char('/'))).fileName());
+    for (const QString &name : files.names()) {
+        if (r.restored.contains(name) || failed.contains(name))
+            continue;
+        if (listed.contains(name))
+            r.notRestored << name;
+        else
+            r.notInArchive << name;
+    }
+}
+
+// Restored tables that do not open go back to what they were, when that
+// opened: a restore never leaves a table unusable that was usable before.
+static void checkRestoredTables(RestoreReport &r, const QString &root, const DatabaseFiles &files,
+                                const TableCheck &check)
+{
+    r.unopenable = check(root, r.restored);
+    for (const TableProblem &p : std::as_const(r.unopenable)) {
+        if (!check(r.undoDir, p.files).isEmpty())
+            continue; // the old one did not open either
+        for (const QString &f : p.files) {
+            const QString name = files.canonical(f);
+            if (name.isEmpty())
+                continue;
+            const QString kept = QDir(r.undoDir).filePath(name);
+            const QString target = QDir(root).filePath(name);
+            QString why;
+            if (QFileInfo(kept).isFile()) {
+                if (!copyDurably(kept, target, &why)) {
+                    r.error = why;
+                    return;
+                }
+            } else if (QFileInfo::exists(target) && !QFile::remove(target)) {
+                r.error = QStringLiteral("Cannot remove \"%1\"").arg(QDir::toNativeSeparators(target));
+                return;
+            }
+            r.putBack << name;
+        }
+    }
+}
+
 RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir,
-                              const DatabaseFiles &files)
+                              const DatabaseFiles &files, const TableCheck &check)
 {
     RestoreReport r;
     r.undoDir = undoDirectory(dataDir);
     const QString root = QDir(dataDir).absolutePath();
+    const QString incoming = QDir(root).filePath(kIncoming);
     const auto extractHook = a.OnExtractFile;
     const QScopedValueRollback extractScope(
         a.OnExtractFile, decltype(a.OnExtractFile)([&](const TFileEntry &e, QString &dest, bool &accept) {
@@ -286,29 +478,48 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
             }
             if (extractHook)
                 extractHook(e, dest, accept);
-            // Whatever a handler said: only database files, only here.
-            dest = QDir(root).filePath(name);
-            if (accept) {
-                r.touched = true;
-                // A new file, never a write into the one the undo copy may share.
-                QFile::remove(dest);
-            }
+            // Whatever a handler said: only database files, only here, and
+            // first beside the data; the old file stays until this one checked out.
+            dest = QDir(incoming).filePath(name);
         }));
     const auto extracted = a.OnFileExtracted;
     const QScopedValueRollback extractedScope(
         a.OnFileExtracted, decltype(a.OnFileExtracted)([&](const TFileEntry &e, const QString &dest) {
-            r.restored << QFileInfo(dest).fileName();
+            const QString name = QFileInfo(dest).fileName();
+            const QString target = QDir(root).filePath(name);
+            QString why;
+            // A new file in the old one's place: the copy kept before shares the old one.
+            if (!kw::core::replaceFileDurably(dest, target, &why))
+                throw EStreamError(
+                    QStringLiteral("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(target), why));
+            r.touched = true;
+            r.restored << name;
             if (extracted)
-                extracted(e, dest);
+                extracted(e, target);
         }));
+    QStringList listed;
+    bool marked = false;
     try {
         if (!QFileInfo::exists(archivePath))
             throw EArchiver(QStringLiteral("Archive %1 does not exist !").arg(archivePath));
         a.setFileName(archivePath);
         a.Open(); // verified and accepted before any file is touched
+        for (const TFileEntry &e : a.Entries()) {
+            const int i = qMax(e.Name.lastIndexOf(QLatin1Char('\\')), e.Name.lastIndexOf(QLatin1Char('/')));
+            const QString name = files.canonical(e.Name.mid(i + 1));
+            if (!name.isEmpty())
+                listed << name;
+        }
         QString error;
         if (!makeUndoCopy(root, files, &error))
             throw EStreamError(error);
+        if (!kw::core::writeFileDurably(runningMarkPath(root), QByteArray("restore running\n"), &error))
+            throw EStreamError(QStringLiteral("Cannot write \"%1\": %2")
+                                   .arg(QDir::toNativeSeparators(runningMarkPath(root)), error));
+        marked = true;
+        QDir(incoming).removeRecursively();
+        if (!QDir().mkpath(incoming))
+            throw EStreamError(QStringLiteral("Cannot create \"%1\"").arg(QDir::toNativeSeparators(incoming)));
         a.ExtractPath = root;
         a.ExtractFiles();
         r.failed = a.Failures();
@@ -316,8 +527,16 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
         recordError(r, a);
     }
     a.Close();
+    QDir(incoming).removeRecursively();
+    if (!marked)
+        return r;
+    if (!r.cancelled && r.error.isEmpty())
+        findNotRestored(r, listed, files);
+    if (check && r.touched)
+        checkRestoredTables(r, root, files, check);
     if (r.complete())
         setManifestState(r.undoDir, QStringLiteral("complete"));
+    clearRunningMark(root);
     return r;
 }
 

@@ -5,6 +5,7 @@
 #include "archive/archiver.h"
 
 #include <QDateTime>
+#include <functional>
 #include <QHash>
 #include <QStringList>
 
@@ -42,38 +43,76 @@ struct BackupReport {
     QStringList missing;          // database files not in the data directory
     QList<FileFailure> failed;    // files the error policy skipped
     bool cancelled = false;       // user cancel or "No" in the continue dialog
-    QString error;                // an error that ended the job
+    QString error;                // an error that ended the job (or refused it)
     bool complete() const { return missing.isEmpty() && failed.isEmpty() && !cancelled && error.isEmpty(); }
 };
+
+// A restored table that does not open: every file of the table, and why.
+struct TableProblem {
+    QStringList files;
+    QString reason;
+};
+// Opens the tables among the named files of a directory; returns those that
+// do not open. The data library knows tables; the caller hands this in.
+using TableCheck = std::function<QList<TableProblem>(const QString &dir, const QStringList &files)>;
 
 struct RestoreReport {
     QStringList restored;
     QStringList skipped;          // entries that are not database files
-    QList<FileFailure> failed;
+    QList<FileFailure> failed;    // files that failed; the old one is still there
+    QStringList notRestored;      // database files the archive lists that were not put back
+    QStringList notInArchive;     // database files the archive lacks (the old ones stay)
+    QList<TableProblem> unopenable; // restored tables that do not open
+    QStringList putBack;          // files of those tables put back from the copy kept before
     bool cancelled = false;
     QString error;
     QString undoDir;              // the copy of the files as they were before
     bool touched = false;         // whether any database file was replaced
-    bool complete() const { return skipped.isEmpty() && failed.isEmpty() && !cancelled && error.isEmpty(); }
+    bool complete() const
+    {
+        return skipped.isEmpty() && failed.isEmpty() && notRestored.isEmpty() && notInArchive.isEmpty() &&
+               unopenable.isEmpty() &&
+               !cancelled && error.isEmpty();
+    }
 };
 
-// Deletes the archive, creates it anew and stores every database file of
-// dataDir that exists. A missing file does not end the backup: it is left out
-// and reported, and the rest of the list is still stored. The archive is closed
-// in every case.
+// Why archivePath may not be a backup's target, or empty: it is (or resolves
+// to) a database file of dataDir, or it exists and is not a regular file.
+QString refusedBackupTarget(const QString &archivePath, const QString &dataDir, const DatabaseFiles &files);
+
+// Stores every database file of dataDir that exists in a new archive at
+// archivePath. A missing file does not end the backup: it is left out and
+// reported, and the rest of the list is still stored. The archive is written
+// under a temporary name in the target's folder and takes the place of the
+// previous one only when it is complete and on the disk; a failed or
+// cancelled backup leaves the previous archive as it was and nothing of the
+// new one. A refused target (refusedBackupTarget) is reported as the error.
+// The archive is closed in every case.
 BackupReport backupDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir,
                             const DatabaseFiles &files);
 
 // Opens and verifies the archive before anything is touched, keeps a copy of
-// the current database files in undoDirectory(dataDir), then extracts the
-// database files (and only those, only into dataDir). The archive is closed in
-// every case.
+// the current database files in undoDirectory(dataDir), marks the restore as
+// running, then extracts the database files (and only those, only into
+// dataDir). Each file is written under a temporary name and takes the place
+// of the old one only once its data checked out; a failed file leaves the old
+// one. Every database file the archive lists or lacks that was not put back
+// is reported. With check, restored tables that do not open are reported,
+// and put back from the copy when the copy's table opens. The mark goes when
+// the restore ends, whatever its result. The archive is closed in every case.
 RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir,
-                              const DatabaseFiles &files);
+                              const DatabaseFiles &files, const TableCheck &check = {});
 
 // Where the copy taken before a restore is kept.
 QString undoDirectory(const QString &dataDir);
-// Puts the files kept before the last restore back. Returns false with a reason.
+// Puts the files kept before the last restore back, and clears the mark of
+// an interrupted restore. Returns false with a reason.
 bool undoRestore(const QString &dataDir, const DatabaseFiles &files, QString *error);
+
+// Whether a restore into dataDir was interrupted (the program or the
+// machine stopped before it ended): its database may mix old and new files.
+bool restoreWasInterrupted(const QString &dataDir);
+// What to tell the user then, with the way back on the command line.
+QString interruptedRestoreText(const QString &dataDir);
 
 } // namespace kw::archive

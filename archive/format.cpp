@@ -254,14 +254,16 @@ void ArchiveStream::write(const void *buf, qint64 n)
 {
     if (!m_file.isOpen() || m_readOnly || n < 0)
         throw EStreamError(kWriteError);
+    // The system's reason ("No space left on device") goes with the error.
     if (m_file.write(static_cast<const char *>(buf), n) != n)
-        throw EStreamError(kWriteError);
+        throw EStreamError(kWriteError + QStringLiteral(". ") + m_file.errorString());
 }
 
 void ArchiveStream::flush()
 {
-    if (m_file.isOpen() && !m_readOnly)
-        kw::core::syncFile(m_file);
+    QString reason;
+    if (m_file.isOpen() && !m_readOnly && !kw::core::syncFile(m_file, &reason))
+        throw EStreamError(kWriteError + QStringLiteral(". ") + reason);
 }
 
 } // namespace kw::archive

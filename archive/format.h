@@ -119,7 +119,7 @@ public:
     void seek(qint64 pos);
     void readExact(void *buf, qint64 n);  // "Stream read error" when short
     void write(const void *buf, qint64 n); // "Stream write error" when short
-    void flush();
+    void flush(); // to the disk; "Stream write error. <reason>" when that fails
 
 private:
     QFile m_file;

@@ -21,6 +21,15 @@ const DatabaseFiles &shopFiles()
     return files;
 }
 
+// Restored tables are opened as the program would open them.
+QList<TableProblem> shopTableCheck(const QString &dir, const QStringList &files)
+{
+    QList<TableProblem> problems;
+    for (const auto &p : kw::data::shop::tablesThatDoNotOpen(dir, files))
+        problems.append({p.files, p.reason});
+    return problems;
+}
+
 // Non-interactive answers: the continue dialog from the switches; disk
 // prompts keep the proposed drive once; files on a removable disk are kept.
 struct CliArchiver {
@@ -94,10 +103,18 @@ int restore(Context &ctx)
     }
     CliArchiver c(ctx.args, true);
     const QString path = archiveArgument(ctx.args);
-    const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir, shopFiles());
+    const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir, shopFiles(), shopTableCheck);
     for (const QString &s : r.skipped)
         err(QStringLiteral("skipped: %1 (not a database file)").arg(s));
     printFailures(r.failed);
+    for (const QString &n : r.notRestored)
+        err(QStringLiteral("not restored: %1 (the backup lists it, but it was not put back)").arg(n));
+    for (const QString &n : r.notInArchive)
+        err(QStringLiteral("not restored: %1 (the backup does not hold it; the file from before stays)").arg(n));
+    for (const TableProblem &p : r.unopenable)
+        err(QStringLiteral("restored table does not open: %1: %2").arg(p.files.value(0), p.reason));
+    if (!r.putBack.isEmpty())
+        err(QStringLiteral("put back as they were before the restore: %1").arg(r.putBack.join(QStringLiteral(", "))));
     if (!r.error.isEmpty())
         err(r.error);
     if (r.cancelled)

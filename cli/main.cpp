@@ -1,5 +1,6 @@
 // kitwarden-cli: the command-line companion for administrators and scripts.
 #include "cli/command.h"
+#include "archive/dbbackup.h"
 #include "data/paths.h"
 #include "update/verinfo.h"
 
@@ -158,6 +159,10 @@ int main(int argc, char **argv)
     ctx.dataDirGiven = !data.isNull();
     try {
         ctx.dataDir = ctx.dataDirGiven ? data : kw::data::defaultDataDir();
+        // Said at every start until the database is put back (or restored anew).
+        const bool undoing = name == QLatin1String("restore") && args.contains(QLatin1String("--undo"));
+        if (!undoing && kw::archive::restoreWasInterrupted(ctx.dataDir))
+            err(kw::archive::interruptedRestoreText(ctx.dataDir));
         return it->second.run(ctx);
     } catch (const std::exception &e) {
         err(QString::fromUtf8(e.what()));

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -59,6 +60,34 @@ bool syncDirectory(const QString &dir)
     Q_UNUSED(dir);
     return true;
 #endif
+}
+
+bool replaceFileDurably(const QString &from, const QString &to, QString *error)
+{
+    QString reason;
+    QFile f(from);
+#ifdef Q_OS_WIN
+    const QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::ExistingOnly; // _commit needs write access
+#else
+    const QIODevice::OpenMode mode = QIODevice::ReadOnly; // a read-only file syncs all the same
+#endif
+    if (!f.open(mode) || !syncFile(f, &reason)) {
+        if (error)
+            *error = reason.isEmpty() ? f.errorString() : reason;
+        return false;
+    }
+    f.close();
+    // Replaces an existing to in one step on every system (rename(2),
+    // MoveFileEx with MOVEFILE_REPLACE_EXISTING).
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(from.toStdU16String()), std::filesystem::path(to.toStdU16String()), ec);
+    if (ec) {
+        if (error)
+            *error = QString::fromLocal8Bit(ec.message());
+        return false;
+    }
+    syncDirectory(QFileInfo(to).absolutePath());
+    return true;
 }
 
 DurableFile::DurableFile(const QString &path) : m_file(path) {}

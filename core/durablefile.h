@@ -18,6 +18,12 @@ bool syncFile(QFileDevice &file, QString *error = nullptr);
 // does nothing and succeeds.
 bool syncDirectory(const QString &dir);
 
+// Puts the finished file at from in the place of to (same file system):
+// syncs from, renames it over to in one step (a reader sees the old file or
+// the new one, never neither), and syncs the directory. False with the
+// system's reason in *error (when given); to is then as it was.
+bool replaceFileDurably(const QString &from, const QString &to, QString *error = nullptr);
+
 // A whole file written beside its target under a temporary name and renamed
 // over it on commit(): until then the target is untouched, and a file that
 // is never committed (an error, a cancel, a crash) leaves it as it was.

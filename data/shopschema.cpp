@@ -1,9 +1,11 @@
 #include "data/shopschema.h"
 
 #include "core/findfile.h"
+#include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
 
 #include <QDir>
+#include <QSet>
 #include <QFileInfo>
 
 namespace kw::data::shop {
@@ -207,6 +209,30 @@ QStringList databaseFiles()
         for (const QString &ext : t.fileExtensions())
             files << t.name + QLatin1Char('.') + ext;
     return files;
+}
+
+QVector<TableOpenProblem> tablesThatDoNotOpen(const QString &dir, const QStringList &files)
+{
+    QSet<QString> wanted;
+    for (const QString &f : files)
+        wanted.insert(f.toLower());
+    QVector<TableOpenProblem> problems;
+    for (const ShopTable &t : tables()) {
+        QStringList own;
+        bool touched = false;
+        for (const QString &ext : t.fileExtensions()) {
+            own << t.name + QLatin1Char('.') + ext;
+            touched = touched || wanted.contains(own.last().toLower());
+        }
+        if (!touched)
+            continue;
+        try {
+            ParadoxTable::open(QDir(dir).filePath(t.fileName), {kTablePassword}, true);
+        } catch (const EngineError &e) {
+            problems.append({own, e.message()});
+        }
+    }
+    return problems;
 }
 
 bool hasNoTables(const QString &dir)

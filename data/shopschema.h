@@ -38,6 +38,15 @@ QStringList databaseFiles();
 // Creates every missing table (with all its files) in dir, encrypted with
 // the master password. Returns the names of the tables created.
 QStringList createMissingTables(const QString &dir);
+// A table that does not open: every file of it, and the engine's reason.
+struct TableOpenProblem {
+    QStringList files;
+    QString reason;
+};
+// Opens, read-only, each shop table in dir that has one of files (names,
+// any case); returns those that do not open.
+QVector<TableOpenProblem> tablesThatDoNotOpen(const QString &dir, const QStringList &files);
+
 // True when dir holds none of the tables.
 bool hasNoTables(const QString &dir);
 

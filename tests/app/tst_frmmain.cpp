@@ -12,7 +12,9 @@
 #include "settings/registry.h"
 #include "app/weblinks.h"
 #include "shopfixture.h"
+#include "archivefixture.h"
 
+#include "archive/dbbackup.h"
 #include "data/engineerror.h"
 
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include <QDialogButtonBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QRadioButton>
 #include <QTimer>
 #include <QHeaderView>
@@ -200,6 +203,46 @@ private slots:
         QCOMPARE(m_events.last(), QStringLiteral("update"));
         QCOMPARE(m_events.indexOf(QStringLiteral("tblTechMan")), m_events.size() - 2);
     }
+
+#ifdef CRASH_RESTORER
+    // A restore killed part-way: the next start says so and offers the
+    // database from before it.
+    void interruptedRestoreIsOffered_data()
+    {
+        QTest::addColumn<bool>("putBack");
+        QTest::newRow("put back") << true;
+        QTest::newRow("kept as it is") << false;
+    }
+    void interruptedRestoreIsOffered()
+    {
+        QFETCH(bool, putBack);
+        makeWindow();
+        QTemporaryDir other;
+        kw::data::shop::createMissingTables(other.path()); // an empty shop, backed up
+        kw::archive::TArchiver a;
+        kw::archive::configureForApplication(a);
+        const QString arc = other.filePath(QStringLiteral("Backup.Alse"));
+        QVERIFY(kw::archive::backupDatabase(a, arc, other.path(), kw::archive::DatabaseFiles(shop::databaseFiles()))
+                    .complete());
+        QProcess p;
+        p.start(QStringLiteral(CRASH_RESTORER), {arc, m_data->path(), QStringLiteral("3")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        const QString aircraft = QStringLiteral("/Aircraft.DB");
+        QCOMPARE(kwtest::readFile(m_data->path() + aircraft), kwtest::readFile(other.path() + aircraft));
+
+        m_prompts.answers = {putBack};
+        w<QCheckBox>("cbAutoUpdate")->setChecked(false);
+        showWindow();
+        QCOMPARE(m_prompts.questions.size(), 1);
+        QVERIFY2(m_prompts.questions.first().contains(QLatin1String("interrupted")), qPrintable(m_prompts.questions.first()));
+        QVERIFY(m_prompts.messages.isEmpty());
+        QCOMPARE(kw::archive::restoreWasInterrupted(m_data->path()), !putBack);
+        QCOMPARE(kwtest::readFile(m_data->path() + aircraft),
+                 kwtest::readFile((putBack ? m_template.path() : other.path()) + aircraft));
+        QCOMPARE(m_dm->tblHrdf.recordCount(), 3); // not among the files replaced
+    }
+#endif
 
     void firstStartCreatesTables()
     {

@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <functional>
+#include <QtEndian>
 
 namespace kwtest {
 
@@ -105,5 +106,60 @@ kw::archive::TArchiveHeader headerOf(const QString &path);
 
 // Entry at an offset of a file.
 kw::archive::TFileEntry entryAt(const QString &path, qint64 offset);
+
+// Where one stored file lies in a single-segment archive: its entry and its
+// block frames (offset, length).
+struct StoredFile {
+    qint64 entryOffset = -1;
+    kw::archive::TFileEntry entry;
+    QList<QPair<qint64, qint64>> frames;
+};
+
+inline StoredFile storedFile(const QString &path, const QString &name)
+{
+    const QByteArray bytes = readFile(path);
+    const kw::archive::TArchiveHeader h = headerOf(path);
+    qint64 pos = h.headerSize();
+    while (pos < h.DataEnd) {
+        StoredFile f;
+        f.entryOffset = pos;
+        f.entry = entryAt(path, pos);
+        qint64 p = pos + f.entry.entrySize();
+        const qint64 end = p + f.entry.PartCompressedSize;
+        while (p < end) {
+            const qint32 stored = qFromLittleEndian<qint32>(bytes.constData() + p);
+            const qint64 len = 8 + (stored < 0 ? -qint64(stored) : qint64(stored));
+            f.frames << qMakePair(p, len);
+            p += len;
+        }
+        if (f.entry.Name == name)
+            return f;
+        pos = end;
+    }
+    qFatal("%s holds no %s", qPrintable(path), qPrintable(name));
+    return {};
+}
+
+// Rewrites the entry of a stored file in place with other flags.
+inline void setEntryFlags(const QString &path, const QString &name, uint8_t flags)
+{
+    const StoredFile f = storedFile(path, name);
+    kw::archive::TFileEntry e = f.entry;
+    e.Flags = flags;
+    QByteArray bytes = readFile(path);
+    bytes.replace(f.entryOffset, e.entrySize(), kw::archive::encodeEntry(e));
+    writeFile(path, bytes);
+}
+
+// Swaps two neighbouring block frames of a stored file: every CRC stays valid.
+inline void swapFrames(const QString &path, const QString &name, int first)
+{
+    const StoredFile f = storedFile(path, name);
+    const auto a = f.frames.at(first), b = f.frames.at(first + 1);
+    QByteArray bytes = readFile(path);
+    const QByteArray swapped = bytes.mid(b.first, b.second) + bytes.mid(a.first, a.second);
+    bytes.replace(a.first, a.second + b.second, swapped);
+    writeFile(path, bytes);
+}
 
 } // namespace kwtest

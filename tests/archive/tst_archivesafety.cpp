@@ -1,0 +1,289 @@
+// What a backup or a restore must never lose, seen from kitwarden-cli: files
+// a restore did not put back, files that failed, restored tables that do not
+// open, a restore killed part-way, targets a backup would destroy, and a
+// backup that fails or stops.
+#include "archivefixture.h"
+#include "core/filelock.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+using namespace kw::archive;
+
+class TstArchiveSafety : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    int counter = 0;
+    QString fresh(const QString &name) { return tmp.filePath(QStringLiteral("%1-%2").arg(++counter).arg(name)); }
+
+    struct Run {
+        int code;
+        QString out, err;
+    };
+    Run cli(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(KW_CLI_PATH), args);
+        p.waitForFinished(180000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // Every database file, with content of its own (not tables).
+    QString fakeData(int seed, const QStringList &leaveOut = {})
+    {
+        const QString dir = fresh(QStringLiteral("data"));
+        int i = seed;
+        for (const QString &n : kwtest::shopDatabaseFiles().names())
+            if (!leaveOut.contains(n))
+                kwtest::writeFile(dir + '/' + n, kwtest::textBytes(300 + (i++ % 7) * 100, seed * 100 + i));
+        return dir;
+    }
+
+    QHash<QString, QByteArray> snapshot(const QString &dir)
+    {
+        QHash<QString, QByteArray> files;
+        for (const QString &n : kwtest::shopDatabaseFiles().names())
+            if (QFileInfo::exists(dir + '/' + n))
+                files.insert(n, kwtest::readFile(dir + '/' + n));
+        return files;
+    }
+
+    QString backupOf(const QString &data)
+    {
+        const QString arc = fresh(QStringLiteral("arc")) + QStringLiteral("/Backup.Alse");
+        const Run r = cli({"--data", data, "backup", arc});
+        if (!QFileInfo::exists(arc))
+            qFatal("no backup: %s", qPrintable(r.err));
+        return arc;
+    }
+
+private slots:
+    // Every database file the archive lists or the database needs is back,
+    // or the restore names it and fails.
+    void restoreNamesWhatItDidNotPutBack_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("entry flagged as a folder") << "folder flag" << "Hrdf.PX";
+        QTest::newRow("entry without its complete flag") << "incomplete flag" << "Parts.X03";
+        QTest::newRow("database file missing from the backup") << "left out" << "Kits.X02";
+    }
+    void restoreNamesWhatItDidNotPutBack()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, file);
+        const QString data = fakeData(1, damage == "left out" ? QStringList{file} : QStringList{});
+        const QString arc = backupOf(data);
+        if (damage == "folder flag")
+            kwtest::setEntryFlags(arc, file, efFolder | efComplete);
+        else if (damage == "incomplete flag")
+            kwtest::setEntryFlags(arc, file, efFile);
+        const QString target = fakeData(2);
+        const QByteArray before = kwtest::readFile(target + '/' + file);
+        const Run r = cli({"--data", target, "restore", "--yes-to-all", arc});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(file), qPrintable(r.err));
+        QCOMPARE(kwtest::readFile(target + '/' + file), before); // the old one is still there
+        QCOMPARE(kwtest::readFile(target + "/Aircraft.DB"), kwtest::readFile(data + "/Aircraft.DB"));
+    }
+
+    // A file whose data does not check out leaves the old one in place.
+    void failedFileKeepsTheOldOne()
+    {
+        const QString data = fakeData(3);
+        kwtest::writeFile(data + "/Hrdf.DB", kwtest::textBytes(150000, 9));
+        const QString arc = backupOf(data);
+        const kwtest::StoredFile f = kwtest::storedFile(arc, "Hrdf.DB");
+        QByteArray bytes = kwtest::readFile(arc);
+        const qint64 at = f.frames.at(1).first + 100; // inside the second block's data
+        bytes[at] = char(bytes[at] ^ 0x21);
+        kwtest::writeFile(arc, bytes);
+        const QString target = fakeData(4);
+        const QByteArray before = kwtest::readFile(target + "/Hrdf.DB");
+        const Run r = cli({"--data", target, "restore", "--yes-to-all", arc});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Bad CRC"), qPrintable(r.err));
+        QCOMPARE(kwtest::readFile(target + "/Hrdf.DB"), before);
+        QCOMPARE(kwtest::readFile(target + "/Hrdf.PX"), kwtest::readFile(data + "/Hrdf.PX"));
+        QCOMPARE(QDir(target).entryList(QDir::Files | QDir::Hidden).size(), 74); // no temporary file left
+    }
+
+    // Frames swapped inside a table keep every CRC valid; the restored
+    // table does not open and is put back as it was.
+    void restoredTableThatDoesNotOpenIsPutBack()
+    {
+        const QString shop = fresh("shop"), target = fresh("target");
+        QCOMPARE(cli({"demo", shop, "--items", "1200"}).code, 0);
+        QCOMPARE(cli({"demo", target, "--items", "30"}).code, 0);
+        const QString arc = backupOf(shop);
+        QVERIFY(kwtest::storedFile(arc, "Equipment.DB").frames.size() >= 2);
+        kwtest::swapFrames(arc, "Equipment.DB", 0);
+        const QHash<QString, QByteArray> before = snapshot(target);
+        const Run r = cli({"--data", target, "restore", arc});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Equipment.DB"), qPrintable(r.err));
+        for (const QString &n : kwtest::shopDatabaseFiles().names())
+            if (n.startsWith("Equipment."))
+                QCOMPARE(kwtest::readFile(target + '/' + n), before.value(n));
+        QCOMPARE(kwtest::readFile(target + "/Parts.DB"), kwtest::readFile(shop + "/Parts.DB"));
+        const Run dump = cli({"--data", target, "dump", "Equipment.DB", "--csv"});
+        QCOMPARE(dump.code, 0);
+        QCOMPARE(dump.out.count('\n'), 31); // the target's own 30 items
+    }
+
+    // Tables that open come back with success, and a backup of them
+    // restores over a shop of another size.
+    void restoreOfTablesThatOpenSucceeds()
+    {
+        const QString shop = fresh("shop"), target = fresh("target");
+        QCOMPARE(cli({"demo", shop, "--items", "200"}).code, 0);
+        QCOMPARE(cli({"demo", target, "--items", "30"}).code, 0);
+        const Run r = cli({"--data", target, "restore", backupOf(shop)});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(snapshot(target), snapshot(shop));
+        QVERIFY(!QFileInfo::exists(target + "/Restore-Incoming"));
+    }
+
+    // A restore killed part-way is noticed by the next run, and the undo
+    // puts the database back as it was before.
+    void interruptedRestoreIsNoticed()
+    {
+        const QString data = fakeData(5);
+        const QString arc = backupOf(data);
+        const QString target = fakeData(6);
+        const QHash<QString, QByteArray> before = snapshot(target);
+        QProcess p;
+        p.start(QStringLiteral(CRASH_RESTORER), {arc, target, "3"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(kwtest::readFile(target + "/Aircraft.DB"), kwtest::readFile(data + "/Aircraft.DB"));
+
+        const Run next = cli({"--data", target, "list", arc});
+        QCOMPARE(next.code, 0);
+        QVERIFY2(next.err.contains("interrupted") && next.err.contains("restore --undo"), qPrintable(next.err));
+        const Run undo = cli({"--data", target, "restore", "--undo"});
+        QCOMPARE(undo.code, 0);
+        QVERIFY2(!undo.err.contains("interrupted"), qPrintable(undo.err));
+        QCOMPARE(snapshot(target), before);
+        QVERIFY(!cli({"--data", target, "list", arc}).err.contains("interrupted"));
+    }
+
+    // Targets a backup would destroy are refused, and nothing changes.
+    void backupRefusesTargetsItWouldDestroy_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("database file") << "database file";
+        QTest::newRow("database file in another case") << "other case";
+        QTest::newRow("link to a database file") << "link";
+        QTest::newRow("directory") << "directory";
+        QTest::newRow("named pipe") << "fifo";
+        QTest::newRow("device node") << "device";
+    }
+    void backupRefusesTargetsItWouldDestroy()
+    {
+        QFETCH(QString, kind);
+        const QString data = fakeData(7);
+        const QHash<QString, QByteArray> before = snapshot(data);
+        const QString elsewhere = fresh("elsewhere");
+        QDir().mkpath(elsewhere);
+        QString target;
+        if (kind == "database file") {
+            target = data + "/Parts.DB";
+        } else if (kind == "other case") {
+            target = data + "/PARTS.db";
+        } else if (kind == "link") {
+            target = elsewhere + "/Backup.Alse";
+            QVERIFY(QFile::link(data + "/Parts.DB", target));
+        } else if (kind == "directory") {
+            target = elsewhere + "/Backup.Alse";
+            QVERIFY(QDir().mkpath(target));
+        } else if (kind == "fifo") {
+            target = elsewhere + "/Backup.Alse";
+            QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        } else {
+            target = elsewhere + "/Backup.Alse";
+            if (::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+                QSKIP("device nodes cannot be made here");
+        }
+        struct stat st0 {};
+        ::lstat(QFile::encodeName(target).constData(), &st0);
+        const Run r = cli({"--data", data, "backup", target});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QFileInfo(target).fileName()), qPrintable(r.err));
+        QCOMPARE(snapshot(data), before);
+        if (kind == "other case") {
+            QVERIFY(!QFileInfo::exists(target));
+        } else {
+            struct stat st1 {};
+            QCOMPARE(::lstat(QFile::encodeName(target).constData(), &st1), 0);
+            QCOMPARE(st1.st_mode & S_IFMT, st0.st_mode & S_IFMT);
+            QCOMPARE(st1.st_rdev, st0.st_rdev);
+        }
+        QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+                 kind == "database file" || kind == "other case" ? 0 : 1);
+    }
+
+    // A backup that stops leaves the previous archive as it was, and
+    // nothing of the new one.
+    void stoppedBackupKeepsThePreviousArchive()
+    {
+        const QString data = fakeData(8);
+        const QString arc = backupOf(data);
+        const QByteArray previous = kwtest::readFile(arc);
+        kwtest::writeFile(data + "/Aircraft.DB", "changed since");
+        QFile inUse(data + "/Kits.DB"); // another program writes it
+        QVERIFY(inUse.open(QIODevice::ReadWrite));
+        QVERIFY(kw::core::tryLockFile(inUse, kw::core::LockMode::Exclusive));
+        const Run r = cli({"--data", data, "backup", "--no", arc});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Kits.DB"), qPrintable(r.err));
+        QCOMPARE(kwtest::readFile(arc), previous);
+        QCOMPARE(QDir(QFileInfo(arc).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"Backup.Alse"});
+        inUse.close();
+        QCOMPARE(cli({"--data", data, "backup", arc}).code, 0);
+        QVERIFY(kwtest::readFile(arc) != previous);
+    }
+
+    // A full disk ends the backup with the system's reason; the previous
+    // archive on that disk stays.
+    void fullDiskSaysWhy()
+    {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("unshare").isEmpty())
+            QSKIP("a small disk of its own needs root and unshare");
+        const QString data = fresh("data");
+        for (const QString &n : kwtest::shopDatabaseFiles().names())
+            kwtest::writeFile(data + '/' + n, kwtest::randomBytes(20000, quint32(n.size())));
+        const QString small = fresh("small"), out = fresh("out");
+        QDir().mkpath(small);
+        QDir().mkpath(out);
+        const QString previous = backupOf(fakeData(9));
+        const QString script = QStringLiteral(
+            "mount -t tmpfs -o size=400k tmpfs '%1' || exit 99\n"
+            "cp '%2' '%1/Backup.Alse'\n"
+            "'%3' --data '%4' backup '%1/Backup.Alse' >'%5/out' 2>'%5/err'\n"
+            "echo $? >'%5/code'\n"
+            "cp '%1/Backup.Alse' '%5/after.Alse'\n"
+            "ls -A '%1' >'%5/list'\n")
+            .arg(small, previous, QStringLiteral(KW_CLI_PATH), data, out);
+        QProcess p;
+        p.start(QStringLiteral("unshare"), {"-m", "sh", "-c", script});
+        QVERIFY(p.waitForFinished(180000));
+        if (p.exitCode() == 99)
+            QSKIP("tmpfs cannot be mounted here");
+        QCOMPARE(kwtest::readFile(out + "/code").trimmed(), QByteArray("1"));
+        const QString err = QString::fromUtf8(kwtest::readFile(out + "/err"));
+        QVERIFY2(err.contains("No space left on device"), qPrintable(err));
+        QCOMPARE(kwtest::readFile(out + "/after.Alse"), kwtest::readFile(previous));
+        QCOMPARE(kwtest::readFile(out + "/list").trimmed(), QByteArray("Backup.Alse"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstArchiveSafety)
+#include "tst_archivesafety.moc"
