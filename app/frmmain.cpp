@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "app/forms.h"
+#include "app/frmarchive.h"
 #include "app/frmimport.h"
 #include "app/icons.h"
 #include "app/mainstatusbar.h"
@@ -62,6 +63,7 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
         splash.exec();
     };
     autoUpdateCheck = [this] { GetUpdate1Click(true); };
+    backupDialogFactory = [this](QWidget *owner) { return new TfrmArchive(m_dataDir, Ini, owner); };
     importDialogFactory = [this](QWidget *owner) {
         auto *dlg = new TfrmImport(dm.session, m_dataDir, owner);
         dlg->onCompanyImported = [this](const QString &company) { m_texts.Company = company; };
@@ -201,7 +203,7 @@ void TfrmMain::buildMenu()
     QAction *About1 = add(help, "About1", QStringLiteral("&About"), 8);
 
     Import1->setEnabled(false);
-    // The backup dialog is supplied by its own subsystem; off until attached.
+    // On once the start-up knows the data directory.
     BackupRestore1->setEnabled(false);
 
     connect(BackupRestore1, &QAction::triggered, this, [this] { runWithTablesClosed(backupDialogFactory); });
@@ -344,7 +346,7 @@ void TfrmMain::offerUndoOfInterruptedRestore()
                            QStringLiteral("\n\nPut the previous database back now?")))
         return;
     QString error;
-    if (!kw::archive::undoRestore(m_dataDir, kw::archive::DatabaseFiles(kw::data::shop::databaseFiles()), &error))
+    if (!kw::archive::undoRestore(m_dataDir, TfrmArchive::shopFiles(), &error))
         prompts().showMessage(error);
 }
 

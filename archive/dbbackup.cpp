@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QScopedValueRollback>
+#include <QStandardPaths>
 
 #include <QTemporaryDir>
 #include <cerrno>
@@ -162,12 +163,59 @@ static void moveStagedArchive(const QString &stageDir, const QString &target)
         throw EStreamError(QStringLiteral("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(target), why));
 }
 
+// The new archive can be staged on a removable medium when it fits beside the
+// old one there: the database's own size bounds its compressed copy.
+static bool roomToStage(TArchiver &a, const QString &targetDir, const QStringList &paths)
+{
+    qint64 need = a.MinFreeSpace;
+    for (const QString &p : paths)
+        need += QFileInfo(p).size();
+    return availableSpace(a.drives().freeBytes(targetDir)) >= need;
+}
+
+static void addAndClose(TArchiver &a, const QStringList &paths, BackupReport &r)
+{
+    a.Open();
+    if (!a.AddFiles(paths))
+        r.error = QStringLiteral("A database file disappeared during the backup");
+    r.failed = a.Failures();
+    a.Close();
+    if (!a.CloseError().isEmpty())
+        throw EStreamError(a.CloseError());
+}
+
+static void backupStaged(TArchiver &a, const QString &target, const QStringList &paths, BackupReport &r)
+{
+    const QString targetDir = QFileInfo(target).absolutePath();
+    QTemporaryDir stage(QDir(targetDir).filePath(QStringLiteral(".%1-XXXXXX").arg(QFileInfo(target).fileName())));
+    if (!stage.isValid())
+        throw EStreamError(QStringLiteral("Cannot create a file in \"%1\": %2")
+                               .arg(QDir::toNativeSeparators(targetDir), stage.errorString()));
+    a.setFileName(QDir(stage.path()).filePath(QFileInfo(target).fileName()));
+    addAndClose(a, paths, r);
+    if (r.error.isEmpty())
+        moveStagedArchive(stage.path(), target);
+}
+
+// An archive that may go on over further disks is written where it belongs;
+// the old one has to make room first.
+static void backupInPlace(TArchiver &a, const QString &target, const QStringList &paths, BackupReport &r)
+{
+    a.setFileName(target);
+    a.DeleteArchive();
+    addAndClose(a, paths, r);
+}
+
 BackupReport backupDatabase(TArchiver &a, const QString &archivePathArg, const QString &dataDir,
                             const DatabaseFiles &files)
 {
     // A copy: the caller may pass a.FileName(), which the job changes.
     const QString archivePath = archivePathArg;
     BackupReport r;
+    if (archivePath.trimmed().isEmpty()) {
+        r.error = a.Messages[Msg::FileNameNeeded];
+        return r;
+    }
     r.error = refusedBackupTarget(archivePath, dataDir, files);
     if (!r.error.isEmpty())
         return r;
@@ -202,21 +250,11 @@ BackupReport backupDatabase(TArchiver &a, const QString &archivePathArg, const Q
                                                 adding(e, accept);
                                         }));
     QDir().mkpath(targetDir);
-    QTemporaryDir stage(QDir(targetDir).filePath(QStringLiteral(".%1-XXXXXX").arg(QFileInfo(target).fileName())));
     try {
-        if (!stage.isValid())
-            throw EStreamError(QStringLiteral("Cannot create a file in \"%1\": %2")
-                                   .arg(QDir::toNativeSeparators(targetDir), stage.errorString()));
-        a.setFileName(QDir(stage.path()).filePath(QFileInfo(target).fileName()));
-        a.Open();
-        if (!a.AddFiles(paths))
-            r.error = QStringLiteral("A database file disappeared during the backup");
-        r.failed = a.Failures();
-        a.Close();
-        if (!a.CloseError().isEmpty())
-            throw EStreamError(a.CloseError());
-        if (r.error.isEmpty())
-            moveStagedArchive(stage.path(), target);
+        if (a.drives().isRemovable(a.drives().driveOf(targetDir)) && !roomToStage(a, targetDir, paths))
+            backupInPlace(a, target, paths, r);
+        else
+            backupStaged(a, target, paths, r);
     } catch (...) {
         recordError(r, a);
     }
@@ -226,6 +264,80 @@ BackupReport backupDatabase(TArchiver &a, const QString &archivePathArg, const Q
                       .arg(QDir::toNativeSeparators(targetDir), QString::fromLocal8Bit(std::strerror(ENOSPC)));
     a.setFileName(archivePath);
     return r;
+}
+
+QStringList backupProblems(const BackupReport &r, const QString &dataDir)
+{
+    QStringList lines;
+    for (const QString &m : r.missing)
+        lines << QStringLiteral("missing from %1: %2 (not stored)").arg(QDir::toNativeSeparators(dataDir), m);
+    for (const FileFailure &f : r.failed)
+        lines << QStringLiteral("not done: %1: %2").arg(f.name, f.message);
+    if (!r.error.isEmpty())
+        lines << r.error;
+    return lines;
+}
+
+QStringList restoreProblems(const RestoreReport &r)
+{
+    QStringList lines;
+    for (const QString &s : r.skipped)
+        lines << QStringLiteral("skipped: %1 (not a database file)").arg(s);
+    for (const FileFailure &f : r.failed)
+        lines << QStringLiteral("not done: %1: %2").arg(f.name, f.message);
+    for (const QString &n : r.notRestored)
+        lines << QStringLiteral("not restored: %1 (the backup lists it, but it was not put back)").arg(n);
+    for (const QString &n : r.notInArchive)
+        lines << QStringLiteral("not restored: %1 (the backup does not hold it; the file from before stays)").arg(n);
+    for (const TableProblem &p : r.unopenable)
+        lines << QStringLiteral("restored table does not open: %1: %2").arg(p.files.value(0), p.reason);
+    if (!r.putBack.isEmpty())
+        lines << QStringLiteral("put back as they were before the restore: %1").arg(r.putBack.join(QStringLiteral(", ")));
+    if (!r.error.isEmpty())
+        lines << r.error;
+    return lines;
+}
+
+// ---- where backups go, and reading them back
+
+QString archiveMissingText(const QString &path)
+{
+    return QStringLiteral("Archive %1 does not exist !").arg(QDir::toNativeSeparators(path));
+}
+
+void openBackup(TArchiver &a, const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        throw EArchiver(archiveMissingText(path));
+    a.setFileName(path);
+    a.Open();
+}
+
+QString defaultBackupLocation(DriveServices &drives, const QStringList &mediaRoots, const QString &documentsDir)
+{
+    const QString name = QStringLiteral("Backup.Alse");
+    for (const QString &root : mediaRoots) {
+        const QFileInfoList mounts = QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo &m : mounts) {
+            const QString dir = m.absoluteFilePath() + QLatin1Char('/');
+            // A folder left behind by an earlier mount lies on another drive.
+            if (drives.driveOf(dir) == dir && drives.isRemovable(dir) && m.isWritable())
+                return dir + name;
+        }
+    }
+    return QDir(documentsDir).filePath(name);
+}
+
+QString defaultBackupLocation()
+{
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = QDir::home().dirName();
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty())
+        documents = QDir::homePath();
+    return defaultBackupLocation(systemDrives(),
+                                 {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user}, documents);
 }
 
 // ---- the copy kept before a restore
@@ -500,10 +612,7 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
     QStringList listed;
     bool marked = false;
     try {
-        if (!QFileInfo::exists(archivePath))
-            throw EArchiver(QStringLiteral("Archive %1 does not exist !").arg(archivePath));
-        a.setFileName(archivePath);
-        a.Open(); // verified and accepted before any file is touched
+        openBackup(a, archivePath); // verified and accepted before any file is touched
         for (const TFileEntry &e : a.Entries()) {
             const int i = qMax(e.Name.lastIndexOf(QLatin1Char('\\')), e.Name.lastIndexOf(QLatin1Char('/')));
             const QString name = files.canonical(e.Name.mid(i + 1));

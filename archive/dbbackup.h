@@ -76,6 +76,30 @@ struct RestoreReport {
     }
 };
 
+// Adapts a table check that returns any list of {files, reason} values.
+template <class Check> TableCheck tableCheckFrom(Check check)
+{
+    return [check](const QString &dir, const QStringList &files) {
+        QList<TableProblem> problems;
+        for (const auto &p : check(dir, files))
+            problems.append({p.files, p.reason});
+        return problems;
+    };
+}
+
+// "Archive %s does not exist !"
+QString archiveMissingText(const QString &path);
+// Opens a backup for reading: verified, accepted, its content listed. A
+// missing file is refused with archiveMissingText before anything is created.
+void openBackup(TArchiver &a, const QString &path);
+
+// Where a backup goes unless the user said otherwise: Backup.Alse on the
+// first mounted removable medium under mediaRoots, else in documentsDir.
+QString defaultBackupLocation(DriveServices &drives, const QStringList &mediaRoots, const QString &documentsDir);
+// The same for this user: media mounted under /media/$USER and
+// /run/media/$USER, the documents folder.
+QString defaultBackupLocation();
+
 // Why archivePath may not be a backup's target, or empty: it is (or resolves
 // to) a database file of dataDir, or it exists and is not a regular file.
 QString refusedBackupTarget(const QString &archivePath, const QString &dataDir, const DatabaseFiles &files);
@@ -86,8 +110,11 @@ QString refusedBackupTarget(const QString &archivePath, const QString &dataDir, 
 // under a temporary name in the target's folder and takes the place of the
 // previous one only when it is complete and on the disk; a failed or
 // cancelled backup leaves the previous archive as it was and nothing of the
-// new one. A refused target (refusedBackupTarget) is reported as the error.
-// The archive is closed in every case.
+// new one. The exception: on a removable medium without room for the new
+// archive beside the old one, the old one is deleted first and the new one
+// written in its place, so that it may go on over further disks. A refused
+// target (refusedBackupTarget) is reported as the error. The archive is
+// closed in every case.
 BackupReport backupDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir,
                             const DatabaseFiles &files);
 
@@ -102,6 +129,11 @@ BackupReport backupDatabase(TArchiver &a, const QString &archivePath, const QStr
 // the restore ends, whatever its result. The archive is closed in every case.
 RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QString &dataDir,
                               const DatabaseFiles &files, const TableCheck &check = {});
+
+// What did not go as asked, one line each, for the user: empty when the job
+// completed. A cancel is not among them (the user asked for it).
+QStringList backupProblems(const BackupReport &r, const QString &dataDir);
+QStringList restoreProblems(const RestoreReport &r);
 
 // Where the copy taken before a restore is kept.
 QString undoDirectory(const QString &dataDir);

@@ -21,15 +21,6 @@ const DatabaseFiles &shopFiles()
     return files;
 }
 
-// Restored tables are opened as the program would open them.
-QList<TableProblem> shopTableCheck(const QString &dir, const QStringList &files)
-{
-    QList<TableProblem> problems;
-    for (const auto &p : kw::data::shop::tablesThatDoNotOpen(dir, files))
-        problems.append({p.files, p.reason});
-    return problems;
-}
-
 // Non-interactive answers: the continue dialog from the switches; disk
 // prompts keep the proposed drive once; files on a removable disk are kept.
 struct CliArchiver {
@@ -58,12 +49,6 @@ QString archiveArgument(const QStringList &args)
     return QFileInfo(args.first()).absoluteFilePath();
 }
 
-void printFailures(const QList<FileFailure> &failed)
-{
-    for (const FileFailure &f : failed)
-        err(QStringLiteral("not done: %1: %2").arg(f.name, f.message));
-}
-
 QString dateText(double ole)
 {
     const QDateTime dt = oleToDateTime(ole);
@@ -75,11 +60,8 @@ int backup(Context &ctx)
     CliArchiver c(ctx.args, true);
     const QString path = archiveArgument(ctx.args);
     const BackupReport r = backupDatabase(c.archiver, path, ctx.dataDir, shopFiles());
-    for (const QString &m : r.missing)
-        err(QStringLiteral("missing from %1: %2 (not stored)").arg(QDir::toNativeSeparators(ctx.dataDir), m));
-    printFailures(r.failed);
-    if (!r.error.isEmpty())
-        err(r.error);
+    for (const QString &line : backupProblems(r, ctx.dataDir))
+        err(line);
     if (r.cancelled)
         err(QStringLiteral("Backup stopped."));
     out(QStringLiteral("%1 of %2 database files stored in %3")
@@ -103,20 +85,11 @@ int restore(Context &ctx)
     }
     CliArchiver c(ctx.args, true);
     const QString path = archiveArgument(ctx.args);
-    const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir, shopFiles(), shopTableCheck);
-    for (const QString &s : r.skipped)
-        err(QStringLiteral("skipped: %1 (not a database file)").arg(s));
-    printFailures(r.failed);
-    for (const QString &n : r.notRestored)
-        err(QStringLiteral("not restored: %1 (the backup lists it, but it was not put back)").arg(n));
-    for (const QString &n : r.notInArchive)
-        err(QStringLiteral("not restored: %1 (the backup does not hold it; the file from before stays)").arg(n));
-    for (const TableProblem &p : r.unopenable)
-        err(QStringLiteral("restored table does not open: %1: %2").arg(p.files.value(0), p.reason));
-    if (!r.putBack.isEmpty())
-        err(QStringLiteral("put back as they were before the restore: %1").arg(r.putBack.join(QStringLiteral(", "))));
-    if (!r.error.isEmpty())
-        err(r.error);
+    // Restored tables are opened as the program would open them.
+    const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir, shopFiles(),
+                                            tableCheckFrom(kw::data::shop::tablesThatDoNotOpen));
+    for (const QString &line : restoreProblems(r))
+        err(line);
     if (r.cancelled)
         err(QStringLiteral("Restore stopped."));
     out(QStringLiteral("%1 database files restored into %2")
@@ -129,22 +102,12 @@ int restore(Context &ctx)
     return r.complete() ? 0 : 1;
 }
 
-// Opens an archive as the dialog's "Backup File Info" does: verified,
-// accepted, content listed.
-void openForReading(TArchiver &a, const QString &path)
-{
-    if (!QFileInfo::exists(path))
-        throw EArchiver(QStringLiteral("Archive %1 does not exist !").arg(QDir::toNativeSeparators(path)));
-    a.setFileName(path);
-    a.Open();
-}
-
 int info(Context &ctx)
 {
     CliArchiver c(ctx.args, false);
     const QString path = archiveArgument(ctx.args);
     try {
-        openForReading(c.archiver, path);
+        openBackup(c.archiver, path);
     } catch (const EArchiverBase &e) {
         err(e.message());
         return 1;
@@ -166,7 +129,7 @@ int list(Context &ctx)
     CliArchiver c(ctx.args, false);
     const QString path = archiveArgument(ctx.args);
     try {
-        openForReading(c.archiver, path);
+        openBackup(c.archiver, path);
     } catch (const EArchiverBase &e) {
         err(e.message());
         return 1;

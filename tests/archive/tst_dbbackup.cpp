@@ -220,6 +220,84 @@ private slots:
         QCOMPARE(again.restored, r.restored);
         QVERIFY(again.failed.isEmpty() && again.error.isEmpty());
     }
+
+    // Backup.Alse goes on the first mounted removable medium by name, else
+    // into the documents folder; a folder that is no mount point does not count.
+    void defaultLocation_data()
+    {
+        QTest::addColumn<QStringList>("mounts"); // "root/name:kind", kind removable, fixed or folder
+        QTest::addColumn<QString>("expected");   // "root/name", or "documents"
+        QTest::newRow("no media") << QStringList{} << "documents";
+        QTest::newRow("one stick") << QStringList{"media/STICK:removable"} << "media/STICK";
+        QTest::newRow("fixed disk only") << QStringList{"media/DATA:fixed"} << "documents";
+        QTest::newRow("folder left by an old mount") << QStringList{"media/OLD:folder"} << "documents";
+        QTest::newRow("first removable by name")
+            << QStringList{"media/A:fixed", "media/C:removable", "media/B:removable"} << "media/B";
+        QTest::newRow("second root") << QStringList{"media/A:folder", "run/S:removable"} << "run/S";
+    }
+    void defaultLocation()
+    {
+        QFETCH(QStringList, mounts);
+        QFETCH(QString, expected);
+        const QString base = fresh("roots"), documents = fresh("Documents");
+        kwtest::FakeDrives drives;
+        for (const QString &m : mounts) {
+            const QString dir = base + '/' + m.section(':', 0, 0), kind = m.section(':', 1);
+            QDir().mkpath(dir);
+            if (kind != "folder")
+                drives.add(dir, qint64(1) << 30, kind == "removable");
+        }
+        const QString got = defaultBackupLocation(drives, {base + "/media", base + "/run"}, documents);
+        const QString dir = expected == "documents" ? documents : base + '/' + expected;
+        QCOMPARE(got, QDir(dir).filePath("Backup.Alse"));
+    }
+
+    // On a removable disk the new archive is built beside the old one when
+    // both fit; otherwise the old one has to go first, so that the new one
+    // may go on over further disks. A cancel at the first-disk prompt shows
+    // the difference.
+    void removableTarget_data()
+    {
+        QTest::addColumn<qint64>("capacity");
+        QTest::addColumn<bool>("staged");
+        QTest::newRow("room for both") << qint64(4000000) << true;
+        QTest::newRow("room for one") << qint64(2500000) << false;
+    }
+    void removableTarget()
+    {
+        QFETCH(qint64, capacity);
+        QFETCH(bool, staged);
+        const QString data = fresh("data"), disk = fresh("disk");
+        for (const QString &n : kwtest::shopDatabaseFiles().names())
+            kwtest::writeFile(data + '/' + n, n == "Parts.DB" ? kwtest::randomBytes(1000000, 5) : n.toUtf8());
+        kwtest::FakeDrives drives;
+        drives.add(disk, capacity, true);
+        const QString target = disk + "/Backup.Alse", drive = kwtest::FakeDrives::slash(disk);
+        const QByteArray old = kwtest::randomBytes(700000, 6);
+        kwtest::writeFile(target, old);
+
+        TArchiver a;
+        configureForApplication(a);
+        a.setDrives(&drives);
+        ScriptedPrompts cancel; // the first-disk prompt is cancelled
+        a.setPrompts(&cancel);
+        const BackupReport stopped = backupDatabase(a, target, data, kwtest::shopDatabaseFiles());
+        QVERIFY(stopped.cancelled);
+        QCOMPARE(cancel.count("input"), 1);
+        QCOMPARE(kwtest::readFile(target), staged ? old : QByteArray());
+        QCOMPARE(QDir(disk).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 staged ? QStringList{"Backup.Alse"} : QStringList{});
+
+        // Answered: the backup completes either way; the files on the disk stay.
+        ScriptedPrompts answered;
+        answered.inputAnswers = {drive};
+        answered.messageAnswers = {MessageAnswer::No};
+        a.setPrompts(&answered);
+        const BackupReport done = backupDatabase(a, target, data, kwtest::shopDatabaseFiles());
+        QVERIFY2(done.complete(), qPrintable(done.error));
+        QCOMPARE(kwtest::headerOf(target).ArchiveTotals.FileCount, 74);
+        QCOMPARE(answered.count("message"), staged ? 1 : 0); // the disk held the old archive
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDbBackup)
