@@ -137,11 +137,10 @@ void TfrmArchive::buildForm()
     btnRestore = flatButton(this, "btnRestore", QStringLiteral("Restore"), QStyle::SP_BrowserReload);
     btnCancel = flatButton(this, "btnCancel", QStringLiteral("Cancel"), QStyle::SP_DialogCancelButton);
     btnCancel->setEnabled(false);
-    buttons->addWidget(btnInfo);
-    buttons->addStretch();
     buttons->addWidget(btnBackup);
     buttons->addWidget(btnRestore);
     buttons->addWidget(btnCancel);
+    buttons->addStretch();
     v->addLayout(buttons);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Select a Backup Location"), this);
@@ -162,7 +161,11 @@ void TfrmArchive::buildForm()
     // Long file names must not widen the fixed-size window.
     lblMsg->setMinimumWidth(1);
     lblMsg->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    v->addWidget(lblMsg);
+    // The information toggle sits right above the area it opens.
+    auto *msgRow = new QHBoxLayout;
+    msgRow->addWidget(lblMsg, 1);
+    msgRow->addWidget(btnInfo);
+    v->addLayout(msgRow);
 
     pnlInfo = buildInfoArea();
     v->addWidget(pnlInfo);
