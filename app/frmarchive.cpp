@@ -86,7 +86,13 @@ TfrmArchive::TfrmArchive(const QString &dataDir, kw::settings::TIniOut *ini, QWi
 
     QString start = defaultBackupLocation();
     if (m_ini)
-        guarded([&] { start = m_ini->ReadRegString(kw::settings::kMainKey, locationValueName(), start); });
+        guarded([&] {
+            const QString last = m_ini->ReadRegString(kw::settings::kMainKey, locationValueName(), QString());
+            // A medium that is gone leaves an empty mount folder at most,
+            // and a backup there would land on the system disk.
+            if (!last.isEmpty() && !QDir(QFileInfo(last).absolutePath()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+                start = last;
+        });
     edFileName->setText(QDir::toNativeSeparators(start));
 
     FileDlg = new QFileDialog(this, QStringLiteral("Backup Location"));

@@ -181,6 +181,34 @@ private slots:
         QVERIFY(!part<QLabel>(dlg.get(), "lUser")->isVisible());
     }
 
+    // Where the location starts: the last one used while its folder is
+    // still there with something in it (an unmounted medium leaves an
+    // empty folder), else the default place.
+    void startLocation_data()
+    {
+        QTest::addColumn<QString>("remembered"); // "<out>" stands for a folder holding a file
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("nothing remembered") << QString() << false;
+        QTest::newRow("folder still there") << "<out>/Shop.Alse" << true;
+        QTest::newRow("folder gone") << "<out>/gone/Shop.Alse" << false;
+        QTest::newRow("empty mount folder") << "<out>/empty/Shop.Alse" << false;
+    }
+    void startLocation()
+    {
+        QFETCH(QString, remembered);
+        QFETCH(bool, kept);
+        remembered.replace("<out>", m_out->path());
+        kwtest::writeFile(out("other.txt"), "x");
+        QDir().mkpath(out("empty"));
+        QObject owner;
+        kw::settings::TIniOut ini(&owner);
+        if (!remembered.isEmpty())
+            ini.WriteRegString(kw::settings::kMainKey, TfrmArchive::locationValueName(), remembered);
+        auto dlg = dialog(&ini);
+        QCOMPARE(part<QLineEdit>(dlg.get(), "edFileName")->text(),
+                 QDir::toNativeSeparators(kept ? remembered : defaultBackupLocation()));
+    }
+
     void fileDialog_data()
     {
         QTest::addColumn<QString>("answer"); // empty: the user cancels
@@ -302,9 +330,17 @@ private slots:
         };
         bool closed = false;
         int result = -2;
+        // An archive already there is replaced without a question.
+        kwtest::writeFile(path, "an older backup");
         run("btnBackup", &closed, &result);
         QVERIFY(closed);
         QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('|')));
+        QVERIFY(m_prompts.questions.isEmpty() && m_archivePrompts.log.isEmpty());
+        int present = 0;
+        for (const QString &name : TfrmArchive::shopFiles().names())
+            present += QFile::exists(QDir(data()).filePath(name));
+        QVERIFY(present > 11);
+        QCOMPARE(kwtest::headerOf(path).ArchiveTotals.FileCount, present);
         QCOMPARE(result, int(QDialog::Accepted)); // a completed backup closes the dialog
         QVERIFY(dm.tblHrdf.active());
         const auto backedUp = kwtest::fileHashes(data());
