@@ -90,6 +90,22 @@ bool replaceFileDurably(const QString &from, const QString &to, QString *error)
     return true;
 }
 
+// QSaveFile names its temporary like QTemporaryFile does for a template
+// without placeholders: "<target>.XXXXXX".
+QString durableTargetOf(const QString &fileName)
+{
+    constexpr int kRandom = 6;
+    const qsizetype dot = fileName.size() - kRandom - 1;
+    if (dot < 1 || fileName.at(dot) != QLatin1Char('.'))
+        return {};
+    for (qsizetype i = dot + 1; i < fileName.size(); ++i) {
+        const char16_t c = fileName.at(i).unicode();
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
+            return {};
+    }
+    return fileName.left(dot);
+}
+
 DurableFile::DurableFile(const QString &path) : m_file(path) {}
 
 bool DurableFile::open()

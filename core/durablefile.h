@@ -51,6 +51,12 @@ private:
     QString m_error;
 };
 
+// The name of the target a DurableFile was writing when it left the file
+// named fileName behind (a kill or power loss before commit), or an empty
+// string when fileName is not such a temporary. The temporary is the
+// target's name followed by a dot and six letters or digits.
+QString durableTargetOf(const QString &fileName);
+
 // Writes data as the whole content of path through a DurableFile. False with
 // the reason in *error (when given).
 bool writeFileDurably(const QString &path, const QByteArray &data, QString *error = nullptr);

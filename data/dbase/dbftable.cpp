@@ -187,6 +187,14 @@ DbfTable DbfTable::open(const QString &path)
         fd.offset = offset;
         if (fd.length <= 0 || fd.name.isEmpty())
             fail(QStringLiteral("Corrupt table header."), path);
+        // Only the types of these versions: another letter (FoxPro's, or
+        // damage) read as text would show its binary bytes as values.
+        if (!QByteArrayView("CNFLDM").contains(fd.type))
+            fail(QStringLiteral("Table is damaged: field '%1' has a type this table format does not define (%2).")
+                     .arg(fd.name, QChar::isPrint(uchar(fd.type))
+                                       ? QStringLiteral("'%1'").arg(QChar::fromLatin1(fd.type))
+                                       : QStringLiteral("byte 0x%1").arg(uchar(fd.type), 2, 16, QLatin1Char('0'))),
+                 path);
         offset += fd.length;
         t.m_fields.append(fd);
         pos += 32;
@@ -207,12 +215,14 @@ DbfTable DbfTable::open(const QString &path)
     for (const auto &fd : std::as_const(t.m_fields))
         hasMemo |= fd.type == 'M';
     if (hasMemo) {
-        // The memo file sits beside the table, .DBT in any case; missing or
-        // unreadable memos read as empty rather than failing the table.
+        // The memo file sits beside the table, .DBT in any case. A missing
+        // one matters only for a record that points into it.
         const QFileInfo fi(path);
         QFile mf(kw::core::findFileNoCase(fi.absolutePath(), fi.completeBaseName() + QStringLiteral(".dbt")));
-        if (mf.open(QIODevice::ReadOnly))
+        if (mf.open(QIODevice::ReadOnly)) {
             t.m_memo = mf.readAll();
+            t.m_memoFound = true;
+        }
     }
     return t;
 }
@@ -412,32 +422,44 @@ QByteArray DbfTable::encodeValue(const DbfField &f, const QVariant &v, const QSt
     }
 }
 
-QByteArray DbfTable::readMemo(const QByteArray &pointer) const
+// A pointer that leads nowhere is damage: reading it as an empty memo would
+// lose the text without a word.
+QByteArray DbfTable::readMemo(const DbfField &f, const QByteArray &pointer) const
 {
-    bool ok = false;
-    const qint64 block = pointer.trimmed().toLongLong(&ok);
-    if (!ok || block <= 0 || m_memo.size() < 512)
+    const auto damaged = [&](const QString &what) {
+        fail(QStringLiteral("Table is damaged: the memo of field '%1' %2.").arg(f.name, what), m_path);
+    };
+    const QByteArray text = pointer.trimmed();
+    if (text.isEmpty())
         return {};
+    bool ok = false;
+    const qint64 block = text.toLongLong(&ok);
+    if (!ok || block < 0)
+        damaged(QStringLiteral("has a block number that is not a number (\"%1\")").arg(QString::fromLatin1(text)));
+    if (block == 0)
+        return {};
+    if (!m_memoFound)
+        damaged(QStringLiteral("is in a memo file (.DBT) that is missing or cannot be read"));
     int blockSize = 512;
-    if (version() == 0x8B) {
+    if (version() == 0x8B && m_memo.size() >= 22) {
         const int bs = qFromLittleEndian<quint16>(m_memo.constData() + 20);
         if (bs >= 64)
             blockSize = bs;
     }
     const qint64 start = block * blockSize;
     if (start >= m_memo.size())
-        return {};
+        damaged(QStringLiteral("starts at block %1, past the end of the memo file").arg(block));
     if (start + 8 <= m_memo.size() && static_cast<unsigned char>(m_memo.at(start)) == 0xFF
         && static_cast<unsigned char>(m_memo.at(start + 1)) == 0xFF
         && m_memo.at(start + 2) == 0x08 && m_memo.at(start + 3) == 0x00) {
         const qint64 len = qFromLittleEndian<quint32>(m_memo.constData() + int(start) + 4);
         if (len < 8 || start + len > m_memo.size())
-            return {};
+            damaged(QStringLiteral("at block %1 runs past the end of the memo file").arg(block));
         return m_memo.mid(start + 8, len - 8);
     }
-    qint64 end = m_memo.indexOf(kEndMarker, start);
+    const qint64 end = m_memo.indexOf(kEndMarker, start);
     if (end < 0)
-        end = m_memo.size();
+        damaged(QStringLiteral("at block %1 has no end mark before the end of the memo file").arg(block));
     return m_memo.mid(start, end - start);
 }
 
@@ -449,7 +471,7 @@ Row DbfTable::record(int i) const
     for (const auto &f : m_fields) {
         const QByteArray raw = QByteArray::fromRawData(rec.constData() + 1 + f.offset, f.length);
         if (f.type == 'M') {
-            const QByteArray memo = readMemo(raw);
+            const QByteArray memo = readMemo(f, raw);
             row.append(memo.isEmpty() ? QVariant() : QVariant(memo));
         } else {
             row.append(decodeValue(f, raw));
@@ -469,7 +491,7 @@ QByteArray DbfTable::encodeRecord(const Row &values, const QByteArray *old) cons
         QByteArray bytes;
         if (f.type == 'M') {
             const QByteArray keep = old ? old->mid(1 + f.offset, f.length) : QByteArray(f.length, ' ');
-            const QVariant cur = old ? QVariant(readMemo(keep)) : QVariant();
+            const QVariant cur = old ? QVariant(readMemo(f, keep)) : QVariant();
             const bool same = values[i].isNull() ? cur.toByteArray().isEmpty()
                                                  : values[i].toByteArray() == cur.toByteArray();
             if (!same)

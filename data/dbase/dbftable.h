@@ -14,7 +14,7 @@ namespace kw::data {
 
 struct DbfField {
     QString name;
-    char type = 'C';   // C, N, F, L, D, M (others are read as text)
+    char type = 'C';   // C, N, F, L, D, M (a table with another is refused)
     int length = 0;
     int decimals = 0;
     int offset = 0;    // within the record, after the deletion flag
@@ -53,7 +53,9 @@ public:
     int recordCount() const { return m_records.size(); }
     bool isDeleted(int i) const { return m_records.at(i).at(0) == '*'; }
     // Values in field order (see Row); blanks are NULL, memo fields read as
-    // their text (QByteArray) or NULL when the memo is empty or unreadable.
+    // their text (QByteArray) or NULL when the memo is empty. A memo that
+    // cannot be read (its pointer or its memo file damaged, the memo file
+    // missing) throws EngineError naming the file and the field.
     Row record(int i) const;
 
     // Replace record i / append a record. Values are checked against the
@@ -76,7 +78,7 @@ public:
 
 private:
     QByteArray encodeRecord(const Row &values, const QByteArray *old) const;
-    QByteArray readMemo(const QByteArray &pointer) const;
+    QByteArray readMemo(const DbfField &f, const QByteArray &pointer) const;
 
     QString m_path;
     QByteArray m_header; // header and descriptors up to headerLength, as read
@@ -85,6 +87,7 @@ private:
     QVector<QByteArray> m_records; // each recordLength bytes, flag first
     QDate m_lastUpdate;
     QByteArray m_memo;             // contents of the memo file, when any
+    bool m_memoFound = false;
     FileStamp m_stamp;
 };
 

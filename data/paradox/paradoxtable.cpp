@@ -18,37 +18,6 @@
 
 namespace kw::data::px {
 
-class BlockReader {
-public:
-    BlockReader(const QByteArray &data, int headerSize, int blockSize, quint32 checksum)
-        : m_data(data), m_headerSize(headerSize), m_blockSize(blockSize), m_checksum(checksum), m_buf(blockSize, '\0')
-    {
-    }
-    // Blocks the file holds, a short last one counting.
-    int blocksInFile() const
-    {
-        const qint64 avail = m_data.size() - m_headerSize;
-        return int(std::min<qint64>(65535, (avail + m_blockSize - 1) / m_blockSize));
-    }
-    // Block num (1-based), valid until the next call.
-    const uchar *read(int num)
-    {
-        const qint64 at = m_headerSize + qint64(num - 1) * m_blockSize;
-        const qint64 n = std::min<qint64>(m_blockSize, m_data.size() - at);
-        m_buf.fill('\0');
-        std::memcpy(m_buf.data(), m_data.constData() + at, size_t(n)); // a short last block reads as zeros
-        if (m_checksum)
-            decryptBlock(reinterpret_cast<uchar *>(m_buf.data()), m_blockSize, m_checksum, quint32(num));
-        return reinterpret_cast<const uchar *>(m_buf.constData());
-    }
-
-private:
-    const QByteArray &m_data;
-    int m_headerSize, m_blockSize;
-    quint32 m_checksum;
-    QByteArray m_buf;
-};
-
 // ---- open -------------------------------------------------------------------------
 
 void ParadoxTableImpl::load(const QString &requested, const QStringList &passwords, bool readOnly)
@@ -65,7 +34,7 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
     const FileHeader h = parseHeader(data, false, m_path);
     if (h.fileType != 0 && h.fileType != 2)
         throw EngineError(QStringLiteral("Not a table file.\nFile: %1").arg(native(m_path)));
-    checkPassword(h, passwords);
+    checkPassword(h, data, passwords);
     takeHeader(h, data);
     BlockReader blocks(data, m_headerSize, m_blockSize, h.checksum);
     QVector<bool> seen = readBlockChain(h, blocks);
@@ -75,6 +44,8 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
     scanIndexes();
 
     openJournal(pending);
+    if (!m_readOnly)
+        removeStaleTemporaries();
     m_open = true;
     if (!m_readOnly && derivedStale()) {
         writeDerived();
@@ -126,13 +97,48 @@ std::optional<Journal> ParadoxTableImpl::replayJournal(QByteArray &data) const
     return pending;
 }
 
-void ParadoxTableImpl::checkPassword(const FileHeader &h, const QStringList &passwords) const
+// A checksum no password matches is a wrong password, or damage that made
+// a plain table look encrypted (a changed checksum field, or a changed
+// version byte that moves where the checksum is read from). The blocks
+// tell them apart without the password: data encrypted with the stored
+// checksum decrypts to a sound first block, anything else to noise.
+bool ParadoxTableImpl::looksEncrypted(const FileHeader &h, const QByteArray &data,
+                                      const QStringList &passwords) const
+{
+    // Tables of level 4 and up keep this fixed value where level 3 keeps
+    // the checksum; as a checksum it is a sign of a changed version byte.
+    if (h.level < 4 && h.checksum == 0xFF00FF00U)
+        return false;
+    // Only the low half of the checksum encrypts the data: a password that
+    // matches it alone means the high half changed.
+    for (const QString &pw : passwords)
+        if ((passwordChecksum(pw.toLatin1()) & 0xFFFF) == (h.checksum & 0xFFFF))
+            return false;
+    BlockReader blocks(data, h.headerSize, h.blockSize, h.checksum);
+    if (h.firstBlock == 0) {
+        // No data to tell by: plain tables carry this mark, encrypted ones not.
+        return h.level < 4 || qFromLittleEndian<quint16>(data.constData() + 0x3E) != 0x0F1F;
+    }
+    if (h.firstBlock > blocks.blocksInFile())
+        return true; // a damaged chain, reported as such once the password is right
+    const uchar *b = blocks.read(h.firstBlock);
+    const int next = qFromLittleEndian<quint16>(b), back = qFromLittleEndian<quint16>(b + 2);
+    const int last = qFromLittleEndian<qint16>(b + 4);
+    return back == 0 && next <= blocks.blocksInFile() && next != h.firstBlock && last >= -h.recordSize
+        && (last + h.recordSize) % h.recordSize == 0 && last / h.recordSize + 1 <= (h.blockSize - 6) / h.recordSize;
+}
+
+void ParadoxTableImpl::checkPassword(const FileHeader &h, const QByteArray &data, const QStringList &passwords) const
 {
     if (!h.checksum)
         return;
     for (const QString &pw : passwords)
         if (passwordChecksum(pw.toLatin1()) == h.checksum)
             return;
+    if (!looksEncrypted(h, data, passwords))
+        throw EngineError(QStringLiteral("The table header is damaged: its encryption field does not match "
+                                         "the table's data.\nFile: %1")
+                              .arg(native(m_path)));
     throw EngineError(passwords.isEmpty()
                           ? QStringLiteral("Table is password protected and no password was given.\nTable: %1").arg(native(m_path))
                           : QStringLiteral("Invalid password.\nTable: %1").arg(native(m_path)));
@@ -171,39 +177,65 @@ void ParadoxTableImpl::takeHeader(const FileHeader &h, const QByteArray &data)
         m_keyBytes += h.fields[i].size;
 }
 
-// Walks the chain of data blocks and reads their rows. Returns the blocks
+// A table whose chain is damaged is refused whole: reading it short would
+// lose rows silently, and the next write would make the loss permanent.
+[[noreturn]] void ParadoxTableImpl::chainDamaged(const QString &why) const
+{
+    throw EngineError(QStringLiteral("Table is damaged: %1. The rows its blocks still hold can be recovered "
+                                     "with \"kitwarden-cli repair\".\nFile: %2")
+                          .arg(why, native(m_path)));
+}
+
+// Rows in a block: lastRecordOffset / recordSize + 1, none when negative;
+// -1 when the offset is not one a block of this table can hold.
+int ParadoxTableImpl::recordsInBlock(const uchar *block) const
+{
+    const int last = qFromLittleEndian<qint16>(block + 4);
+    if (last < 0)
+        return 0;
+    if (last % m_recSize != 0 || last / m_recSize + 1 > (m_blockSize - 6) / m_recSize)
+        return -1;
+    return last / m_recSize + 1;
+}
+
+// Walks the chain of data blocks and reads their rows. Each block must lie
+// in the file, be visited once and link back to its predecessor, and the
+// chain must hold the rows and blocks the header counts. Returns the blocks
 // seen (by number), for the free list.
 QVector<bool> ParadoxTableImpl::readBlockChain(const FileHeader &h, BlockReader &blocks)
 {
     const int blocksInFile = blocks.blocksInFile();
-    const int cap = (m_blockSize - 6) / m_recSize;
     QVector<bool> seen(blocksInFile + 1, false);
-    int num = h.firstBlock;
-    while (num != 0) {
+    int prev = 0;
+    for (int num = h.firstBlock; num != 0;) {
         if (num < 1 || num > blocksInFile)
-            throw EngineError(QStringLiteral("Corrupt table: block %1 lies outside the file.\nFile: %2")
-                                  .arg(num).arg(native(m_path)));
+            chainDamaged(QStringLiteral("its block chain leads to block %1, which lies outside the file").arg(num));
         if (seen[num])
-            throw EngineError(QStringLiteral("Corrupt table: the block chain loops.\nFile: %1").arg(native(m_path)));
+            chainDamaged(QStringLiteral("its block chain visits block %1 twice").arg(num));
         seen[num] = true;
         const uchar *b = blocks.read(num);
-        const int last = qFromLittleEndian<qint16>(b + 4);
-        int count = 0;
-        if (last >= 0) {
-            if (last % m_recSize != 0 || last / m_recSize + 1 > cap)
-                throw EngineError(QStringLiteral("Corrupt table: bad record count in block %1.\nFile: %2")
-                                      .arg(num).arg(native(m_path)));
-            count = last / m_recSize + 1;
-        }
+        const int back = qFromLittleEndian<quint16>(b + 2);
+        if (back != prev)
+            chainDamaged(prev == 0   ? QStringLiteral("block %1 is first in the chain but links back to block %2").arg(num).arg(back)
+                         : back == 0 ? QStringLiteral("block %1 follows block %2 in the chain but links back to none").arg(num).arg(prev)
+                                     : QStringLiteral("block %1 follows block %2 in the chain but links back to block %3")
+                                           .arg(num).arg(prev).arg(back));
+        const int count = recordsInBlock(b);
+        if (count < 0)
+            chainDamaged(QStringLiteral("block %1 has a bad record count").arg(num));
         for (int r = 0; r < count; ++r) {
             QByteArray rec(reinterpret_cast<const char *>(b + 6 + r * m_recSize), m_recSize);
             m_s.rows.append(decodeRecord(rec));
             m_s.recs.append(rec);
         }
         m_s.chain.append({quint16(num), count});
+        prev = num;
         num = qFromLittleEndian<quint16>(b);
     }
     m_s.fileBlocks = blocksInFile;
+    if (quint32(m_s.recs.size()) != h.numRecords || m_s.chain.size() != h.usedBlocks)
+        chainDamaged(QStringLiteral("its header counts %1 rows in %2 blocks, its block chain holds %3 rows in %4 blocks")
+                         .arg(h.numRecords).arg(h.usedBlocks).arg(m_s.recs.size()).arg(m_s.chain.size()));
     return seen;
 }
 
@@ -226,7 +258,7 @@ void ParadoxTableImpl::checkKeyOrder() const
     if (m_keyBytes > 0)
         for (int i = 1; i < m_s.recs.size(); ++i)
             if (keyCompare(m_s.recs[i - 1], m_s.recs[i]) > 0)
-                throw EngineError(QStringLiteral("Corrupt table: rows are out of key order.\nFile: %1").arg(native(m_path)));
+                chainDamaged(QStringLiteral("its rows are out of key order"));
 }
 
 void ParadoxTableImpl::readRequiredFlags()
@@ -474,7 +506,8 @@ QByteArray ParadoxTableImpl::blockImage(quint16 num) const
     return img;
 }
 
-void ParadoxTableImpl::commit(const QSet<int> &dirty, bool rebuildFlag)
+// The header's counts and chain ends from the rows in memory.
+void ParadoxTableImpl::stampHeader()
 {
     auto *h = reinterpret_cast<uchar *>(m_header.data());
     qToLittleEndian<quint32>(quint32(m_s.recs.size()), h + 0x06);
@@ -485,6 +518,12 @@ void ParadoxTableImpl::commit(const QSet<int> &dirty, bool rebuildFlag)
     qToLittleEndian<quint16>(quint16(m_s.fileBlocks), h + 0x3A);
     qToLittleEndian<quint32>(m_s.autoInc, h + 0x49);
     qToLittleEndian<quint16>(m_s.freeList.isEmpty() ? 0 : m_s.freeList.first(), h + 0x4D);
+}
+
+void ParadoxTableImpl::commit(const QSet<int> &dirty, bool rebuildFlag)
+{
+    stampHeader();
+    auto *h = reinterpret_cast<uchar *>(m_header.data());
     if (rebuildFlag)
         h[0x14] = 1; // derived files are out of date until close rebuilds them
     Journal j;

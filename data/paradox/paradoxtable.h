@@ -10,6 +10,18 @@
 
 namespace kw::data {
 
+// What ParadoxTable::repair() found and did.
+struct TableRepairReport {
+    bool damaged = false;       // false: the table opened as it was, nothing changed
+    quint32 headerRows = 0;     // rows the damaged header counted
+    int rowsRecovered = 0;
+    int blocksRead = 0;         // data blocks whose rows were taken
+    int blocksUnreadable = 0;   // blocks whose record count no block can hold
+    int duplicatesDropped = 0;  // rows of a keyed table whose key an earlier row held
+    QString keptCopy;           // the damaged file, kept beside the table
+    QStringList indexesDropped; // index files that could not be read (rebuilt by a schema sync)
+};
+
 class ParadoxTable {
 public:
     virtual ~ParadoxTable() = default;
@@ -26,6 +38,17 @@ public:
     static std::unique_ptr<ParadoxTable> open(const QString &dbPath,
                                               const QStringList &passwords,
                                               bool readOnly = false);
+
+    // Rebuilds a table whose block chain is damaged from every data block
+    // whose rows can be read (chain fragments in their order, a keyed
+    // table's rows in key order with the first row of each key kept). The
+    // damaged file is kept beside the table under a name of its own (an
+    // earlier kept copy is never replaced), the table is written packed,
+    // and its derived files are rebuilt; index files that cannot be read
+    // are dropped. A table that opens as it is stays unchanged. A header
+    // that cannot be read, a wrong password or a table busy elsewhere
+    // fail with an EngineError naming the file.
+    static TableRepairReport repair(const QString &dbPath, const QStringList &passwords);
 
     virtual QString path() const = 0;
     virtual const TableDef &def() const = 0;

@@ -6,21 +6,56 @@
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/paradox/pxfile.h"
+#include "data/paradox/pxformat.h"
 #include "data/paradox/pxjournal.h"
 
 #include <QFile>
 #include <QSet>
+#include <QtEndian>
 #include <cstring>
 #include <functional>
+#include <algorithm>
 #include <optional>
 
 namespace kw::data::px {
 
 // Whether an index file extension is a single-field index (.X02, not .XG0).
 bool isSingleFieldExt(const QString &ext);
+// Whether an extension is one of a secondary index's files (.Xnn, .Ynn,
+// .XGn, .YGn); the upper-case extension of its data file goes to *dataExt.
+bool isIndexExt(const QString &ext, QString *dataExt = nullptr);
 
 // Reads the data blocks of a table file held in memory, decrypted.
-class BlockReader;
+class BlockReader {
+public:
+    BlockReader(const QByteArray &data, int headerSize, int blockSize, quint32 checksum)
+        : m_data(data), m_headerSize(headerSize), m_blockSize(blockSize), m_checksum(checksum), m_buf(blockSize, '\0')
+    {
+    }
+    // Blocks the file holds, a short last one counting.
+    int blocksInFile() const
+    {
+        const qint64 avail = m_data.size() - m_headerSize;
+        return int(std::min<qint64>(65535, (avail + m_blockSize - 1) / m_blockSize));
+    }
+    // Block num (1-based), valid until the next call.
+    const uchar *read(int num)
+    {
+        const qint64 at = m_headerSize + qint64(num - 1) * m_blockSize;
+        const qint64 n = std::min<qint64>(m_blockSize, m_data.size() - at);
+        m_buf.fill('\0');
+        std::memcpy(m_buf.data(), m_data.constData() + at, size_t(n)); // a short last block reads as zeros
+        if (m_checksum)
+            decryptBlock(reinterpret_cast<uchar *>(m_buf.data()), m_blockSize, m_checksum, quint32(num));
+        return reinterpret_cast<const uchar *>(m_buf.constData());
+    }
+
+private:
+    const QByteArray &m_data;
+    int m_headerSize, m_blockSize;
+    quint32 m_checksum;
+    QByteArray m_buf;
+};
 
 class ParadoxTableImpl final : public ParadoxTable {
 public:
@@ -36,6 +71,9 @@ public:
 
     // Opens the table file (see ParadoxTable::open).
     void load(const QString &path, const QStringList &passwords, bool readOnly);
+    // Rewrites a damaged table from the blocks it can read (see
+    // ParadoxTable::repair); its derived files are left to the next open.
+    TableRepairReport rebuild(const QString &path, const QStringList &passwords);
 
     QString path() const override { return m_path; }
     const TableDef &def() const override { return m_info.def; }
@@ -88,6 +126,7 @@ private:
     void freeBlock(quint16 num, QSet<int> &dirty);
     int doInsert(const QByteArray &rec, QSet<int> &dirty);
     void doRemove(int pos, QSet<int> &dirty);
+    void stampHeader();
     void commit(const QSet<int> &dirty, bool rebuildFlag = true);
     void guarded(const std::function<void(QSet<int> &)> &change);
     QByteArray blockImage(quint16 num) const;
@@ -97,13 +136,23 @@ private:
     void findFiles(const QString &requested);
     void lockForWriting();
     std::optional<Journal> replayJournal(QByteArray &data) const;
-    void checkPassword(const FileHeader &h, const QStringList &passwords) const;
+    bool looksEncrypted(const FileHeader &h, const QByteArray &data, const QStringList &passwords) const;
+    void checkPassword(const FileHeader &h, const QByteArray &data, const QStringList &passwords) const;
     void takeHeader(const FileHeader &h, const QByteArray &data);
+    [[noreturn]] void chainDamaged(const QString &why) const;
+    int recordsInBlock(const uchar *block) const;
     QVector<bool> readBlockChain(const FileHeader &h, BlockReader &blocks);
     void readFreeList(const FileHeader &h, BlockReader &blocks, QVector<bool> &seen);
     void checkKeyOrder() const;
     void readRequiredFlags();
     void openJournal(const std::optional<Journal> &pending);
+    void removeStaleTemporaries();
+
+    // The steps of rebuild().
+    QVector<int> readableBlocksInOrder(BlockReader &blocks, TableRepairReport &report);
+    void takeRecoveredRows(BlockReader &blocks, const QVector<int> &order, TableRepairReport &report);
+    QString keepDamagedCopy(const QByteArray &original) const;
+    QStringList dropUnreadableIndexes();
 
     QString companion(const QString &ext) const;
     QVector<ChainBlock> chainBlocks() const;

@@ -3,6 +3,7 @@
 // rewritten where they differ on close, rebuilt when lost.
 #include "data/paradox/paradoxtableimpl.h"
 
+#include "core/durablefile.h"
 #include "core/findfile.h"
 #include "data/paradox/pxio.h"
 
@@ -20,6 +21,16 @@ bool isSingleFieldExt(const QString &ext)
     bool ok = false;
     ext.mid(1).toInt(&ok, 16);
     return ok && ext[1] != QLatin1Char('G');
+}
+
+bool isIndexExt(const QString &ext, QString *dataExt)
+{
+    QString x = ext.toUpper();
+    if (x.startsWith(QLatin1Char('Y')))
+        x[0] = QLatin1Char('X');
+    if (dataExt)
+        *dataExt = x;
+    return isSingleFieldExt(x) || (x.size() == 3 && x.startsWith(QLatin1String("XG")));
 }
 
 void ParadoxTableImpl::scanIndexes()
@@ -82,6 +93,23 @@ void ParadoxTableImpl::scanIndexes()
     }
     std::sort(m_info.def.indexes.begin(), m_info.def.indexes.end(),
               [](const IndexDef &a, const IndexDef &b) { return a.fileExt < b.fileExt; });
+}
+
+// A writer killed while it replaced one of the table's files leaves the
+// temporary beside it. The writer holds the table's lock while it writes,
+// so once this opener holds it, every such temporary is stale.
+void ParadoxTableImpl::removeStaleTemporaries()
+{
+    const QDir dir(m_dir);
+    for (const QString &e : dir.entryList(QDir::Files | QDir::Hidden)) {
+        const QFileInfo target(kw::core::durableTargetOf(e));
+        if (target.fileName().isEmpty() || target.completeBaseName().compare(m_base, Qt::CaseInsensitive) != 0)
+            continue;
+        const QString ext = target.suffix().toUpper();
+        if (ext == QLatin1String("DB") || ext == QLatin1String("PX") || ext == QLatin1String("VAL")
+            || ext == QLatin1String("MB") || isIndexExt(ext))
+            QFile::remove(dir.filePath(e));
+    }
 }
 
 QString ParadoxTableImpl::companion(const QString &ext) const

@@ -41,7 +41,7 @@ static int fixedSize(unsigned char code)
 
 [[noreturn]] static void corrupt(const QString &path, const QString &why)
 {
-    throw EngineError(QStringLiteral("Corrupt table/index header: %1.\nFile: %2")
+    throw EngineError(QStringLiteral("The table or index header is damaged: %1.\nFile: %2")
                           .arg(why, QDir::toNativeSeparators(path)));
 }
 
@@ -90,6 +90,10 @@ FileHeader parseHeader(const QByteArray &data, bool indexFile, const QString &pa
         corrupt(path, QStringLiteral("bad field count"));
 
     const bool ext = !indexFile && h.version >= 5;
+    // The extension repeats the version: a changed version byte would
+    // otherwise read the field names from the wrong place.
+    if (ext && qFromLittleEndian<quint16>(d + 0x58) != 0x100 + h.version)
+        corrupt(path, QStringLiteral("its format version bytes disagree"));
     h.checksum = ext ? qFromLittleEndian<quint32>(d + 0x5C) : qFromLittleEndian<quint32>(d + 0x25);
     h.codePage = ext ? qFromLittleEndian<quint16>(d + 0x6A) : 437;
     int pos = ext ? 0x78 : 0x58;

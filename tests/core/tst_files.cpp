@@ -102,6 +102,44 @@ private slots:
         QCOMPARE(entries(dir), QStringList{"Lists.DB"});
     }
 
+    // A write killed before its commit leaves a temporary beside the
+    // target; its name leads back to the target, and nothing else does.
+    void temporaryNamesLeadToTheirTarget_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("table") << "Equipment.DB";
+        QTest::newRow("named index") << "Equipment.XG0";
+        QTest::newRow("dots in the base name") << "Shop.2024.PX";
+        QTest::newRow("no extension") << "engine";
+    }
+    void temporaryNamesLeadToTheirTarget()
+    {
+        QFETCH(QString, target);
+        const QString dir = freshDir();
+        DurableFile f(dir + '/' + target);
+        QVERIFY(f.open());
+        QVERIFY(f.write("unfinished"));
+        const QStringList left = entries(dir);
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(durableTargetOf(left.first()), target);
+        f.cancel();
+    }
+    void otherNamesAreNoTemporaries_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("table") << "Equipment.DB";
+        QTest::newRow("five characters") << "Equipment.XG0.iyyUk";
+        QTest::newRow("seven characters") << "Equipment.XG0.iyyUkyz";
+        QTest::newRow("not a letter or digit") << "Equipment.XG0.iy-Uky";
+        QTest::newRow("kept damaged copy") << "Equipment.DB.damaged";
+        QTest::newRow("only the random part") << ".iyyUky";
+    }
+    void otherNamesAreNoTemporaries()
+    {
+        QFETCH(QString, name);
+        QCOMPARE(durableTargetOf(name), QString());
+    }
+
     void writeIntoMissingDirectoryFails()
     {
         const QString path = m_tmp.filePath("no-such-dir/Bin.DB");

@@ -15,3 +15,6 @@ if(UNIX)
   target_compile_definitions(tst_paradox_crash PRIVATE PX_CRASH_WRITER="$<TARGET_FILE:px_crash_writer>")
   add_dependencies(tst_paradox_crash px_crash_writer)
 endif()
+
+# Damaged tables refused by name and nothing written; the way back (repair).
+kw_add_test(tst_paradox_damage SOURCES tst_paradox_damage.cpp LIBS Kitwarden::data Kitwarden::testsupport)

@@ -3,7 +3,9 @@
 #include "data/dbase/dbftable.h"
 #include "data/engineerror.h"
 
+#include <QDir>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 using namespace kw::data;
@@ -46,6 +48,8 @@ private slots:
     void damaged_data();
     void damaged();
     void tolerance();
+    void damagedFields_data();
+    void damagedFields();
 };
 
 void TestDbase::fixtureHeaders_data()
@@ -296,6 +300,80 @@ void TestDbase::tolerance()
     writeAll(dir.filePath(QStringLiteral("B.DBF")), b);
     const DbfTable back = DbfTable::open(dir.filePath(QStringLiteral("B.DBF")));
     QCOMPARE(back.record(0), (Row{QStringLiteral("abc")}));
+}
+
+// Bytes that cannot be read as what they claim to be are errors naming the
+// file and the field, never an empty memo or a field read as text.
+void TestDbase::damagedFields_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("dBase III memo pointer past the end of the memo file")
+        << "dbase_83" << "DESC" << "pointer past end" << "past the end";
+    QTest::newRow("dBase IV memo pointer past the end of the memo file")
+        << "dbase_8b" << "MEMO" << "pointer past end" << "past the end";
+    QTest::newRow("dBase IV memo length past the end of the memo file")
+        << "dbase_8b" << "MEMO" << "length past end" << "past the end";
+    QTest::newRow("dBase III memo without its end mark")
+        << "dbase_83" << "DESC" << "no end mark" << "no end";
+    QTest::newRow("memo pointer not a number") << "dbase_83" << "DESC" << "pointer text" << "not a number";
+    QTest::newRow("memo file missing") << "dbase_83" << "DESC" << "no memo file" << "missing";
+    QTest::newRow("field type letter not defined") << "dbase_8b" << "MEMO" << "type Q" << "type";
+    QTest::newRow("field type byte zero") << "dbase_03" << "Point_ID" << "type 0" << "type";
+}
+
+void TestDbase::damagedFields()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, field);
+    QFETCH(QString, damage);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(table.toUpper() + QStringLiteral(".DBF"));
+    const QString memoPath = dir.filePath(table.toUpper() + QStringLiteral(".DBT"));
+    QByteArray data = readAll(fixture(table + QStringLiteral(".dbf")));
+    QByteArray memo = readAll(fixture(table + QStringLiteral(".dbt")));
+    writeAll(path, data);
+    if (!memo.isEmpty())
+        writeAll(memoPath, memo);
+    const DbfTable good = DbfTable::open(path);
+    const int fi = good.fieldIndex(field);
+    QVERIFY(fi >= 0);
+    const DbfField f = good.fields()[fi];
+    const int headerLength = qFromLittleEndian<quint16>(data.constData() + 8);
+    const int at = headerLength + 1 + f.offset; // first record's value
+    const qsizetype block = data.mid(at, f.length).trimmed().toLongLong();
+    if (damage == QLatin1String("pointer past end")) {
+        data.replace(at, f.length, QByteArray::number(memo.size() / 512 + 3).rightJustified(f.length));
+    } else if (damage == QLatin1String("length past end")) {
+        QVERIFY(block > 0);
+        qToLittleEndian<quint32>(quint32(memo.size()), memo.data() + block * 512 + 4);
+    } else if (damage == QLatin1String("no end mark")) {
+        QVERIFY(block > 0);
+        memo.truncate(block * 512 + 40);
+        memo.replace('\x1A', ' ');
+    } else if (damage == QLatin1String("pointer text")) {
+        data.replace(at, f.length, QByteArray("  12a4  ").rightJustified(f.length));
+    } else if (damage.startsWith(QLatin1String("type "))) {
+        data[32 + 32 * fi + 11] = damage.endsWith('Q') ? 'Q' : '\0';
+    }
+    writeAll(path, data);
+    if (damage == QLatin1String("no memo file"))
+        QVERIFY(QFile::remove(memoPath));
+    else if (!memo.isEmpty())
+        writeAll(memoPath, memo);
+    try {
+        const DbfTable t = DbfTable::open(path);
+        for (int i = 0; i < t.recordCount(); ++i)
+            t.record(i);
+        QFAIL("read a damaged table");
+    } catch (const EngineError &e) {
+        QVERIFY2(e.message().contains(QDir::toNativeSeparators(path)) && e.message().contains(field)
+                     && e.message().contains(says),
+                 qPrintable(e.message()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDbase)
