@@ -53,8 +53,9 @@ private:
 
 // The name of the target a DurableFile was writing when it left the file
 // named fileName behind (a kill or power loss before commit), or an empty
-// string when fileName is not such a temporary. The temporary is the
-// target's name followed by a dot and six letters or digits.
+// string when fileName is not such a temporary. Where the file system can
+// hold an unnamed file the temporary has no name and nothing is left;
+// elsewhere it is the target's name, a dot and six letters or digits.
 QString durableTargetOf(const QString &fileName);
 
 // Writes data as the whole content of path through a DurableFile. False with

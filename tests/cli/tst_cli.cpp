@@ -1,25 +1,15 @@
 // kitwarden-cli's table commands, run as a user would run them.
+#include "clirun.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-struct Run {
-    int code;
-    QString out, err;
-};
+using Run = kwtest::CliRun;
 
-Run cli(const QStringList &args, const QString &configDir)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KITWARDEN_CONFIG_DIR"), configDir);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KW_CLI_PATH), args);
-    p.waitForFinished(300000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
+Run cli(const QStringList &args, const QString &configDir) { return kwtest::runCli(args, configDir); }
 
 } // namespace
 

@@ -1,10 +1,10 @@
 // kitwarden-cli repair, run as a user would: a table refused as damaged is
 // rebuilt, the damaged file kept, and the count of recovered rows printed.
 #include "data/paradox/paradoxtable.h"
+#include "clirun.h"
 #include "fielddefs.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -13,21 +13,9 @@ using namespace kw::data;
 
 namespace {
 
-struct Run {
-    int code;
-    QString out, err;
-};
+using Run = kwtest::CliRun;
 
-Run cli(const QStringList &args, const QString &configDir)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KITWARDEN_CONFIG_DIR"), configDir);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KW_CLI_PATH), args);
-    p.waitForFinished(120000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
+Run cli(const QStringList &args, const QString &configDir) { return kwtest::runCli(args, configDir, 120000); }
 
 // An unkeyed table of rows rows whose header's first block is the second.
 QString damagedTable(const QString &dir, int rows)
