@@ -25,7 +25,7 @@ int repair(Context &ctx)
     // A bare table name is looked up in the data directory, like dump's.
     const QString path = arg.contains(QLatin1Char('/')) || QDir::isAbsolutePath(arg) ? arg : QDir(ctx.dataDir).filePath(arg);
     const TableRepairReport r = ParadoxTable::repair(path, {shop::kTablePassword});
-    const QString name = QFileInfo(path).fileName();
+    const QString name = QFileInfo(r.path).fileName();
     if (!r.damaged) {
         out(QStringLiteral("%1 is not damaged; nothing was changed.").arg(name));
         return 0;

@@ -12,6 +12,7 @@ namespace kw::data {
 
 // What ParadoxTable::repair() found and did.
 struct TableRepairReport {
+    QString path;               // the table file
     bool damaged = false;       // false: the table opened as it was, nothing changed
     quint32 headerRows = 0;     // rows the damaged header counted
     int rowsRecovered = 0;

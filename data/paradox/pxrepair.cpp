@@ -35,6 +35,7 @@ TableRepairReport ParadoxTableImpl::rebuild(const QString &requested, const QStr
     takeHeader(h, data);
 
     TableRepairReport report;
+    report.path = m_path;
     report.damaged = true;
     report.headerRows = h.numRecords;
     BlockReader blocks(data, m_headerSize, m_blockSize, h.checksum);
@@ -174,8 +175,11 @@ namespace kw::data {
 TableRepairReport ParadoxTable::repair(const QString &dbPath, const QStringList &passwords)
 {
     try {
-        open(dbPath, passwords, false)->close();
-        return {};
+        auto table = open(dbPath, passwords, false);
+        table->close();
+        TableRepairReport sound;
+        sound.path = table->path();
+        return sound;
     } catch (const EngineError &) {
         // Damage of the chain is repaired below; anything else fails again there.
     }

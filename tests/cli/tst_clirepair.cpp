@@ -61,9 +61,9 @@ private slots:
         QVERIFY2(r.err.contains("damaged") && r.err.contains("kitwarden-cli repair") && r.err.contains(path),
                  qPrintable(r.err));
 
-        r = cli({"--data", data.path(), "repair", "Log.DB"}, m_cfg.path());
+        r = cli({"--data", data.path(), "repair", "log"}, m_cfg.path());
         QVERIFY2(r.code == 0, qPrintable(r.err));
-        QVERIFY2(r.out.contains("200 rows recovered") && r.out.contains(path + ".damaged"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("Log.DB repaired: 200 rows recovered") && r.out.contains(path + ".damaged"), qPrintable(r.out));
         QVERIFY(QFileInfo::exists(path + ".damaged"));
 
         r = cli(dump, m_cfg.path());
@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(lines[200], QStringLiteral("200,line 200"));
 
         r = cli({"--data", data.path(), "repair", "Log"}, m_cfg.path());
-        QVERIFY2(r.code == 0 && r.out.contains("not damaged"), qPrintable(r.out + r.err));
+        QVERIFY2(r.code == 0 && r.out.contains("Log.DB is not damaged"), qPrintable(r.out + r.err));
         QVERIFY(!QFileInfo::exists(path + ".damaged-2"));
     }
 

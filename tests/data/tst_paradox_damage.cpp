@@ -365,7 +365,8 @@ void TstParadoxDamage::repairRecoversRows()
     QVERIFY(writeFile(path, t.bytes));
     QVERIFY_THROWS_EXCEPTION(EngineError, ParadoxTable::open(path, {pw}, true));
 
-    const TableRepairReport r = ParadoxTable::repair(path, {pw});
+    const TableRepairReport r = ParadoxTable::repair(dir.filePath(QStringLiteral("equipment")), {pw});
+    QCOMPARE(r.path, path);
     QVERIFY(r.damaged);
     QCOMPARE(r.rowsRecovered, expected.size());
     QCOMPARE(r.headerRows, damage == "rows" ? 301u : 300u);
