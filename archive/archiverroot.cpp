@@ -2,6 +2,7 @@
 
 #include "archive/encoding.h"
 #include "archive/scriptedprompts.h"
+#include "core/findfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -406,6 +407,12 @@ void TArchiverRoot::Open()
     setNameParts(m_fileName, false);
     try {
         const QString path = segmentPath(1);
+        const QString shown = QDir::toNativeSeparators(path);
+        // A device or a pipe reads as an endless or empty stream: say what it is.
+        if (const QString why = kw::core::accessProblem(path); !why.isEmpty())
+            throw EStreamError(QStringLiteral("Cannot open file \"%1\": %2").arg(shown, why));
+        if (QFileInfo::exists(path) && !QFileInfo(path).isFile())
+            throw EArchiver(QStringLiteral("\"%1\" is not an archive file: it is not a regular file").arg(shown));
         if (QFileInfo::exists(path)) {
             if (!openSegmentStream(path))
                 throw EStreamError(QStringLiteral("Cannot open file \"%1\"").arg(QDir::toNativeSeparators(path)));

@@ -307,7 +307,8 @@ QString archiveMissingText(const QString &path)
 
 void openBackup(TArchiver &a, const QString &path)
 {
-    if (!QFileInfo::exists(path))
+    // A path that cannot be reached is left to Open, which names the reason.
+    if (!QFileInfo::exists(path) && kw::core::accessProblem(path).isEmpty())
         throw EArchiver(archiveMissingText(path));
     a.setFileName(path);
     a.Open();

@@ -43,8 +43,7 @@ struct CliArchiver {
 
 QString archiveArgument(const QStringList &args)
 {
-    if (args.size() != 1)
-        throw std::runtime_error("expected exactly one ARCHIVE argument");
+    expectArgs(args, 1, 1);
     // A bare file name means the current directory.
     return QFileInfo(args.first()).absoluteFilePath();
 }
@@ -74,6 +73,7 @@ int backup(Context &ctx)
 int restore(Context &ctx)
 {
     if (takeSwitch(ctx.args, QStringLiteral("--undo"))) {
+        expectArgs(ctx.args, 0, 0);
         QString error;
         if (!undoRestore(ctx.dataDir, shopFiles(), &error)) {
             err(error);

@@ -77,13 +77,11 @@ void printTable(const QStringList &header, const QVector<QStringList> &rows, boo
         line(r);
 }
 
-void requireArgs(const Context &ctx, int n, const char *usage)
-{
-    if (ctx.args.size() < n)
-        throw EngineError(QStringLiteral("usage: kitwarden-cli %1").arg(QLatin1String(usage)));
-}
+// Enough for any demonstration; more only fills the disk.
+constexpr int kMaxDemoItems = 1000000;
 
 Register initCmd("init", "init [DIR]                 create the empty shop tables", [](Context &ctx) {
+    expectArgs(ctx.args, 0, 1);
     const QString dir = ctx.args.isEmpty() ? ctx.dataDir : ctx.args.first();
     const QStringList made = shop::createMissingTables(dir);
     out(made.isEmpty() ? QStringLiteral("All tables exist in %1").arg(QDir::toNativeSeparators(dir))
@@ -98,10 +96,12 @@ Register demoCmd("demo", "demo DIR [--items N]       create a demo shop in an em
     if (!items.isNull()) {
         bool ok = false;
         size.items = items.toInt(&ok);
-        if (!ok || size.items < 0)
-            throw EngineError(QStringLiteral("--items needs a number"));
+        if (!ok || size.items < 0 || size.items > kMaxDemoItems)
+            throw UsageError(QStringLiteral("--items needs a whole number from 0 to %1, not \"%2\"")
+                                 .arg(kMaxDemoItems)
+                                 .arg(items));
     }
-    requireArgs(ctx, 1, "demo DIR [--items N]");
+    expectArgs(ctx.args, 1, 1);
     shop::createDemoShop(ctx.args.first(), size);
     out(QStringLiteral("Demo shop with %1 hand receipt items created in %2")
             .arg(size.items)
@@ -113,7 +113,7 @@ Register dumpCmd("dump", "dump TABLE [--index NAME] [--filter EXPR] [--csv]", []
     const QString index = takeOption(ctx.args, QStringLiteral("--index"));
     const QString filter = takeOption(ctx.args, QStringLiteral("--filter"));
     const bool csv = takeSwitch(ctx.args, QStringLiteral("--csv"));
-    requireArgs(ctx, 1, "dump TABLE [--index NAME] [--filter EXPR] [--csv]");
+    expectArgs(ctx.args, 1, 1);
     Session session;
     session.openReadOnly = true;
     session.addPassword(shop::kTablePassword);
@@ -146,7 +146,9 @@ Register dumpCmd("dump", "dump TABLE [--index NAME] [--filter EXPR] [--csv]", []
 });
 
 Register sqlCmd("sql", "sql \"STATEMENT\"            run local SQL; a SELECT prints CSV", [](Context &ctx) {
-    requireArgs(ctx, 1, "sql \"STATEMENT\"");
+    // The statement may be given in several words; it is not checked for options.
+    if (ctx.args.isEmpty())
+        throw UsageError(QStringLiteral("missing argument"));
     Session session;
     // A query only reads, so it can run while the program has the tables open.
     const QString statement = ctx.args.join(QLatin1Char(' '));
@@ -173,21 +175,23 @@ Register sqlCmd("sql", "sql \"STATEMENT\"            run local SQL; a SELECT pri
 });
 
 Register aliasCmd("alias", "alias list | alias set NAME DIR", [](Context &ctx) {
-    requireArgs(ctx, 1, "alias list | alias set NAME DIR");
+    if (ctx.args.isEmpty())
+        throw UsageError(QStringLiteral("missing argument"));
     EngineConfig cfg;
     if (ctx.args.first() == QLatin1String("list")) {
+        expectArgs(ctx.args, 1, 1);
+        if (!cfg.error().isEmpty())
+            throw EngineError(cfg.error());
         for (const QString &name : cfg.aliasNames())
             out(name + QLatin1Char('\t') + QDir::toNativeSeparators(cfg.aliasDirectory(name)));
         return 0;
     }
     if (ctx.args.first() == QLatin1String("set")) {
-        requireArgs(ctx, 3, "alias set NAME DIR");
-        if (!QFileInfo(ctx.args[2]).isDir())
-            throw EngineError(QStringLiteral("%1 is not a directory").arg(ctx.args[2]));
+        expectArgs(ctx.args, 3, 3);
         cfg.setAlias(ctx.args[1], ctx.args[2]);
         return 0;
     }
-    throw EngineError(QStringLiteral("usage: kitwarden-cli alias list | alias set NAME DIR"));
+    throw UsageError(QStringLiteral("unknown alias command: ") + ctx.args.first());
 });
 
 } // namespace

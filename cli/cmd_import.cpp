@@ -16,8 +16,7 @@ namespace {
 using namespace kw::import;
 
 Register importCmd("import", "import   (the predecessor's tables of the alias Marrowby)", [](Context &ctx) {
-    if (!ctx.args.isEmpty())
-        throw kw::data::EngineError(QStringLiteral("usage: kitwarden-cli [--data DIR] import"));
+    expectArgs(ctx.args, 0, 0);
     kw::data::Session session;
     session.addPassword(kw::data::shop::kTablePassword);
     const QString marrowby = marrowbyDirectory(session);

@@ -50,8 +50,7 @@ int runReport(Context &ctx)
             fail(QStringLiteral("--through needs a date as YYYY-MM-DD, not \"%1\"").arg(through));
     }
     const QString outPath = takeOption(ctx.args, QStringLiteral("--out"));
-    if (ctx.args.size() != 1)
-        fail(QStringLiteral("usage: kitwarden-cli report NAME [OPTIONS] --out FILE"));
+    expectArgs(ctx.args, 1, 1);
     if (outPath.isEmpty())
         fail(QStringLiteral("report needs --out FILE (.pdf, .txt, .csv, .html or .kwr)"));
     if (!formatForPath(outPath))

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <stdexcept>
 
 namespace kw::cli {
 
@@ -32,8 +33,18 @@ struct Register {
     Register(const char *name, const char *usage, Handler run, Needs needs = Needs::Core);
 };
 
-// Removes "--name VALUE" from args and returns VALUE (or a null QString).
+// A mistake in the command line: the message is printed with the command's
+// usage and the exit code is 2, as for an unknown option.
+struct UsageError : std::runtime_error {
+    explicit UsageError(const QString &message) : std::runtime_error(message.toStdString()) {}
+};
+
+// Removes "--name VALUE" (or "--name=VALUE") from args and returns VALUE; a
+// null QString when the option is absent. UsageError when VALUE is missing.
 QString takeOption(QStringList &args, const QString &name);
+// Checks what is left after the options were taken: UsageError for an
+// option no one took or for fewer than min or more than max arguments.
+void expectArgs(const QStringList &args, int min, int max);
 // Removes a "--name" switch from args and tells whether it was present.
 bool takeSwitch(QStringList &args, const QString &name);
 

@@ -28,7 +28,10 @@ Register::Register(const char *name, const char *usage, Handler run, Needs needs
 QString takeOption(QStringList &args, const QString &name)
 {
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == name && i + 1 < args.size()) {
+        if (args[i] == name) {
+            // The next word is the value unless it is itself an option.
+            if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1String("--")))
+                throw UsageError(QStringLiteral("%1 needs a value").arg(name));
             QString v = args[i + 1];
             args.remove(i, 2);
             return v;
@@ -40,6 +43,17 @@ QString takeOption(QStringList &args, const QString &name)
         }
     }
     return {};
+}
+
+void expectArgs(const QStringList &args, int min, int max)
+{
+    for (const QString &a : args)
+        if (a.startsWith(QLatin1String("--")))
+            throw UsageError(QStringLiteral("unknown option: ") + a);
+    if (args.size() < min)
+        throw UsageError(QStringLiteral("missing argument"));
+    if (args.size() > max)
+        throw UsageError(QStringLiteral("unexpected argument: ") + args[max]);
 }
 
 bool takeSwitch(QStringList &args, const QString &name)
@@ -124,7 +138,13 @@ int main(int argc, char **argv)
 
     QStringList args = app.arguments().mid(1);
     Context ctx;
-    const QString data = takeOption(args, QStringLiteral("--data"));
+    QString data;
+    try {
+        data = takeOption(args, QStringLiteral("--data"));
+    } catch (const UsageError &) {
+        err(QStringLiteral("--data needs a directory"));
+        return usage();
+    }
     if (args.isEmpty())
         return usage();
     if (isHelp(args.first())) {
@@ -164,6 +184,10 @@ int main(int argc, char **argv)
         if (!undoing && kw::archive::restoreWasInterrupted(ctx.dataDir))
             err(kw::archive::interruptedRestoreText(ctx.dataDir));
         return it->second.run(ctx);
+    } catch (const UsageError &e) {
+        err(QString::fromUtf8(e.what()));
+        err(QStringLiteral("usage: kitwarden-cli [--data DIR] ") + QString::fromLatin1(it->second.usage));
+        return 2;
     } catch (const std::exception &e) {
         err(QString::fromUtf8(e.what()));
         return 1;

@@ -1,8 +1,11 @@
 #include "core/findfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <filesystem>
+#include <system_error>
 
 namespace kw::core {
 
@@ -72,6 +75,20 @@ QString NoCaseDirectory::find(const QString &fileName) const
         return d.filePath(fileName);
     const QString actual = m_byLower.value(fileName.toLower());
     return actual.isEmpty() ? QString() : d.filePath(actual);
+}
+
+QString accessProblem(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const std::filesystem::path p(path.toStdWString());
+#else
+    const std::filesystem::path p(QFile::encodeName(path).toStdString());
+#endif
+    std::error_code ec;
+    const auto st = std::filesystem::status(p, ec);
+    if (!ec || st.type() == std::filesystem::file_type::not_found)
+        return {};
+    return QString::fromLocal8Bit(ec.message());
 }
 
 } // namespace kw::core

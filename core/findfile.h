@@ -18,6 +18,11 @@ QString findFileNoCase(const QString &dir, const QString &fileName);
 // that differs only in case; path unchanged when a component is not found.
 QString resolvePathNoCase(const QString &path);
 
+// The system's reason why path cannot be looked at ("Permission denied"):
+// empty when it exists or simply is not there, so that callers keep their
+// own "does not exist" and name the real cause otherwise.
+QString accessProblem(const QString &path);
+
 // The names of one directory, listed once, for looking up many files.
 class NoCaseDirectory {
 public:

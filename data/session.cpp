@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
 
 namespace kw::data {
 
@@ -26,12 +27,32 @@ EngineConfig::EngineConfig(const QString &file)
 void EngineConfig::load()
 {
     m_aliases.clear();
+    m_error.clear();
     QFile f(m_file);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.exists())
         return;
-    const QJsonObject aliases = QJsonDocument::fromJson(f.readAll()).object().value(QLatin1String("aliases")).toObject();
-    for (auto it = aliases.begin(); it != aliases.end(); ++it)
+    const QString shown = QDir::toNativeSeparators(m_file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("Cannot read the engine configuration %1: %2").arg(shown, f.errorString());
+        return;
+    }
+    auto damaged = [&](const QString &why) {
+        m_error = QStringLiteral("The engine configuration %1 is damaged (%2): mend or remove it to use aliases.")
+                      .arg(shown, why);
+    };
+    QJsonParseError parse;
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &parse);
+    if (parse.error != QJsonParseError::NoError)
+        return damaged(parse.errorString());
+    const QJsonValue aliases = doc.object().value(QLatin1String("aliases"));
+    if (!doc.isObject() || !(aliases.isObject() || aliases.isUndefined()))
+        return damaged(QStringLiteral("no list of aliases"));
+    const QJsonObject list = aliases.toObject();
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (!it.value().isString())
+            return damaged(QStringLiteral("alias %1 has no directory").arg(it.key()));
         m_aliases[it.key()] = it.value().toString();
+    }
 }
 
 void EngineConfig::save() const
@@ -62,14 +83,26 @@ QString EngineConfig::aliasDirectory(const QString &name) const
 
 void EngineConfig::setAlias(const QString &name, const QString &dir)
 {
+    if (!m_error.isEmpty())
+        throw EngineError(m_error);
     if (name.trimmed().isEmpty())
         throw EngineError(QStringLiteral("An alias needs a name"));
+    if (name.contains(QLatin1Char(':')))
+        throw EngineError(QStringLiteral("An alias name cannot contain \":\": %1").arg(name));
+    const QString shown = QDir::toNativeSeparators(dir);
+    if (const QString why = kw::core::accessProblem(dir); !why.isEmpty())
+        throw EngineError(QStringLiteral("Cannot reach the directory %1: %2").arg(shown, why));
+    if (!QFileInfo(dir).isDir())
+        throw EngineError(QFileInfo::exists(dir) ? QStringLiteral("%1 is not a directory").arg(shown)
+                                                 : QStringLiteral("Directory does not exist: %1").arg(shown));
     m_aliases[name] = QDir(dir).absolutePath();
     save();
 }
 
 void EngineConfig::removeAlias(const QString &name)
 {
+    if (!m_error.isEmpty())
+        throw EngineError(m_error);
     if (m_aliases.erase(name))
         save();
 }
@@ -109,7 +142,8 @@ QString Session::aliasDirectory(const QString &alias) const
             return db->directory();
     const QString dir = m_config.aliasDirectory(alias);
     if (dir.isEmpty())
-        throw EngineError(QStringLiteral("Unknown database: %1").arg(alias));
+        throw EngineError(m_config.error().isEmpty() ? QStringLiteral("Unknown database: %1").arg(alias)
+                                                     : m_config.error());
     return dir;
 }
 
@@ -126,6 +160,8 @@ ParadoxTable *Session::paradoxTable(const QString &path)
     auto it = m_tables.find(key);
     if (it != m_tables.end())
         return it->second.get();
+    if (const QString why = kw::core::accessProblem(path); !why.isEmpty())
+        throw EngineError(QStringLiteral("Cannot open table: %1.\nFile: %2").arg(why, QDir::toNativeSeparators(path)));
     if (!QFileInfo::exists(path))
         throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(QDir::toNativeSeparators(path)));
     auto t = ParadoxTable::open(path, m_passwords, openReadOnly);
@@ -231,6 +267,8 @@ void Database::open()
 {
     if (m_connected)
         return;
+    if (const QString why = kw::core::accessProblem(directory()); !why.isEmpty())
+        throw EngineError(QStringLiteral("Cannot reach %1: %2").arg(QDir::toNativeSeparators(directory()), why));
     if (!QFileInfo(directory()).isDir())
         throw EngineError(QStringLiteral("Invalid path: %1").arg(QDir::toNativeSeparators(directory())));
     m_connected = true;

@@ -23,13 +23,19 @@ public:
     explicit EngineConfig(const QString &file = QString()); // default: configDir()/engine.json
     QStringList aliasNames() const;
     QString aliasDirectory(const QString &name) const; // empty when unknown
-    void setAlias(const QString &name, const QString &dir); // saved at once
+    // Saved at once. The name may not hold ":" (it ends an alias in a table
+    // name) and the directory must exist.
+    void setAlias(const QString &name, const QString &dir);
     void removeAlias(const QString &name);
     QString fileName() const { return m_file; }
+    // Why the file could not be read (naming it); empty when it was read or
+    // is not there yet. A store that could not be read is never rewritten.
+    QString error() const { return m_error; }
 private:
     void load();
     void save() const;
     QString m_file;
+    QString m_error;
     std::map<QString, QString> m_aliases;
 };
 

@@ -24,6 +24,8 @@ void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QS
     const QString fileName = fi.fileName();
     if (QFileInfo::exists(kw::core::findFileNoCase(dir, fileName)))
         throw EngineError(QStringLiteral("Table already exists.\nFile: %1").arg(native(dbPath)));
+    if (const QString why = kw::core::accessProblem(dir); !why.isEmpty())
+        throw EngineError(QStringLiteral("Cannot reach the directory: %1.\nFile: %2").arg(why, native(dbPath)));
     if (!QDir(dir).exists())
         throw EngineError(QStringLiteral("Directory does not exist.\nFile: %1").arg(native(dbPath)));
     TableDef def = defIn;

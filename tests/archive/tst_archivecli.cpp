@@ -1,5 +1,6 @@
 // kitwarden-cli backup, restore, info and list: output and exit codes.
 #include "archivefixture.h"
+#include "clirun.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -11,17 +12,8 @@ class TstArchiveCli : public QObject {
     Q_OBJECT
     QTemporaryDir tmp;
 
-    struct Run {
-        int code;
-        QString out, err;
-    };
-    Run cli(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(KW_CLI_PATH), args);
-        p.waitForFinished(120000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
+    using Run = kwtest::CliRun;
+    static Run cli(const QStringList &args) { return kwtest::runCli(args); }
 
 private slots:
     void backupInfoListRestore()

@@ -3,6 +3,7 @@
 // open, a restore killed part-way, targets a backup would destroy, and a
 // backup that fails or stops.
 #include "archivefixture.h"
+#include "clirun.h"
 #include "core/filelock.h"
 
 #include <QProcess>
@@ -22,17 +23,8 @@ class TstArchiveSafety : public QObject {
     int counter = 0;
     QString fresh(const QString &name) { return tmp.filePath(QStringLiteral("%1-%2").arg(++counter).arg(name)); }
 
-    struct Run {
-        int code;
-        QString out, err;
-    };
-    Run cli(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(KW_CLI_PATH), args);
-        p.waitForFinished(180000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
+    using Run = kwtest::CliRun;
+    static Run cli(const QStringList &args) { return kwtest::runCli(args); }
 
     // Every database file, with content of its own (not tables).
     QString fakeData(int seed, const QStringList &leaveOut = {})

@@ -1,27 +1,51 @@
 #pragma once
-// kitwarden-cli run as a user would run it, for the command-line tests (the
-// test target defines KW_CLI_PATH). The configuration directory is the
-// test's own, so aliases and update files stay out of the user's.
+// kitwarden-cli run as a user or a script would run it, for the command-line
+// tests (the test target defines KW_CLI_PATH): its own process, no standard
+// input, exit code and both outputs captured. The configuration directory is
+// the test's own, so aliases and update files stay out of the user's.
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 namespace kwtest {
 
 struct CliRun {
-    int code;
+    int code = -1;
     QString out, err;
 };
 
-inline CliRun runCli(const QStringList &args, const QString &configDir, int timeoutMs = 300000)
+// Any program (kitwarden-cli run under another user, for instance); env is
+// set on top of the test's own environment. A run that has not ended after
+// timeoutMs is killed and reported with code -1, as is a crash.
+inline CliRun runProgram(const QString &program, const QStringList &args, const QProcessEnvironment &env,
+                         int timeoutMs)
 {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KITWARDEN_CONFIG_DIR"), configDir);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KW_CLI_PATH), args);
-    p.waitForFinished(timeoutMs);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+    for (const QString &key : env.keys())
+        all.insert(key, env.value(key));
+    p.setProcessEnvironment(all);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return {-1, QString(), QStringLiteral("did not end in time: ") + args.join(QLatin1Char(' '))};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
+
+#ifdef KW_CLI_PATH
+// configDir empty: the one the test runs with.
+inline CliRun runCli(const QStringList &args, const QString &configDir = QString(), int timeoutMs = 300000)
+{
+    QProcessEnvironment env;
+    if (!configDir.isEmpty())
+        env.insert(QStringLiteral("KITWARDEN_CONFIG_DIR"), configDir);
+    return runProgram(QStringLiteral(KW_CLI_PATH), args, env, timeoutMs);
+}
+#endif
 
 } // namespace kwtest
