@@ -185,11 +185,13 @@ void Dataset::moveTo(int row)
     if (isEditing() && row == m_cur)
         return;
     const quint64 gen = m_generation;
+    // A new row that is dropped no longer stands before the target.
+    const bool dropsNewRow = m_state == DatasetState::Insert && !m_modified && row > m_insertAt;
     checkBrowseMode();
     // A post that re-read the rows leaves the cursor on the first row.
     if (gen != m_generation)
         return;
-    setCurrent(row);
+    setCurrent(dropsNewRow ? row - 1 : row);
 }
 
 void Dataset::first() { moveTo(0); }
@@ -279,6 +281,7 @@ void Dataset::setBufferValue(Field &f, const QVariant &v)
     if (!isEditing())
         edit();
     m_buffer[f.m_index] = nv;
+    m_modified = true;
     emit rowChanged(m_cur);
     if (f.onChange)
         f.onChange(f);
@@ -291,6 +294,7 @@ void Dataset::beginEdit(DatasetState s, int at)
         for (int i = 0; i < fieldCount(); ++i)
             if (m_fields[i]->kind == Field::Kind::Data)
                 m_buffer[i] = sourceValue(at, *m_fields[i]);
+        m_modified = false;
         setState(s);
         emit rowChanged(m_cur);
         return;
@@ -304,6 +308,7 @@ void Dataset::beginEdit(DatasetState s, int at)
     emit currentChanged(m_cur);
     if (onNewRecord)
         onNewRecord(*this);
+    m_modified = false; // the values a new row starts with are no change
 }
 
 void Dataset::edit()
@@ -326,6 +331,7 @@ void Dataset::append()
         throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     checkCanModify();
     checkBrowseMode();
+    beforeNewRow();
     beginEdit(DatasetState::Insert, sourceRowCount());
 }
 
@@ -335,6 +341,7 @@ void Dataset::insert()
         throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     checkCanModify();
     checkBrowseMode();
+    beforeNewRow();
     beginEdit(DatasetState::Insert, qMax(0, m_cur));
 }
 
@@ -415,8 +422,12 @@ void Dataset::deleteRecord()
 
 void Dataset::checkBrowseMode()
 {
-    if (isEditing())
+    if (!isEditing())
+        return;
+    if (m_modified)
         post();
+    else
+        cancel();
 }
 
 void Dataset::refresh()

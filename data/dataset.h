@@ -130,7 +130,12 @@ public:
     void cancel();
     void deleteRecord();
     void refresh(); // posts a pending edit and re-reads
-    void checkBrowseMode(); // posts a pending edit, if any
+    // Ends a pending edit before a move: posts it when a field was changed,
+    // cancels it otherwise (a new row nobody typed into is dropped).
+    void checkBrowseMode();
+    // Whether a field of the row being edited or inserted was changed; the
+    // values a new row starts with (master link, defaults) do not count.
+    bool modified() const { return m_modified; }
 
     // --- display updates. While disabled (calls nest) the dataset tells no
     // grid, navigator or detail about its moves and changes; enabling again
@@ -180,6 +185,7 @@ protected:
     virtual void rebuildRows() = 0;         // re-apply order, filter, link
     virtual void doRefresh() { rebuildRows(); } // re-read the source
     virtual void initNewRow(Row &) {}       // master-link values and the like
+    virtual void beforeNewRow() {}          // a detail posts its master's pending row
     virtual void checkCanModify() const {}
 
     // Binds a field to a stored field or column (m_source).
@@ -213,6 +219,7 @@ private:
     bool m_eof = true, m_bof = true;
     Row m_buffer;          // values of the row being edited or inserted
     int m_insertAt = -1;   // shown position of a row being inserted
+    bool m_modified = false; // a field of the buffer was changed
     quint64 m_generation = 0;
     FilterExpression m_filterExpr;
     int m_controlsOff = 0;

@@ -129,8 +129,15 @@ int QueryDataset::doPost(const Row &buffer, bool inserting, int row)
             values[fieldSource(*f)] = buffer[f->index()];
     QRow &qr = m_all[allIndex];
     if (qr.cacheIndex >= 0) {
-        m_cache[qr.cacheIndex].newValues = values;
-        m_cache[qr.cacheIndex].applied = false;
+        Cached &c = m_cache[qr.cacheIndex];
+        if (c.applied) {
+            // Its statement ran in an apply that stopped later: the table
+            // holds the row as applied, so this change modifies that row.
+            c.kind = Cached::Modified;
+            c.oldValues = c.newValues;
+        }
+        c.newValues = values;
+        c.applied = false;
     } else {
         Cached c{inserting ? Cached::Inserted : Cached::Modified, inserting ? Row() : qr.values, values};
         m_cache.push_back(c);
@@ -150,6 +157,8 @@ void QueryDataset::doDelete(int row)
         if (c.kind == Cached::Inserted && !c.applied) {
             c.dropped = true;
         } else {
+            if (c.applied)
+                c.oldValues = c.newValues; // what the table holds now
             c.kind = Cached::Deleted;
             c.applied = false;
             c.newValues.clear();

@@ -307,6 +307,15 @@ void TableDataset::initNewRow(Row &buffer)
             buffer[f->index()] = vals.value(i);
 }
 
+// A new detail row takes its master's key: a master row being inserted or
+// edited is posted first, and when that fails its error stops the new row.
+void TableDataset::beforeNewRow()
+{
+    Dataset *md = m_master ? m_master->dataset() : nullptr;
+    if (md && !m_masterFields.isEmpty() && md->isEditing())
+        md->post();
+}
+
 void TableDataset::checkCanModify() const
 {
     if (readOnlyTable)

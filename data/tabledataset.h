@@ -64,6 +64,7 @@ private:
     QVariantList masterValues() const;
     void hookMaster();
     void onMasterMoved();
+    void beforeNewRow() override;
 
     QString m_tableName, m_indexName, m_indexFields, m_masterFields;
     QPointer<DataSource> m_master;

@@ -565,6 +565,184 @@ private slots:
         QCOMPARE(errorOf([&] { count(QStringLiteral(":kitwarden:Lists.DB")); }),
                  QStringLiteral("Unknown database: kitwarden"));
     }
+
+    // A detail row begun while its master is a new (or changed) row that was
+    // not posted: the master is posted first, so the detail gets its key; a
+    // master that cannot be posted shows its error and no detail row begins.
+    void detailPostsItsNewMasterFirst_data()
+    {
+        QTest::addColumn<int>("number");    // typed into the new holder row; -1: none
+        QTest::addColumn<QString>("holder"); // likewise
+        QTest::addColumn<bool>("editFirst"); // the current holder changed instead of a new one
+        QTest::addColumn<QString>("error");
+        QTest::newRow("new holder, complete") << 300 << "NEW HOLDER" << false << QString();
+        QTest::newRow("changed holder") << 102 << "CPT BRAVO" << true << QString();
+        QTest::newRow("new holder without a name") << 300 << QString() << false << "Field 'HR Holder' must have a value";
+        QTest::newRow("new holder without a number") << -1 << "NEW HOLDER" << false << "Field 'HR #' must have a value";
+        QTest::newRow("new holder with a number in use") << 101 << "NEW HOLDER" << false << "Key violation.";
+    }
+    void detailPostsItsNewMasterFirst()
+    {
+        QFETCH(int, number);
+        QFETCH(QString, holder);
+        QFETCH(bool, editFirst);
+        QFETCH(QString, error);
+        TdmMain &dm = *m_dm;
+        const int itemsBefore = int(fileRows(dir(), "Equipment.DB").size());
+        if (editFirst) {
+            dm.tblHrdf.last();
+            dm.tblHrdf.edit();
+        } else {
+            dm.tblHrdf.append();
+        }
+        if (number >= 0)
+            dm.tblHrdf.fieldByName("HR Number").setValue(number);
+        if (!holder.isEmpty())
+            dm.tblHrdf.fieldByName("HR Holder").setValue(holder);
+
+        QCOMPARE(errorOf([&] { dm.tblHr.append(); }), error);
+        if (!error.isEmpty()) {
+            QCOMPARE(dm.tblHr.state(), DatasetState::Browse);
+            QCOMPARE(dm.tblHrdf.state(), DatasetState::Insert); // kept for the user to mend
+            QCOMPARE(fileRows(dir(), "Hrdf.DB").size(), 2);
+            QCOMPARE(fileRows(dir(), "Equipment.DB").size(), itemsBefore);
+            return;
+        }
+        QCOMPARE(dm.tblHrdf.state(), DatasetState::Browse);
+        QCOMPARE(dm.tblHr.state(), DatasetState::Insert);
+        QCOMPARE(dm.tblHr.fieldByName("HR Number").value().toInt(), number);
+        QCOMPARE(errorOf([&] {
+                     dm.tblHr.fieldByName("NSN").setValue(QStringLiteral("1111-01-000-0002"));
+                     dm.tblHr.fieldByName("Serial Number").setValue(QStringLiteral("NEW-ITEM"));
+                     dm.tblHr.post();
+                 }),
+                 QString());
+        QCOMPARE(dm.tblHrdf.fieldByName("HR Number").value().toInt(), number);
+        QCOMPARE(dm.tblHr.fieldByName("Serial Number").asString(), QStringLiteral("NEW-ITEM"));
+        int holders = 0, items = 0;
+        for (const Row &r : fileRows(dir(), "Hrdf.DB"))
+            holders += r[0] == number && r[1] == holder;
+        for (const Row &r : fileRows(dir(), "Equipment.DB"))
+            items += r[1] == number && r[3] == QStringLiteral("NEW-ITEM");
+        QCOMPARE(holders, 1);
+        QCOMPARE(items, 1);
+    }
+
+    // Leaving a row being inserted or edited writes it only when a field
+    // was changed: an untouched new row (its link and default values are no
+    // change of the user's) is dropped.
+    void untouchedRowIsDropped_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("leave");
+        QTest::addColumn<bool>("change");
+        QTest::addColumn<int>("added"); // rows added to the table's file
+        for (const char *leave : {"first", "append", "refresh", "holder moves"}) {
+            QTest::addRow("untouched item, %s", leave) << "Equipment.DB" << leave << false << 0;
+            QTest::addRow("typed item, %s", leave) << "Equipment.DB" << leave << true << 1;
+        }
+        QTest::newRow("untouched holder, first") << "Hrdf.DB" << "first" << false << 0;
+        QTest::newRow("untouched holder, append") << "Hrdf.DB" << "append" << false << 0;
+        QTest::newRow("typed holder, first") << "Hrdf.DB" << "first" << true << 1;
+    }
+    void untouchedRowIsDropped()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, leave);
+        QFETCH(bool, change);
+        QFETCH(int, added);
+        TdmMain &dm = *m_dm;
+        TableDataset &ds = table == QLatin1String("Hrdf.DB") ? dm.tblHrdf : dm.tblHr;
+        const int before = int(fileRows(dir(), table).size());
+        ds.append();
+        if (change && &ds == &dm.tblHrdf) {
+            ds.fieldByName("HR Number").setValue(300);
+            ds.fieldByName("HR Holder").setValue(QStringLiteral("NEW HOLDER"));
+        } else if (change) {
+            ds.fieldByName("Serial Number").setValue(QStringLiteral("TYPED"));
+        }
+        const QString error = errorOf([&] {
+            if (leave == QLatin1String("first"))
+                ds.first();
+            else if (leave == QLatin1String("append"))
+                ds.append();
+            else if (leave == QLatin1String("refresh"))
+                ds.refresh();
+            else
+                dm.tblHrdf.next();
+        });
+        QCOMPARE(error, QString());
+        if (leave != QLatin1String("append"))
+            QCOMPARE(ds.state(), DatasetState::Browse);
+        QCOMPARE(fileRows(dir(), table).size(), before + added);
+        ds.cancel();
+        ds.checkBrowseMode();
+        QCOMPARE(fileRows(dir(), table).size(), before + added);
+    }
+
+    // A cached insert that ran in an apply which failed later, changed or
+    // deleted again by the user: the next apply changes the row the table
+    // holds instead of inserting it a second time.
+    void reappliedInsertFollowsTheTable_data()
+    {
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QStringList>("expected"); // holders in the file afterwards, by number
+        QTest::newRow("edited again") << "edit" << QStringList{"101 SGT ZULU", "150 CPT ALPHA", "300 NEWER"};
+        QTest::newRow("number changed") << "renumber" << QStringList{"101 SGT ZULU", "150 CPT ALPHA", "301 NEW"};
+        QTest::newRow("deleted") << "delete" << QStringList{"101 SGT ZULU", "150 CPT ALPHA"};
+        QTest::newRow("left alone") << "nothing" << QStringList{"101 SGT ZULU", "150 CPT ALPHA", "300 NEW"};
+    }
+    void reappliedInsertFollowsTheTable()
+    {
+        QFETCH(QString, then);
+        QFETCH(QStringList, expected);
+        QueryDataset q(m_dm->dbMain, QStringLiteral("qryHolders"));
+        UpdateSql upd;
+        const QString t = QStringLiteral("\"Hrdf.DB\"");
+        upd.insertSql = {"insert into " + t + " (\"HR Number\", \"HR Holder\") values (:\"HR Number\", :\"HR Holder\")"};
+        upd.modifySql = {"update " + t + " set \"HR Number\" = :\"HR Number\", \"HR Holder\" = :\"HR Holder\"",
+                         "where \"HR Number\" = :\"OLD_HR Number\""};
+        upd.deleteSql = {"delete from " + t + " where \"HR Number\" = :\"OLD_HR Number\""};
+        q.setSql({"SELECT \"HR Number\", \"HR Holder\" FROM " + t + " ORDER BY \"HR Number\""});
+        q.cachedUpdates = true;
+        q.updateObject = &upd;
+        q.open();
+        auto holderRow = [&](int number) {
+            for (int r = 0; r < q.recordCount(); ++r)
+                if (q.rowValue(r, 0).toInt() == number)
+                    return r;
+            return -1;
+        };
+        q.append();
+        q.fieldByName("HR Number").setValue(300);
+        q.fieldByName("HR Holder").setValue(QStringLiteral("NEW"));
+        q.post();
+        q.moveTo(holderRow(102));
+        q.fieldByName("HR Number").setValue(101); // the key of another holder: this apply fails
+        q.post();
+        QCOMPARE(errorOf([&] { q.applyUpdates(); }), QStringLiteral("Key violation."));
+
+        for (int r = 0; r < q.recordCount(); ++r)
+            if (q.rowValue(r, 1).toString() == QStringLiteral("CPT ALPHA"))
+                q.moveTo(r);
+        q.fieldByName("HR Number").setValue(150);
+        q.post();
+        q.moveTo(holderRow(300));
+        if (then == QLatin1String("edit"))
+            q.fieldByName("HR Holder").setValue(QStringLiteral("NEWER"));
+        else if (then == QLatin1String("renumber"))
+            q.fieldByName("HR Number").setValue(301);
+        else if (then == QLatin1String("delete"))
+            q.deleteRecord();
+        q.checkBrowseMode();
+        QCOMPARE(errorOf([&] { q.applyUpdates(); }), QString());
+        q.commitUpdates();
+        QStringList holders;
+        for (const Row &r : fileRows(dir(), "Hrdf.DB"))
+            holders << QStringLiteral("%1 %2").arg(r[0].toInt()).arg(r[1].toString());
+        holders.sort();
+        QCOMPARE(holders, expected);
+    }
 };
 
 class TstDueDate : public QObject {
