@@ -814,6 +814,80 @@ private slots:
         QTest::keyClick(grid, Qt::Key_Return);
         QCOMPARE(grid->currentIndex(), grid->gridModel()->index(1, 0));
     }
+
+    // An item added while the new holder row is not posted yet belongs to
+    // that holder: the holder is posted first. A holder that cannot be
+    // posted shows its error, and no item row begins.
+    void itemAddedUnderANewHolder_data()
+    {
+        QTest::addColumn<QString>("holder");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("complete holder") << "Ng, Al" << QString();
+        QTest::newRow("holder without a name") << QString() << "Field 'HR Holder' must have a value";
+    }
+    void itemAddedUnderANewHolder()
+    {
+        QFETCH(QString, holder);
+        QFETCH(QString, message);
+        makeWindow();
+        showWindow();
+        TDBGrid *holders = w<TDBGrid>("grdHrdf");
+        DatasetModel *hm = holders->gridModel();
+        holders->setFocus();
+        holders->setCurrentIndex(hm->index(0, 0));
+        QTest::keyClick(holders, Qt::Key_Insert);
+        const int row = m_dm->tblHrdf.recNo();
+        QVERIFY(hm->setData(hm->index(row, 0), QStringLiteral("90"), Qt::EditRole));
+        if (!holder.isEmpty())
+            QVERIFY(hm->setData(hm->index(row, 1), holder, Qt::EditRole));
+        TDBGrid *items = w<TDBGrid>("grdHandReceipt");
+        items->setFocus();
+        QTest::keyClick(items, Qt::Key_Insert);
+        QCOMPARE(m_prompts.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        if (!message.isEmpty()) {
+            QCOMPARE(m_dm->tblHr.state(), DatasetState::Browse);
+            QCOMPARE(m_dm->tblHrdf.state(), DatasetState::Insert);
+            return;
+        }
+        QCOMPARE(m_dm->tblHrdf.state(), DatasetState::Browse);
+        QCOMPARE(m_dm->tblHrdf.fieldByName("HR Number").value().toInt(), 90);
+        QCOMPARE(m_dm->tblHr.state(), DatasetState::Insert);
+        QCOMPARE(m_dm->tblHr.fieldByName("HR Number").value().toInt(), 90);
+        DatasetModel *im = items->gridModel();
+        QVERIFY(im->setData(im->index(m_dm->tblHr.recNo(), im->columnOfField(QStringLiteral("Serial Number"))),
+                            QStringLiteral("SN-90"), Qt::EditRole));
+        QVERIFY(guarded([&] { m_dm->tblHr.post(); }));
+        QCOMPARE(m_dm->tblHr.recordCount(), 1);
+        QCOMPARE(m_dm->tblHr.fieldByName("Serial Number").asString(), QStringLiteral("SN-90"));
+        QCOMPARE(m_dm->tblHr.fieldByName("HR Number").value().toInt(), 90);
+        QVERIFY(m_prompts.messages.isEmpty());
+    }
+
+    // A holder row inserted by accident and left untouched is dropped when
+    // another row is clicked: no message, nothing written, and the row
+    // clicked is the one that becomes current.
+    void untouchedHolderRowIsDropped()
+    {
+        makeWindow();
+        showWindow();
+        TDBGrid *holders = w<TDBGrid>("grdHrdf");
+        DatasetModel *hm = holders->gridModel();
+        const int before = m_dm->tblHrdf.recordCount();
+        QVERIFY(before >= 2);
+        const QVariant second = m_dm->tblHrdf.rowValue(1, 0);
+        holders->setFocus();
+        holders->setCurrentIndex(hm->index(0, 0));
+        QTest::keyClick(holders, Qt::Key_Insert);
+        QCOMPARE(m_dm->tblHrdf.state(), DatasetState::Insert);
+        QCOMPARE(m_dm->tblHrdf.recordCount(), before + 1);
+        holders->setCurrentIndex(hm->index(2, 0)); // the second holder, below the new row
+        QTRY_COMPARE(m_dm->tblHrdf.state(), DatasetState::Browse);
+        QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('\n')));
+        QCOMPARE(m_dm->tblHrdf.recordCount(), before);
+        QCOMPARE(m_dm->tblHrdf.recNo(), 1);
+        QCOMPARE(m_dm->tblHrdf.fieldByName("HR Number").value(), second);
+        QTRY_COMPARE(holders->currentIndex().row(), 1);
+    }
 };
 
 QTEST_MAIN(TestFrmMain)
