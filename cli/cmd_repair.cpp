@@ -17,10 +17,7 @@ constexpr const char *kUsage = "repair TABLE               rebuild a damaged tab
 
 int repair(Context &ctx)
 {
-    if (ctx.args.size() != 1 || ctx.args.first().startsWith(QLatin1Char('-'))) {
-        err(QStringLiteral("usage: kitwarden-cli [--data DIR] ") + QString::fromLatin1(kUsage));
-        return 2;
-    }
+    expectArgs(ctx.args, 1, 1);
     const QString arg = ctx.args.first();
     // A bare table name is looked up in the data directory, like dump's.
     const QString path = arg.contains(QLatin1Char('/')) || QDir::isAbsolutePath(arg) ? arg : QDir(ctx.dataDir).filePath(arg);
