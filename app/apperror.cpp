@@ -53,10 +53,8 @@ QString currentExceptionMessage()
 {
     try {
         throw;
-    } catch (const kw::data::EngineError &e) {
-        return e.message();
     } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
+        return kw::core::messageOf(e);
     } catch (...) {
         return QStringLiteral("Unknown error");
     }

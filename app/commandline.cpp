@@ -98,7 +98,7 @@ int answerCommandLine(const StartRequest &request, int &argc, char **argv)
             print(stdout, kw::update::productVersionTitle() + QLatin1Char('\n'));
             return 0;
         } catch (const std::exception &e) {
-            print(stderr, QString::fromUtf8(e.what()) + QLatin1Char('\n'));
+            print(stderr, kw::core::messageOf(e) + QLatin1Char('\n'));
             return 1;
         }
     }

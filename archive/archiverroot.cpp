@@ -242,10 +242,8 @@ QString TArchiverRoot::errorText(std::exception_ptr error)
 {
     try {
         std::rethrow_exception(error);
-    } catch (const EArchiverBase &e) {
-        return e.message();
     } catch (const std::exception &e) {
-        return QString::fromLocal8Bit(e.what());
+        return kw::core::messageOf(e);
     } catch (...) {
         return QStringLiteral("Unknown error");
     }

@@ -76,7 +76,7 @@ static void recordError(Report &r, TArchiverRoot &a)
     } catch (const EArchiverBase &e) {
         r.error = e.message();
     } catch (const std::exception &e) {
-        r.error = QString::fromLocal8Bit(e.what());
+        r.error = kw::core::messageOf(e);
     }
     r.failed = a.Failures();
 }

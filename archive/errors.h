@@ -2,19 +2,15 @@
 // Exception classes of the archive component. Every error carries the text the
 // user sees; EAbort is the silent end of an operation (user cancel, "No" in the
 // continue dialog, Cancel in a prompt) and is never shown.
+#include "core/error.h"
+
 #include <QString>
-#include <stdexcept>
 
 namespace kw::archive {
 
-class EArchiverBase : public std::runtime_error {
+class EArchiverBase : public kw::core::Error {
 public:
-    explicit EArchiverBase(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString &message() const { return m_message; }
-
-private:
-    QString m_message;
+    using kw::core::Error::Error;
 };
 
 // Errors of the component itself (bad signature, refused archive, ...).

@@ -1,5 +1,6 @@
 // Table commands: init, demo, dump, sql, alias.
 #include "cli/command.h"
+#include "core/csv.h"
 #include "data/demoshop.h"
 #include "data/dmmain.h"
 #include "data/engineerror.h"
@@ -35,29 +36,12 @@ QString text(const QVariant &v, FieldType type)
     }
 }
 
-QString csvCell(const QString &s)
-{
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n'))
-        && !s.startsWith(QLatin1Char(' ')) && !s.endsWith(QLatin1Char(' ')))
-        return s;
-    QString q = s;
-    q.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
 void printTable(const QStringList &header, const QVector<QStringList> &rows, bool csv)
 {
     if (csv) {
-        QStringList h;
-        for (const QString &s : header)
-            h << csvCell(s);
-        out(h.join(QLatin1Char(',')));
-        for (const QStringList &r : rows) {
-            QStringList cells;
-            for (const QString &s : r)
-                cells << csvCell(s);
-            out(cells.join(QLatin1Char(',')));
-        }
+        out(kw::core::csvRow(header));
+        for (const QStringList &r : rows)
+            out(kw::core::csvRow(r));
         return;
     }
     QVector<int> width(header.size());

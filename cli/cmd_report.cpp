@@ -20,7 +20,7 @@ using namespace kw::reports;
 
 [[noreturn]] void fail(const QString &message)
 {
-    throw std::runtime_error(message.toStdString());
+    throw kw::core::Error(message);
 }
 
 int intOption(QStringList &args, const QString &name, std::optional<int> *out)

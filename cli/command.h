@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <stdexcept>
+#include "core/error.h"
 
 namespace kw::cli {
 
@@ -35,8 +35,8 @@ struct Register {
 
 // A mistake in the command line: the message is printed with the command's
 // usage and the exit code is 2, as for an unknown option.
-struct UsageError : std::runtime_error {
-    explicit UsageError(const QString &message) : std::runtime_error(message.toStdString()) {}
+struct UsageError : kw::core::Error {
+    using kw::core::Error::Error;
 };
 
 // Removes "--name VALUE" (or "--name=VALUE") from args and returns VALUE; a

@@ -71,7 +71,7 @@ void out(const QString &line)
 void err(const QString &line)
 {
     static QTextStream s(stderr);
-    s << line << '\n';
+    s << kw::core::printableLines(line) << '\n';
     s.flush();
 }
 
@@ -156,7 +156,7 @@ int main(int argc, char **argv)
             out(kw::update::productVersionTitle());
             return 0;
         } catch (const std::exception &e) {
-            err(QString::fromUtf8(e.what()));
+            err(kw::core::messageOf(e));
             return 1;
         }
     }
@@ -185,11 +185,11 @@ int main(int argc, char **argv)
             err(kw::archive::interruptedRestoreText(ctx.dataDir));
         return it->second.run(ctx);
     } catch (const UsageError &e) {
-        err(QString::fromUtf8(e.what()));
+        err(e.message());
         err(QStringLiteral("usage: kitwarden-cli [--data DIR] ") + QString::fromLatin1(it->second.usage));
         return 2;
     } catch (const std::exception &e) {
-        err(QString::fromUtf8(e.what()));
+        err(kw::core::messageOf(e));
         return 1;
     }
 }

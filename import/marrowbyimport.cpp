@@ -52,9 +52,7 @@ const QStringList kRewritten = {QStringLiteral("HRDF.DBF"), QStringLiteral("ALSE
 
 QString message(const std::exception &e)
 {
-    if (const auto *ee = dynamic_cast<const EngineError *>(&e))
-        return ee->message();
-    return QString::fromLocal8Bit(e.what());
+    return kw::core::messageOf(e);
 }
 
 // One predecessor table read whole; fields found by name.

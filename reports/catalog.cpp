@@ -8,7 +8,7 @@
 #include "reports/officereports.h"
 
 #include <functional>
-#include <stdexcept>
+#include "core/error.h"
 
 namespace kw::reports {
 
@@ -25,7 +25,7 @@ namespace {
 
 [[noreturn]] void fail(const QString &message)
 {
-    throw std::runtime_error(message.toStdString());
+    throw kw::core::Error(message);
 }
 
 // Texts: the setup texts, for the reports that print more of them than

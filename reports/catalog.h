@@ -40,7 +40,7 @@ const QList<ReportName> &reportNames();
 // For a program without the pages (the command line): opens the datasets
 // the named report prints, puts them in the state the page would give them
 // and creates the report with its caller-filled labels set. Throws
-// std::runtime_error for an unknown name, a missing option or a holder
+// kw::core::Error for an unknown name, a missing option or a holder
 // that does not exist.
 std::unique_ptr<Report> createNamedReport(kw::data::TdmMain &dm, const QString &name, const ReportOptions &options,
                                           const SetupTexts &texts);

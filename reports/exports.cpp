@@ -4,6 +4,7 @@
 // since a CSS pixel is the layout's unit of 1/96 inch.
 #include "reports/exports.h"
 
+#include "core/csv.h"
 #include "core/durablefile.h"
 #include "reports/fonts.h"
 #include "reports/painter.h"
@@ -93,16 +94,6 @@ QString textRow(const TextRow &row)
     return s;
 }
 
-QString csvCell(const QString &s)
-{
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n'))
-        && !s.contains(QLatin1Char('\r')))
-        return s;
-    QString q = s;
-    q.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
 QString cssFont(const FontSpec &f)
 {
     return QStringLiteral("font-family:'%1','%2',sans-serif;font-size:%3pt;font-weight:%4;text-decoration:%5")
@@ -161,8 +152,8 @@ QString toCsv(const ReportDocument &doc)
         for (const auto &line : doc.textLines(p)) {
             QStringList cells;
             for (const PageItem *it : line)
-                cells << csvCell(it->text);
-            out += cells.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+                cells << it->text;
+            out += kw::core::csvRow(cells) + QStringLiteral("\r\n");
         }
     return out;
 }
@@ -210,12 +201,12 @@ void exportDocument(const ReportDocument &doc, const QString &path, std::optiona
     if (!format)
         format = formatForPath(path);
     if (!format)
-        throw std::runtime_error(
-            QStringLiteral("Cannot tell the format of %1: use .pdf, .txt, .csv, .html or .kwr").arg(path).toStdString());
+        throw kw::core::Error(
+            QStringLiteral("Cannot tell the format of %1: use .pdf, .txt, .csv, .html or .kwr").arg(path));
     const QByteArray bytes = render(doc, *format);
     QString error;
     if (!kw::core::writeFileDurably(path, bytes, &error))
-        throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(path, error).toStdString());
+        throw kw::core::Error(QStringLiteral("Cannot write %1: %2").arg(path, error));
 }
 
 } // namespace kw::reports

@@ -6,7 +6,7 @@
 
 #include <QString>
 #include <optional>
-#include <stdexcept>
+#include "core/error.h"
 
 class QIODevice;
 
@@ -19,7 +19,7 @@ std::optional<ExportFormat> formatForPath(const QString &path);
 QString formatExtension(ExportFormat f); // "pdf", "txt", ...
 
 // Writes doc to path in format (by extension when not given); the file is
-// replaced only when complete. Throws std::runtime_error with a message for
+// replaced only when complete. Throws kw::core::Error with a message for
 // the user.
 void exportDocument(const ReportDocument &doc, const QString &path,
                     std::optional<ExportFormat> format = std::nullopt);
@@ -33,9 +33,9 @@ QString toCsv(const ReportDocument &doc);
 QString toHtml(const ReportDocument &doc);
 
 // A report file that cannot be read: not one of ours, damaged, or too new.
-class ReportFileError : public std::runtime_error {
+class ReportFileError : public kw::core::Error {
 public:
-    using std::runtime_error::runtime_error;
+    using kw::core::Error::Error;
 };
 
 void saveReportFile(const ReportDocument &doc, QIODevice &out);

@@ -1,5 +1,6 @@
 #include "reports/painter.h"
 
+#include "core/error.h"
 #include "reports/fonts.h"
 
 #include <QPageSize>
@@ -92,7 +93,7 @@ void writePdf(const ReportDocument &doc, QIODevice &out)
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     QPainter p;
     if (!p.begin(&pdf))
-        throw std::runtime_error("cannot write the PDF");
+        throw kw::core::Error(QStringLiteral("cannot write the PDF"));
     const int n = std::max(1, doc.pageCount());
     for (int i = 0; i < n; ++i) {
         if (i > 0)
@@ -112,7 +113,7 @@ void printDocument(const ReportDocument &doc, QPrinter &printer, int fromPage, i
     printer.setFullPage(true); // the document carries its own margins
     QPainter p;
     if (!p.begin(&printer))
-        throw std::runtime_error("The printer could not be started.");
+        throw kw::core::Error(QStringLiteral("The printer could not be started."));
     const double scale = printer.resolution() / double(kUnitsPerInch);
     for (int i = first; i <= last; ++i) {
         if (i > first)

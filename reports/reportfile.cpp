@@ -49,7 +49,7 @@ void writeBody(QDataStream &s, const ReportDocument &doc)
 
 [[noreturn]] void damaged(const QString &why)
 {
-    throw ReportFileError(QStringLiteral("The report file is damaged (%1).").arg(why).toStdString());
+    throw ReportFileError(QStringLiteral("The report file is damaged (%1).").arg(why));
 }
 
 void readBody(QDataStream &s, qint64 size, ReportDocument &doc)
@@ -129,14 +129,14 @@ void saveReportFile(const ReportDocument &doc, QIODevice &out)
     h << kVersion << quint32(payload.size());
     head += QCryptographicHash::hash(payload, QCryptographicHash::Sha256);
     if (out.write(head) != head.size() || out.write(payload) != payload.size())
-        throw std::runtime_error(QStringLiteral("Cannot write the report file: %1").arg(out.errorString()).toStdString());
+        throw ReportFileError(QStringLiteral("Cannot write the report file: %1").arg(out.errorString()));
 }
 
 ReportDocument loadReportFile(QIODevice &in)
 {
     const QByteArray head = in.read(kMagic.size() + 8 + kHashSize);
     if (!head.startsWith(kMagic))
-        throw ReportFileError("This is not a Kitwarden report file.");
+        throw ReportFileError(QStringLiteral("This is not a Kitwarden report file."));
     if (head.size() < kMagic.size() + 8 + kHashSize)
         damaged(QStringLiteral("it ends early"));
     QDataStream h(head.mid(kMagic.size(), 8));
@@ -145,8 +145,7 @@ ReportDocument loadReportFile(QIODevice &in)
     if (version > kVersion || version == 0)
         throw ReportFileError(
             QStringLiteral("The report file was written by a newer version of Kitwarden (format %1).")
-                .arg(version)
-                .toStdString());
+                .arg(version));
     const QByteArray payload = in.read(length);
     if (payload.size() != qsizetype(length))
         damaged(QStringLiteral("it ends early"));
@@ -174,11 +173,11 @@ ReportDocument loadReportFile(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw ReportFileError(QStringLiteral("Cannot open %1: %2").arg(path, f.errorString()).toStdString());
+        throw ReportFileError(QStringLiteral("Cannot open %1: %2").arg(path, f.errorString()));
     try {
         return loadReportFile(f);
     } catch (const ReportFileError &e) {
-        throw ReportFileError(QStringLiteral("%1: %2").arg(path, QString::fromUtf8(e.what())).toStdString());
+        throw ReportFileError(QStringLiteral("%1: %2").arg(path, e.message()));
     }
 }
 

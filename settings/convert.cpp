@@ -4,8 +4,6 @@
 
 namespace kw::settings {
 
-EConvertError::EConvertError(const QString &message) : std::runtime_error(message.toStdString()) {}
-
 qint32 StrToInt(const QString &text)
 {
     const QString t = text.trimmed();

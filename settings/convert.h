@@ -1,15 +1,14 @@
 #pragma once
 // The runtime's text conversions, with its error texts.
 #include <QString>
-#include <stdexcept>
+#include "core/error.h"
 
 namespace kw::settings {
 
 // A text that does not convert ("'%s' is not a valid integer value").
-class EConvertError : public std::runtime_error {
+class EConvertError : public kw::core::Error {
 public:
-    explicit EConvertError(const QString &message);
-    QString message() const { return QString::fromUtf8(what()); }
+    using kw::core::Error::Error;
 };
 
 // Decimal signed 32-bit integer; blanks around the number are allowed.

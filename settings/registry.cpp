@@ -19,10 +19,6 @@
 
 namespace kw::settings {
 
-ERegistryException::ERegistryException(const QString &message)
-    : std::runtime_error(message.toStdString())
-{
-}
 
 QString rootName(TRegRoots root)
 {

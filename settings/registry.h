@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <stdexcept>
+#include "core/error.h"
 
 namespace kw::settings {
 
@@ -17,10 +17,9 @@ enum class TRegRoots { CLASSES_ROOT, CURRENT_USER, LOCAL_MACHINE, USERS, PERFORM
 QString rootName(TRegRoots root);  // "HKEY_CURRENT_USER", ...
 
 // Errors of the registry itself ("Invalid data type for '%s'", "Failed to set data for '%s'").
-class ERegistryException : public std::runtime_error {
+class ERegistryException : public kw::core::Error {
 public:
-    explicit ERegistryException(const QString &message);
-    QString message() const { return QString::fromUtf8(what()); }
+    using kw::core::Error::Error;
 };
 
 enum class RegDataType { None, String, Number, Other };

@@ -8,14 +8,13 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <stdexcept>
+#include "core/error.h"
 
 namespace kw::update {
 
-class EHttpError : public std::runtime_error {
+class EHttpError : public kw::core::Error {
 public:
-    explicit EHttpError(const QString &m) : std::runtime_error(m.toStdString()) {}
-    QString message() const { return QString::fromUtf8(what()); }
+    using kw::core::Error::Error;
 };
 
 // Bounds that keep a silent or endless server from holding the program.

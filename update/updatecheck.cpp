@@ -136,7 +136,7 @@ UpdateResult runUpdateCheck(const UpdateCheckOptions &o, UpdateUi &ui)
             ui.inform(messageCurrent());
         return UpdateResult::Current;
     } catch (const std::exception &e) {
-        ui.showError(QString::fromUtf8(e.what()));
+        ui.showError(kw::core::messageOf(e));
         return UpdateResult::Failed;
     }
 }

@@ -2,23 +2,24 @@
 // The program's own release number, read from the version resource of an
 // executable file (the ELF section ".kwversion" on Linux, the PE resource on
 // Windows), and the comparison the update check uses.
+#include "core/error.h"
+
 #include <QString>
-#include <stdexcept>
 #include <vector>
 
 namespace kw::update {
 
-class ENoVerInfoError : public std::runtime_error {
+class ENoVerInfoError : public kw::core::Error {
 public:
-    explicit ENoVerInfoError(const QString &m) : std::runtime_error(m.toStdString()) {}
+    using kw::core::Error::Error;
 };
-class EVerInfoError : public std::runtime_error {
+class EVerInfoError : public kw::core::Error {
 public:
-    explicit EVerInfoError(const QString &m) : std::runtime_error(m.toStdString()) {}
+    using kw::core::Error::Error;
 };
-class eNoFixeVerInfo : public std::runtime_error {
+class eNoFixeVerInfo : public kw::core::Error {
 public:
-    explicit eNoFixeVerInfo(const QString &m) : std::runtime_error(m.toStdString()) {}
+    using kw::core::Error::Error;
 };
 
 class TVerInfoRes {
