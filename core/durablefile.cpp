@@ -111,7 +111,9 @@ DurableFile::DurableFile(const QString &path) : m_file(path) {}
 bool DurableFile::open()
 {
     m_error.clear();
-    return m_file.open(QIODevice::WriteOnly);
+    // Unbuffered: a write that fails (a full disk) fails at once, with the
+    // system's reason, rather than later in a flush that has none.
+    return m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
 bool DurableFile::write(const char *data, qint64 size)

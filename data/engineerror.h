@@ -12,6 +12,14 @@ public:
     using kw::core::Error::Error;
 };
 
+// Raised by a table's close when its rows are stored but a derived file
+// (an index, the validity checks) could not be written: a warning, not a
+// loss, since the next open rebuilds what is missing or stale.
+class DerivedFilesError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 // Raised when a keyed table already holds a row with the same key.
 class KeyViolation : public EngineError {
 public:

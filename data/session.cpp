@@ -187,18 +187,31 @@ ParadoxTable *Session::table(const QString &dir, const QString &fileName)
     return paradoxTable(kw::core::findFileNoCase(dir, name));
 }
 
-void Session::releaseTables(const QString &dir)
+QStringList Session::releaseTables(const QString &dir)
 {
     const QString prefix = dir.isEmpty() ? QString() : canonicalKey(dir) + QLatin1Char('/');
+    QStringList warnings;
+    std::exception_ptr failure;
     for (auto it = m_tables.begin(); it != m_tables.end();) {
         if (prefix.isEmpty() || it->first.startsWith(prefix)) {
             auto table = std::move(it->second);
             it = m_tables.erase(it);
-            table->close();
+            // Every table is closed, whatever happens to one of them.
+            try {
+                table->close();
+            } catch (const DerivedFilesError &e) {
+                warnings << e.message();
+            } catch (...) {
+                if (!failure)
+                    failure = std::current_exception();
+            }
         } else {
             ++it;
         }
     }
+    if (failure)
+        std::rethrow_exception(failure);
+    return warnings;
 }
 
 Database *Session::findDatabase(const QString &name) const
@@ -258,8 +271,13 @@ void Database::setParam(const QString &key, const QString &value)
 
 QString Database::directory() const
 {
+    // The name as every other command takes it: a backslash separates only
+    // where it is the system's separator. The default ".\\" is the current
+    // directory everywhere.
     QString p = param(QStringLiteral("PATH"));
-    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (p == QLatin1String(".\\"))
+        p = QStringLiteral(".");
+    p = QDir::fromNativeSeparators(p);
     return QDir(p.isEmpty() ? QStringLiteral(".") : p).absolutePath();
 }
 

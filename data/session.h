@@ -66,7 +66,10 @@ public:
     ParadoxTable *table(const QString &dir, const QString &fileName);
     // Closes every open table file below dir (all when dir is empty): the
     // derived index files are brought up to date and the files released.
-    void releaseTables(const QString &dir = QString());
+    // Returns what could not be done that costs no rows (derived files the
+    // next open rebuilds); throws the first error that does, after closing
+    // the others.
+    QStringList releaseTables(const QString &dir = QString());
 
     LocalSql &sql() { return *m_sql; }
 

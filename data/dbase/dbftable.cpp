@@ -1,6 +1,7 @@
 #include "data/dbase/dbftable.h"
 
 #include "core/durablefile.h"
+#include "core/error.h"
 #include "core/findfile.h"
 #include "data/engineerror.h"
 
@@ -117,6 +118,16 @@ bool formatDecimal(double v, int dec, QByteArray *out)
     return true;
 }
 
+QString typeText(char type)
+{
+    switch (type) {
+    case 'N': case 'F': return QStringLiteral("a number");
+    case 'L': return QStringLiteral("a logical value");
+    case 'D': return QStringLiteral("a date");
+    default: return QStringLiteral("text");
+    }
+}
+
 bool isLongField(const DbfField &f)
 {
     return f.type == 'N' && f.decimals == 0 && f.length <= 9;
@@ -201,6 +212,14 @@ DbfTable DbfTable::open(const QString &path)
     }
     if (pos >= headerLength || t.m_fields.isEmpty() || 1 + offset != recordLength)
         fail(QStringLiteral("Corrupt table header."), path);
+    // Writers may pad the header after its terminator with zeros, nothing
+    // else: a header length one byte too long would read every record one
+    // byte late, its values shifted into their neighbours.
+    for (int at = pos + 1; at < headerLength; ++at)
+        if (data.at(at) != '\0')
+            fail(QStringLiteral("Table is damaged: its header length (%1) does not end where its records begin.")
+                     .arg(headerLength),
+                 path);
     if (qint64(headerLength) + qint64(count) * recordLength > data.size())
         fail(QStringLiteral("Table is damaged: %1 records announced, fewer stored.").arg(count), path);
     t.m_header = data.left(headerLength);
@@ -208,8 +227,18 @@ DbfTable DbfTable::open(const QString &path)
     const int y = static_cast<unsigned char>(data.at(1));
     t.m_lastUpdate = QDate(y < 80 ? 2000 + y : 1900 + y, data.at(2), data.at(3));
     t.m_records.reserve(count);
-    for (quint32 i = 0; i < count; ++i)
-        t.m_records.append(data.mid(headerLength + i * recordLength, recordLength));
+    for (quint32 i = 0; i < count; ++i) {
+        t.m_records.append(data.mid(headerLength + qint64(i) * recordLength, recordLength));
+        // Every record starts with its deletion flag: anything else means
+        // the records are not where the header says.
+        const char flag = t.m_records.last().at(0);
+        if (flag != kActive && flag != kDeleted)
+            fail(QStringLiteral("Table is damaged: record %1 does not start with a deletion flag (byte 0x%2); "
+                                "the header's lengths do not match the records.")
+                     .arg(i + 1)
+                     .arg(uchar(flag), 2, 16, QLatin1Char('0')),
+                 path);
+    }
 
     bool hasMemo = false;
     for (const auto &fd : std::as_const(t.m_fields))
@@ -310,16 +339,21 @@ TableDef DbfTable::def() const
     return d;
 }
 
-QVariant DbfTable::decodeValue(const DbfField &f, const QByteArray &raw)
+QVariant DbfTable::decodeValue(const DbfField &f, const QByteArray &raw, bool *ok)
 {
+    *ok = true;
+    const auto unreadable = [ok] {
+        *ok = false;
+        return QVariant();
+    };
     switch (f.type) {
     case 'N':
     case 'F': {
         const QByteArray t = raw.trimmed();
         if (t.isEmpty())
             return {};
-        // Only an optional sign, digits and one point; '*' overflow and
-        // anything else reads as NULL.
+        // Only an optional sign, digits and one point: the '*' of a number
+        // too wide for its field, text, or a shifted record is no number.
         int i = (t.at(0) == '-' || t.at(0) == '+') ? 1 : 0;
         int points = 0, digits = 0;
         for (; i < t.size(); ++i) {
@@ -328,10 +362,10 @@ QVariant DbfTable::decodeValue(const DbfField &f, const QByteArray &raw)
             else if (t.at(i) >= '0' && t.at(i) <= '9')
                 ++digits;
             else
-                return {};
+                return unreadable();
         }
         if (points > 1 || digits == 0)
-            return {};
+            return unreadable();
         if (isLongField(f))
             return t.toInt();
         return t.toDouble();
@@ -340,14 +374,18 @@ QVariant DbfTable::decodeValue(const DbfField &f, const QByteArray &raw)
         switch (raw.isEmpty() ? ' ' : raw.at(0)) {
         case 'T': case 't': case 'Y': case 'y': return true;
         case 'F': case 'f': case 'N': case 'n': return false;
-        default: return {};
+        case ' ': case '?': return {};
+        default: return unreadable();
         }
     case 'D': {
+        // Blanks or zeros are no date; anything else must be one.
         const QByteArray t = raw.trimmed();
-        if (t.size() != 8 || t == "00000000")
+        if (t.isEmpty() || raw == QByteArray(raw.size(), '0'))
             return {};
-        const QDate d = QDate::fromString(QString::fromLatin1(t), QStringLiteral("yyyyMMdd"));
-        return d.isValid() ? QVariant(d) : QVariant();
+        const QDate d = t.size() == 8 && raw.size() == 8
+            ? QDate::fromString(QString::fromLatin1(t), QStringLiteral("yyyyMMdd"))
+            : QDate();
+        return d.isValid() ? QVariant(d) : unreadable();
     }
     default: {
         int n = raw.size();
@@ -424,10 +462,14 @@ QByteArray DbfTable::encodeValue(const DbfField &f, const QVariant &v, const QSt
 
 // A pointer that leads nowhere is damage: reading it as an empty memo would
 // lose the text without a word.
-QByteArray DbfTable::readMemo(const DbfField &f, const QByteArray &pointer) const
+QByteArray DbfTable::readMemo(const DbfField &f, const QByteArray &pointer, int record) const
 {
     const auto damaged = [&](const QString &what) {
-        fail(QStringLiteral("Table is damaged: the memo of field '%1' %2.").arg(f.name, what), m_path);
+        fail(record >= 0 ? QStringLiteral("Table is damaged: the memo of record %1 in field '%2' %3.")
+                               .arg(record + 1)
+                               .arg(f.name, what)
+                         : QStringLiteral("Table is damaged: the memo of field '%1' %2.").arg(f.name, what),
+             m_path);
     };
     const QByteArray text = pointer.trimmed();
     if (text.isEmpty())
@@ -435,7 +477,7 @@ QByteArray DbfTable::readMemo(const DbfField &f, const QByteArray &pointer) cons
     bool ok = false;
     const qint64 block = text.toLongLong(&ok);
     if (!ok || block < 0)
-        damaged(QStringLiteral("has a block number that is not a number (\"%1\")").arg(QString::fromLatin1(text)));
+        damaged(QStringLiteral("has a block number that is not a number (\"%1\")").arg(kw::core::printable(text)));
     if (block == 0)
         return {};
     if (!m_memoFound)
@@ -471,11 +513,18 @@ Row DbfTable::record(int i) const
     for (const auto &f : m_fields) {
         const QByteArray raw = QByteArray::fromRawData(rec.constData() + 1 + f.offset, f.length);
         if (f.type == 'M') {
-            const QByteArray memo = readMemo(f, raw);
+            const QByteArray memo = readMemo(f, raw, i);
             row.append(memo.isEmpty() ? QVariant() : QVariant(memo));
-        } else {
-            row.append(decodeValue(f, raw));
+            continue;
         }
+        bool ok = false;
+        row.append(decodeValue(f, raw, &ok));
+        if (!ok)
+            fail(QStringLiteral("Table is damaged: record %1 holds in field '%2' a value that cannot be read as %3: "
+                                "\"%4\".")
+                     .arg(i + 1)
+                     .arg(f.name, typeText(f.type), kw::core::printable(QByteArray(raw))),
+                 m_path);
     }
     return row;
 }
@@ -491,7 +540,7 @@ QByteArray DbfTable::encodeRecord(const Row &values, const QByteArray *old) cons
         QByteArray bytes;
         if (f.type == 'M') {
             const QByteArray keep = old ? old->mid(1 + f.offset, f.length) : QByteArray(f.length, ' ');
-            const QVariant cur = old ? QVariant(readMemo(f, keep)) : QVariant();
+            const QVariant cur = old ? QVariant(readMemo(f, keep, -1)) : QVariant();
             const bool same = values[i].isNull() ? cur.toByteArray().isEmpty()
                                                  : values[i].toByteArray() == cur.toByteArray();
             if (!same)

@@ -53,9 +53,10 @@ public:
     int recordCount() const { return m_records.size(); }
     bool isDeleted(int i) const { return m_records.at(i).at(0) == '*'; }
     // Values in field order (see Row); blanks are NULL, memo fields read as
-    // their text (QByteArray) or NULL when the memo is empty. A memo that
-    // cannot be read (its pointer or its memo file damaged, the memo file
-    // missing) throws EngineError naming the file and the field.
+    // their text (QByteArray) or NULL when the memo is empty. A value that
+    // cannot be read (a number or date that is none, a memo whose pointer or
+    // memo file is damaged or missing) throws EngineError naming the file,
+    // the record and the field: it is never read as empty.
     Row record(int i) const;
 
     // Replace record i / append a record. Values are checked against the
@@ -72,13 +73,15 @@ public:
     void save();
     FileStamp stamp() const { return m_stamp; }
 
-    // Field value <-> stored text (exposed for tests).
+    // Field value <-> stored text (exposed for tests). Stored text that is
+    // not a value of the field's type (a damaged number or date) decodes
+    // with *ok false.
     static QByteArray encodeValue(const DbfField &f, const QVariant &v, const QString &file);
-    static QVariant decodeValue(const DbfField &f, const QByteArray &raw);
+    static QVariant decodeValue(const DbfField &f, const QByteArray &raw, bool *ok);
 
 private:
     QByteArray encodeRecord(const Row &values, const QByteArray *old) const;
-    QByteArray readMemo(const DbfField &f, const QByteArray &pointer) const;
+    QByteArray readMemo(const DbfField &f, const QByteArray &pointer, int record) const;
 
     QString m_path;
     QByteArray m_header; // header and descriptors up to headerLength, as read

@@ -564,7 +564,7 @@ void ParadoxTableImpl::guarded(const std::function<void(QSet<int> &)> &change)
     QSet<int> dirty;
     try {
         change(dirty);
-        if (m_batch > 0)
+        if (!m_batches.isEmpty())
             m_batchDirty.unite(dirty); // written when the batch ends
         else
             commit(dirty);
@@ -710,56 +710,92 @@ void ParadoxTableImpl::removeAll()
 void ParadoxTableImpl::beginBatch()
 {
     checkWritable();
-    if (m_batch++ > 0)
-        return;
-    m_batchDirty.clear();
-    m_batchSaved = m_s;
-    m_batchHeader = m_header;
+    if (m_batches.isEmpty())
+        m_batchDirty.clear();
+    m_batches.append({m_s, m_header});
 }
 
 void ParadoxTableImpl::endBatch()
 {
-    if (m_batch == 0 || --m_batch > 0)
+    if (m_batches.isEmpty())
         return;
+    BatchStart start = m_batches.takeLast();
+    if (!m_batches.isEmpty())
+        return; // the outermost batch writes
     QSet<int> dirty;
     dirty.swap(m_batchDirty);
-    State saved;
-    std::swap(saved, m_batchSaved);
     try {
         // The header is rewritten from the rows even when no block changed
         // (a removeAll of an empty table): commit skips what is already there.
         commit(dirty);
     } catch (...) {
         // Nothing of the batch reached the table: the rows go back with it.
-        m_s = std::move(saved);
-        m_header = m_batchHeader;
+        m_s = std::move(start.state);
+        m_header = start.header;
         ++m_changes;
         throw;
     }
+}
+
+void ParadoxTableImpl::abandonBatch()
+{
+    if (m_batches.isEmpty())
+        return;
+    BatchStart start = m_batches.takeLast();
+    m_s = std::move(start.state);
+    m_header = start.header;
+    // The blocks the abandoned changes touched stay in an outer batch's
+    // set: written again as they were, they are simply unchanged.
+    if (m_batches.isEmpty())
+        m_batchDirty.clear();
+    ++m_changes;
 }
 
 void ParadoxTableImpl::close()
 {
     if (!m_open)
         return;
-    if (m_batch > 0) {
-        m_batch = 1;
+    if (!m_batches.isEmpty()) {
+        m_batches.resize(1);
         endBatch();
     }
     m_open = false;
-    if (!m_readOnly) {
-        // Open checks only what is cheap (presence, stamps, counts); here
-        // every derived file is compared with what the table gives.
+    m_modified = false;
+    if (m_readOnly)
+        return;
+    // Every row is on the disk already; what is left is derived. Open checks
+    // only what is cheap (presence, stamps, counts); here every derived file
+    // is compared with what the table gives.
+    QString derivedError;
+    bool journalSettled = true;
+    try {
         writeDerived();
-        m_header[0x14] = 0;
-        commit(QSet<int>(), false);
+    } catch (const EngineError &e) {
+        derivedError = e.message(); // the flag stays set: the next open rebuilds them
+    }
+    if (derivedError.isEmpty()) {
+        try {
+            m_header[0x14] = 0;
+            commit(QSet<int>(), false);
+        } catch (const EngineError &e) {
+            // The journal may hold the header change whole: it stays, and
+            // the next open finishes it.
+            derivedError = e.message();
+            journalSettled = false;
+        }
+    }
+    if (journalSettled) {
         m_jnl.resize(0);
-        syncFile(m_jnl);
         m_jnl.close();
         QFile::remove(m_jnlPath);
-        m_file.close();
+        kw::core::syncDirectory(m_dir);
     }
-    m_modified = false;
+    m_jnl.close();
+    m_file.close();
+    if (!derivedError.isEmpty())
+        throw DerivedFilesError(QStringLiteral("The rows of %1 are stored, but its index files could not be brought "
+                                               "up to date (they are rebuilt when the table is next opened): %2")
+                                    .arg(QFileInfo(m_path).fileName(), derivedError));
 }
 
 } // namespace kw::data::px

@@ -91,10 +91,17 @@ public:
     // before that leaves the table as it was before beginBatch(); a failing
     // write at endBatch() puts the rows back to the same state and throws.
     // close() ends an open batch first. Calls nest.
-    virtual void beginBatch() {}
-    virtual void endBatch() {}
+    virtual void beginBatch() = 0;
+    virtual void endBatch() = 0;
+    // Ends the innermost batch by dropping its changes: the rows, positions
+    // and AutoInc values are as they were at its beginBatch(), and nothing
+    // of it is written.
+    virtual void abandonBatch() = 0;
 
-    // Brings the derived files up to date and releases the files.
+    // Brings the derived files up to date and releases the files. When the
+    // rows are stored but a derived file cannot be written, the files are
+    // released all the same and DerivedFilesError says so (the next open
+    // rebuilds it); any other EngineError means rows were not stored.
     virtual void close() = 0;
 
     // True when opened read-only (asked for, or the file cannot be written):

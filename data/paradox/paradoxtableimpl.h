@@ -94,6 +94,7 @@ public:
     quint64 changeCount() const override { return m_changes; }
     void beginBatch() override;
     void endBatch() override;
+    void abandonBatch() override;
     void close() override;
     bool isReadOnly() const override { return m_readOnly; }
     void syncSchema(const TableDef &expected) override;
@@ -172,12 +173,14 @@ private:
     bool m_readOnly = true, m_open = false, m_modified = false, m_rebuildPending = false;
     bool m_hasVal = false;
     quint64 m_changes = 0;
-    // An open batch: its depth, the blocks its changes touched, and the
-    // rows and header as the file holds them.
-    int m_batch = 0;
+    // Open batches, outermost first, each with the rows and header as they
+    // were when it began; the blocks their changes touched.
+    struct BatchStart {
+        State state;
+        QByteArray header;
+    };
+    QVector<BatchStart> m_batches;
     QSet<int> m_batchDirty;
-    State m_batchSaved;
-    QByteArray m_batchHeader;
 };
 
 } // namespace kw::data::px

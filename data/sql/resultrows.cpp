@@ -1,5 +1,6 @@
 #include "data/sql/resultrows.h"
 
+#include "data/engineerror.h"
 #include "data/sql/mirrors.h"
 #include "data/sql/sqlconnection.h"
 #include "data/sql/sqlvalues.h"
@@ -186,8 +187,19 @@ void readRows(const SqlConnection &db, sqlite3_stmt *q, QVector<SqlColumn> &colu
 {
     const int n = columns.size();
     std::vector<TextCache> texts(n);
+    // What the rows will hold, roughly: their texts and blobs, and the
+    // values around them.
+    qint64 bytes = 0;
     int rc;
     while ((rc = sqlite3_step(q)) == SQLITE_ROW) {
+        bytes += qint64(n) * qint64(sizeof(QVariant));
+        for (int c = 0; c < n; ++c) {
+            const int type = sqlite3_column_type(q, c);
+            if (type == SQLITE_TEXT || type == SQLITE_BLOB)
+                bytes += sqlite3_column_bytes(q, c);
+        }
+        if (bytes > kMaxResultBytes)
+            throw EngineError(resultTooLargeText());
         Row row(n);
         for (int c = 0; c < n; ++c) {
             if (!known[c]) {

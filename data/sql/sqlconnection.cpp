@@ -8,12 +8,26 @@ namespace kw::data::sql {
 
 Stmt::~Stmt() { sqlite3_finalize(s); }
 
+QString resultTooLargeText()
+{
+    return QStringLiteral("The result of this statement is too large: its rows would take more than %1 MB.")
+        .arg(kMaxResultBytes >> 20);
+}
+
 SqlConnection::SqlConnection()
 {
+    // Only local SQL uses SQLite in this program, so its process-wide bound
+    // is this engine's.
+    static const bool bounded = [] {
+        sqlite3_hard_heap_limit64(kMaxSqlMemory);
+        return true;
+    }();
+    Q_UNUSED(bounded);
     if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         sqlite3_close(m_db);
         throw EngineError(QStringLiteral("Cannot start local SQL."));
     }
+    sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, int(kMaxValueBytes));
     exec("PRAGMA journal_mode=MEMORY");
     exec("PRAGMA temp_store=MEMORY");
     exec("PRAGMA case_sensitive_like=ON");
@@ -29,6 +43,12 @@ void SqlConnection::fail(const QString &context) const
     const int code = sqlite3_extended_errcode(m_db);
     if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY)
         throw KeyViolation();
+    if (code == SQLITE_TOOBIG)
+        msg = QStringLiteral("A value of this statement would be larger than the %1 MB a value may hold.")
+                  .arg(kMaxValueBytes >> 20);
+    else if (code == SQLITE_NOMEM)
+        msg = QStringLiteral("This statement needs more than the %1 MB of memory a statement may use.")
+                  .arg(kMaxSqlMemory >> 20);
     throw EngineError(context.isEmpty() ? msg : context + u'\n' + msg);
 }
 

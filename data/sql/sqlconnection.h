@@ -10,6 +10,17 @@ struct sqlite3_stmt;
 
 namespace kw::data::sql {
 
+// What one statement may take: a value (a text or a blob) at most
+// kMaxValueBytes, SQLite's own memory (the tables mirrored, sorting) at
+// most kMaxSqlMemory, the rows of a result at most kMaxResultBytes. Beyond
+// them the statement fails with a message that says so, where it would
+// otherwise run the machine out of memory.
+constexpr qint64 kMaxValueBytes = qint64(64) << 20;
+constexpr qint64 kMaxSqlMemory = qint64(1) << 30;
+constexpr qint64 kMaxResultBytes = qint64(512) << 20;
+// The message of a statement whose result grew past kMaxResultBytes.
+QString resultTooLargeText();
+
 // Owns one prepared statement.
 struct Stmt {
     sqlite3_stmt *s = nullptr;

@@ -112,11 +112,9 @@ void writeDbase(Mirrors &mirrors, const Change &ch)
             break;
         }
         case Kind::Insert: {
-            Row row = a.values;
-            for (int c = 0; c < row.size(); ++c)
-                if (m->def.fields[c].type == FieldType::Memo && !row[c].isNull())
-                    row[c] = QVariant(); // memo text is not written; see DbfTable
-            const int rec = copy.appendRecord(row);
+            // A memo value is refused as in an UPDATE (see DbfTable), never
+            // stored as an empty memo.
+            const int rec = copy.appendRecord(a.values);
             rowidAt.append(a.rowid);
             touched.append({a.rowid, rec});
             break;
@@ -135,14 +133,17 @@ void writeDbase(Mirrors &mirrors, const Change &ch)
         mirrors.refreshRow(m, rowid, m->dbf->record(rec), refresh);
 }
 
-// Writes a Paradox table row by row; each row written is remembered so a
-// failure can put the table back.
+// Writes a Paradox table as one change: the rows go in one by one inside a
+// batch, which reaches the file in one journalled write when it ends, so a
+// crash leaves all of the statement's rows or none; a failure on the way
+// abandons the batch.
 class ParadoxWriter {
 public:
     explicit ParadoxWriter(const Change &ch) : m_ch(ch), m(ch.m), px(ch.m->px) {}
 
     void write()
     {
+        px->beginBatch();
         try {
             switch (m_ch.kind) {
             case Kind::Delete: removeRows(); break;
@@ -150,8 +151,14 @@ public:
             default: insertRows(); break;
             }
         } catch (...) {
-            undo();
+            px->abandonBatch();
             m->loaded = false; // the mirror starts afresh next time
+            throw;
+        }
+        try {
+            px->endBatch(); // puts the rows back itself when the write fails
+        } catch (...) {
+            m->loaded = false;
             throw;
         }
     }
@@ -177,12 +184,6 @@ public:
     }
 
 private:
-    struct Undo {
-        enum { Update, Insert, Remove } what;
-        qint64 rowid;
-        Row old;
-    };
-
     int posOf(qint64 rowid) const
     {
         const int p = int(m->rowidAt.indexOf(rowid));
@@ -210,12 +211,9 @@ private:
             order << wanted.value(a.rowid);
         std::sort(order.begin(), order.end(), std::greater<int>());
         for (int p : order) {
-            const Row old = px->row(p);
-            const qint64 rowid = m->rowidAt[p];
             px->remove(p);
             m->rowidAt.remove(p);
             m->snapshot.remove(p);
-            m_done.append({Undo::Remove, rowid, old});
         }
     }
 
@@ -226,11 +224,9 @@ private:
             // Earlier updates may have moved rows: check the position found.
             const int p = m->rowidAt.value(wanted.value(a.rowid)) == a.rowid ? wanted.value(a.rowid) : posOf(a.rowid);
             Row row = px->row(p);
-            const Row old = row;
             for (int fi : m_ch.setFields)
                 row[fi] = a.values[fi];
             const int np = px->update(p, row);
-            m_done.append({Undo::Update, a.rowid, old});
             if (np != p) {
                 m->rowidAt.move(p, np);
                 m->snapshot.move(p, np);
@@ -248,40 +244,13 @@ private:
             m->rowidAt.insert(np, a.rowid);
             m->snapshot.insert(np, px->row(np));
             m->nextRowid = std::max(m->nextRowid, a.rowid + 1);
-            m_done.append({Undo::Insert, a.rowid, {}});
             m_touched.append(a.rowid);
-        }
-    }
-
-    // Puts back what was written, newest first.
-    void undo()
-    {
-        for (int i = int(m_done.size()) - 1; i >= 0; --i) {
-            try {
-                const Undo &u = m_done[i];
-                if (u.what == Undo::Update) {
-                    const int p = posOf(u.rowid);
-                    const int np = px->update(p, u.old);
-                    if (np != p)
-                        m->rowidAt.move(p, np);
-                } else if (u.what == Undo::Insert) {
-                    const int p = posOf(u.rowid);
-                    px->remove(p);
-                    m->rowidAt.remove(p);
-                } else {
-                    Row old = u.old;
-                    px->insert(old);
-                }
-            } catch (...) {
-                // The rest is still put back; the mirror is reloaded anyway.
-            }
         }
     }
 
     const Change &m_ch;
     Mirror *m;
     ParadoxTable *px;
-    QVector<Undo> m_done;
     QVector<qint64> m_touched;
 };
 

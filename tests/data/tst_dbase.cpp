@@ -257,6 +257,9 @@ void TestDbase::damaged_data()
     QTest::newRow("header length") << -1 << 8 << 0xFF;
     QTest::newRow("record length") << -1 << 10 << 0x01;
     QTest::newRow("no terminator") << -1 << 224 << 0x41;
+    // Every record would be read a byte late, each value shifted into the next.
+    QTest::newRow("header length one byte long") << -1 << 8 << 226;
+    QTest::newRow("record deletion flag") << -1 << 225 << 0x41;
 }
 
 void TestDbase::damaged()
@@ -322,6 +325,16 @@ void TestDbase::damagedFields_data()
     QTest::newRow("memo file missing") << "dbase_83" << "DESC" << "no memo file" << "missing";
     QTest::newRow("field type letter not defined") << "dbase_8b" << "MEMO" << "type Q" << "type";
     QTest::newRow("field type byte zero") << "dbase_03" << "Point_ID" << "type 0" << "type";
+    // A value of its own damaged: never read as empty.
+    QTest::newRow("date with a blank inside") << "dbase_8b" << "DATE" << "value:2027 115"
+                                              << "record 1 holds in field 'DATE' a value that cannot be read as a date";
+    QTest::newRow("date past the calendar") << "dbase_8b" << "DATE" << "value:20271341" << "read as a date";
+    QTest::newRow("date cut short") << "dbase_03" << "Date_Visit" << "value:202711" << "read as a date";
+    QTest::newRow("number holding a letter") << "dbase_8b" << "NUMERICAL" << "value:12a4"
+                                             << "record 1 holds in field 'NUMERICAL' a value that cannot be read as a number";
+    QTest::newRow("number too wide for its field") << "dbase_83" << "PRICE" << "value:*************" << "as a number";
+    QTest::newRow("number field over text") << "dbase_03" << "Max_PDOP" << "value:HIGH" << "as a number";
+    QTest::newRow("logical value neither") << "dbase_8b" << "LOGICAL" << "value:X" << "as a logical value";
 }
 
 void TestDbase::damagedFields()
@@ -356,6 +369,8 @@ void TestDbase::damagedFields()
         memo.replace('\x1A', ' ');
     } else if (damage == QLatin1String("pointer text")) {
         data.replace(at, f.length, QByteArray("  12a4  ").rightJustified(f.length));
+    } else if (damage.startsWith(QLatin1String("value:"))) {
+        data.replace(at, f.length, damage.mid(6).toLatin1().leftJustified(f.length, ' ', true));
     } else if (damage.startsWith(QLatin1String("type "))) {
         data[32 + 32 * fi + 11] = damage.endsWith('Q') ? 'Q' : '\0';
     }

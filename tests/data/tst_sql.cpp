@@ -185,6 +185,8 @@ private slots:
     void errors();
     void importStatementsOnDbase();
     void dbaseWriteBackAndReload();
+    void dbaseMemoIsNeverStoredEmpty_data();
+    void dbaseMemoIsNeverStoredEmpty();
     void repeatedQueriesMatchFreshRuns();
     void reorderedResultsMatchFreshRuns_data();
     void reorderedResultsMatchFreshRuns();
@@ -549,6 +551,44 @@ void TestSql::dbaseWriteBackAndReload()
     other.setRecord(1, {QStringLiteral("A2"), 3.0, false, QVariant()});
     other.save();
     QCOMPARE(run(QStringLiteral("SELECT INFREQ FROM CWX WHERE AIRCRAFT = 'A2'")).rows[0][0], QVariant(3.0));
+}
+
+// A memo value cannot be written to a dBase table: an INSERT giving one is
+// refused as an UPDATE of one is, and the file stays as it was.
+void TestSql::dbaseMemoIsNeverStoredEmpty_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("insert with a memo") << "INSERT INTO NOTES (NAME, BODY) VALUES ('b', 'some text')" << true;
+    QTest::newRow("update of a memo") << "UPDATE NOTES SET BODY = 'other text'" << true;
+    QTest::newRow("insert without a memo") << "INSERT INTO NOTES (NAME) VALUES ('c')" << false;
+}
+
+void TestSql::dbaseMemoIsNeverStoredEmpty()
+{
+    QFETCH(QString, statement);
+    QFETCH(bool, refused);
+    Shop shop;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("NOTES.DBF"));
+    DbfTable t = DbfTable::create(path, {{QStringLiteral("NAME"), 'C', 10, 0}, {QStringLiteral("BODY"), 'M', 10, 0}});
+    t.appendRecord({QStringLiteral("a"), QVariant()});
+    t.save();
+    const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    if (refused) {
+        try {
+            shop.sql.exec(statement, dir.path());
+            QFAIL("a memo value was accepted");
+        } catch (const EngineError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("Memo fields cannot be written")), qPrintable(e.message()));
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    } else {
+        QCOMPARE(shop.sql.exec(statement, dir.path()).rowsAffected, 1);
+        QCOMPARE(DbfTable::open(path).recordCount(), 2);
+    }
 }
 
 // A repeated query is brought up to date from the rows changed since its

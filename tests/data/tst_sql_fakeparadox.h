@@ -83,6 +83,20 @@ public:
     }
     quint64 changeCount() const override { return m_changes; }
     void close() override {}
+    // A batch keeps the rows it started from; only abandoning it uses them.
+    void beginBatch() override { m_batches.append({m_rows, m_nextAuto}); }
+    void endBatch() override
+    {
+        if (!m_batches.isEmpty())
+            m_batches.removeLast();
+    }
+    void abandonBatch() override
+    {
+        if (m_batches.isEmpty())
+            return;
+        std::tie(m_rows, m_nextAuto) = m_batches.takeLast();
+        ++m_changes;
+    }
 
     int failAfter = -1; // writes that succeed before one fails; -1 = never
 
@@ -127,6 +141,7 @@ private:
     QVector<Row> m_rows;
     quint64 m_changes = 0;
     int m_nextAuto = 1;
+    QVector<std::pair<QVector<Row>, int>> m_batches;
 };
 
 class FakeProvider : public TableProvider {
