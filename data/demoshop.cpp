@@ -179,7 +179,9 @@ void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
     {
         Writer w(dir, QStringLiteral("Aircraft"));
         while (tails.size() < size.aircraft) {
-            const QString t = QStringLiteral("%1-%2").arg(85 + r.upTo(20)).arg(20000 + r.upTo(9999));
+            // Army tail numbers: the fiscal year's last two digits and a
+            // five-digit serial ("87-26012").
+            const QString t = QStringLiteral("%1-%2").arg((85 + r.upTo(20)) % 100, 2, 10, QLatin1Char('0')).arg(20000 + r.upTo(9999));
             if (w.add(Row{t}))
                 tails << t;
         }
@@ -213,18 +215,25 @@ void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
     }
 
     // Office bench stock.
+    // Bench stock cabinets as a shop labels them: a cabinet letter and the
+    // drawer's number ("A1" .. "A6", "B1" ..), and numbered bins ("01");
+    // short enough for the drawer and bin columns of the pages and forms.
     QStringList drawers, bins, parts;
     {
         Writer w(dir, QStringLiteral("Drawer"));
-        for (int i = 1; i <= size.drawers; ++i)
-            if (w.add(Row{QStringLiteral("DRAWER %1").arg(i)}))
-                drawers << QStringLiteral("DRAWER %1").arg(i);
+        for (int i = 0; i < size.drawers; ++i) {
+            const QString name = QStringLiteral("%1%2").arg(QChar(u'A' + i / 6 % 26)).arg(1 + i % 6);
+            if (w.add(Row{name}))
+                drawers << name;
+        }
     }
     {
         Writer w(dir, QStringLiteral("Bin"));
-        for (int i = 1; i <= size.bins; ++i)
-            if (w.add(Row{QStringLiteral("BIN %1").arg(i, 2, 10, QLatin1Char('0'))}))
-                bins << QStringLiteral("BIN %1").arg(i, 2, 10, QLatin1Char('0'));
+        for (int i = 1; i <= size.bins; ++i) {
+            const QString name = QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
+            if (w.add(Row{name}))
+                bins << name;
+        }
     }
     {
         const QStringList supplies = {QStringLiteral("TAPE, PRESSURE SENSITIVE"), QStringLiteral("THREAD, NYLON"),

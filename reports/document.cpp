@@ -28,8 +28,9 @@ QVector<QVector<const PageItem *>> ReportDocument::textLines(int pageIndex) cons
     std::stable_sort(items.begin(), items.end(),
                      [](const PageItem *a, const PageItem *b) { return a->y < b->y; });
     // Items a few units apart in height belong to one printed line (a
-    // heading nudged up by two units stays on its row).
-    constexpr int kSameLine = 4;
+    // heading nudged up by two units, a value shrunk to fit and set on the
+    // row's baseline). Distinct lines of the reports lie 8 or more apart.
+    constexpr int kSameLine = 6;
     QVector<QVector<const PageItem *>> lines;
     int top = 0;
     for (const PageItem *it : items) {

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QImage>
+#include <algorithm>
+#include <cmath>
 
 namespace kw::reports {
 
@@ -125,21 +127,77 @@ double TextMeasurer::lineHeight(const FontSpec &spec)
     return metrics(spec).height();
 }
 
-QString TextMeasurer::cut(const FontSpec &spec, const QString &text, double w)
+double TextMeasurer::ascent(const FontSpec &spec)
 {
-    if (width(spec, text) <= w)
-        return text;
+    return metrics(spec).ascent();
+}
+
+double TextMeasurer::visibleWidth(const FontSpec &spec, const QString &text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1).isSpace())
+        --n;
+    return width(spec, n == text.size() ? text : text.left(n));
+}
+
+QString TextMeasurer::cutWithEllipsis(const FontSpec &spec, const QString &text, double w)
+{
     // Binary search on the prefix length; advance grows with length.
     QFontMetricsF &fm = metrics(spec);
-    int lo = 0, hi = int(text.size());
+    auto withMark = [&](int n) {
+        QString s = text.left(n);
+        while (!s.isEmpty() && s.back().isSpace()) // "BIN …" would read as a value
+            s.chop(1);
+        return s + kEllipsis;
+    };
+    if (fm.horizontalAdvance(kEllipsis) > w)
+        return {};
+    int lo = 0, hi = int(text.size()) - 1;
     while (lo < hi) {
         const int mid = (lo + hi + 1) / 2;
-        if (fm.horizontalAdvance(text.left(mid)) <= w)
+        if (fm.horizontalAdvance(withMark(mid)) <= w)
             lo = mid;
         else
             hi = mid - 1;
     }
-    return text.left(lo);
+    return withMark(lo);
+}
+
+FittedText TextMeasurer::fit(const FontSpec &spec, const QString &text, double room)
+{
+    FittedText out{text, spec};
+    if (room <= 0 || text.isEmpty())
+        return out;
+    const double full = visibleWidth(spec, text);
+    if (full <= room)
+        return out;
+    const double floorPt = std::min(kLegibleFloorPt, spec.pointSize);
+    FontSpec s = spec;
+    auto fitsAt = [&](double pt) {
+        s.pointSize = pt;
+        return visibleWidth(s, text) <= room;
+    };
+    // Advances scale with the size (unhinted outlines), so the estimate is
+    // close; the steps around it settle the rounding.
+    double pt = floorPt;
+    if (spec.pointSize > floorPt) {
+        pt = std::floor(spec.pointSize * room / full * 2) / 2;
+        pt = std::clamp(pt, floorPt, std::max(floorPt, spec.pointSize - 0.5));
+        while (pt > floorPt && !fitsAt(pt))
+            pt = std::max(floorPt, pt - 0.5);
+        while (pt + 0.5 < spec.pointSize && fitsAt(pt + 0.5))
+            pt += 0.5;
+    }
+    if (spec.pointSize > floorPt && fitsAt(pt)) {
+        out.spec.pointSize = pt;
+        out.shrunk = true;
+        return out;
+    }
+    out.spec.pointSize = floorPt;
+    out.shrunk = floorPt < spec.pointSize;
+    out.cut = true;
+    out.text = cutWithEllipsis(out.spec, text, room);
+    return out;
 }
 
 } // namespace kw::reports

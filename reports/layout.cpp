@@ -5,9 +5,12 @@
 // the last detail band below the longest column. A band that does not fit
 // in what is left of a column moves to the next column or page, whole; a
 // band taller than an empty column is placed anyway so the layout ends.
-// An auto-sized text widens to its content but stops short of the next text
-// element on its line, so that a long value never runs into the column
-// beside it.
+// Every text has a room: a fixed-width text its width, a centred one the
+// band, an auto-sized one what lies before the next text element on its
+// line (or the band's edge). A value that does not fit its room first
+// shrinks, down to a legible floor, and only then is cut with an ellipsis:
+// a count sheet whose bins all read "BIN 0" is worse than small print.
+// A shrunk text keeps the baseline of its line.
 #include "reports/layout.h"
 
 #include "data/dataset.h"
@@ -166,20 +169,23 @@ private:
                 page.items.append(std::move(it));
                 continue;
             }
-            QString text = textOf(e);
-            const FontSpec spec = resolve(e.font);
-            if (!e.autoSize && !text.isEmpty())
-                text = measure.cut(spec, text, e.width);
-            else if (const int room = roomBeforeNext(b, e); room > 0 && !text.isEmpty() && overruns(spec, text, room))
-                text = measure.cut(spec, text, room);
-            if (text.isEmpty())
+            const QString value = textOf(e);
+            if (value.isEmpty())
                 continue;
+            const FontSpec designed = resolve(e.font);
+            FittedText fitted = measure.fit(designed, value, roomOf(b, e, bandWidth));
+            if (fitted.text.isEmpty())
+                continue;
+            const FontSpec &spec = fitted.spec;
             PageItem it;
             it.kind = ItemKind::Text;
             it.font = doc.fontIndex(spec);
             it.y = y + e.y;
+            if (fitted.shrunk) // on the baseline of the designed size
+                it.y += int(std::lround(measure.ascent(designed) - measure.ascent(spec)));
             it.h = e.height > 0 ? e.height : int(std::ceil(measure.lineHeight(spec)));
             it.align = e.alignment;
+            QString text = std::move(fitted.text);
             it.textWidth = float(measure.width(spec, text));
             if (e.alignment == Alignment::BandCenter) {
                 it.x = x0;
@@ -195,37 +201,60 @@ private:
         colMaxY = std::max(colMaxY, y);
     }
 
-    // Width an auto-sized, left-aligned text may take before the next text
-    // element to its right whose line overlaps its own; 0 for no limit.
-    int roomBeforeNext(const Band &b, const Element &e)
+    // The width a text element may fill: a fixed width, the band for a
+    // centred text, and for an auto-sized one the room before the next text
+    // element to its right whose line overlaps its own, or else before the
+    // band's edge.
+    int roomOf(const Band &b, const Element &e, int bandWidth)
     {
-        if (e.alignment != Alignment::Left)
-            return 0;
+        if (e.alignment == Alignment::BandCenter)
+            return centredRoom(b, e, bandWidth);
+        if (!e.autoSize)
+            return std::max(1, e.width);
         if (auto it = rooms.find(&e); it != rooms.end())
             return it->second;
-        auto lineOf = [](const Element &x) { return x.height > 0 ? x.height : 16; };
         int next = 0;
         for (const auto &op : b.elements()) {
             const Element &o = *op;
             if (&o == &e || !o.visible || o.kind == ElementKind::Rule || o.alignment == Alignment::BandCenter)
                 continue;
-            if (o.x <= e.x || o.y >= e.y + lineOf(e) || e.y >= o.y + lineOf(o))
+            if (o.x <= e.x || !sameLine(e, o))
                 continue;
             if (next == 0 || o.x < next)
                 next = o.x;
         }
-        const int room = next == 0 ? 0 : std::max(1, next - e.x - 2);
+        const int room = std::max(1, next == 0 ? bandWidth - e.x : next - e.x - 2);
         rooms.emplace(&e, room);
         return room;
     }
 
-    // Trailing blanks print nothing, so they never overrun.
-    bool overruns(const FontSpec &spec, const QString &text, int room)
+    // A centred text (the company line) keeps clear of the texts beside it
+    // on its line, on both sides alike.
+    int centredRoom(const Band &b, const Element &e, int bandWidth)
     {
-        qsizetype n = text.size();
-        while (n > 0 && text.at(n - 1).isSpace())
-            --n;
-        return measure.width(spec, text.left(n)) > room;
+        int room = bandWidth;
+        for (const auto &op : b.elements()) {
+            const Element &o = *op;
+            if (&o == &e || !o.visible || o.kind == ElementKind::Rule || o.alignment == Alignment::BandCenter
+                || !sameLine(e, o))
+                continue;
+            const QString text = textOf(o);
+            if (text.isEmpty())
+                continue;
+            const double w = std::min<double>(measure.width(resolve(o.font), text), roomOf(b, o, bandWidth));
+            const bool right = o.alignment == Alignment::Right;
+            const double left = right ? o.x + o.width - w : o.x;
+            const int clear = o.x < bandWidth / 2 ? bandWidth - 2 * (int(std::ceil(left + w)) + 2)
+                                                  : 2 * (int(std::floor(left)) - 2) - bandWidth;
+            room = std::min(room, clear);
+        }
+        return std::max(1, room);
+    }
+
+    static bool sameLine(const Element &a, const Element &b)
+    {
+        auto lineOf = [](const Element &x) { return x.height > 0 ? x.height : 16; };
+        return a.y < b.y + lineOf(b) && b.y < a.y + lineOf(a);
     }
 
     QString textOf(const Element &e)

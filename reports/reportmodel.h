@@ -48,7 +48,8 @@ public:
     int x = 0, y = 0;      // from the band's left edge and top
     int width = 0;         // fixed width; ignored by auto-sized text
     int height = 0;        // rules: the line lies at half of it; text: 0 = the font's line
-    bool autoSize = true;  // text widens to its content; otherwise it is cut at width
+    bool autoSize = true;  // text widens to its content; otherwise width is its room
+                           // (a text too long for its room shrinks, then is cut; layout.cpp)
     Alignment alignment = Alignment::Left;
     FontSpec font;         // unset parts come from the report font
     bool visible = true;

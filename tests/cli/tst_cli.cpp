@@ -2,6 +2,7 @@
 #include "clirun.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -59,6 +60,30 @@ private slots:
                 m_cfg.path());
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(1), QStringLiteral("1500"));
+
+        // Drawers and bins are named as a shop names them, within the
+        // widths the office pages show (6 and 4 characters); tail numbers
+        // read as army tail numbers.
+        r = cli({QStringLiteral("--data"), data.path(), QStringLiteral("dump"), QStringLiteral("Parts.DB"),
+                 QStringLiteral("--csv")},
+                m_cfg.path());
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), QStringLiteral("Auto,Drawer,Bin,NSN,On Hand"));
+        for (int i = 1; i < lines.size(); ++i) {
+            const QStringList cells = lines[i].split(QLatin1Char(','));
+            QVERIFY2(!cells[1].isEmpty() && cells[1].size() <= 6, qPrintable(lines[i]));
+            QVERIFY2(!cells[2].isEmpty() && cells[2].size() <= 4, qPrintable(lines[i]));
+        }
+        r = cli({QStringLiteral("--data"), data.path(), QStringLiteral("dump"), QStringLiteral("Aircraft.db"),
+                 QStringLiteral("--csv")},
+                m_cfg.path());
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 13);
+        const QRegularExpression tail(QStringLiteral("^\\d\\d-\\d{5}$"));
+        for (int i = 1; i < lines.size(); ++i)
+            QVERIFY2(tail.match(lines[i]).hasMatch(), qPrintable(lines[i]));
     }
 
     void errorsGoToStderr()

@@ -1,5 +1,6 @@
 // The holders list and the sub hand receipt, laid out from a small shop.
 #include "reportfixture.h"
+#include "reports/fonts.h"
 #include "reports/hrdfreport.h"
 #include "reports/hrreport.h"
 #include "reports/layout.h"
@@ -139,34 +140,41 @@ private slots:
         QCOMPARE(findItem(doc, 0, QStringLiteral("Holder 0001"))->x, 216);
     }
 
-    void holderFieldsCutAtTheirWidths()
+    // Long values print smaller, or cut with an ellipsis past the legible
+    // floor, and never reach the next column (the section's 113 units would
+    // run 17 past the phone's x, so it has 94).
+    void holderFieldsStayInTheirPlaces()
     {
         ReportShop shop;
         shop.write(QStringLiteral("Hrdf"), {{7, QStringLiteral("Kowalczyk-Lindqvist, Bartholomew"),
-                                            QStringLiteral("STANDARDIZATION BRANCH"), QStringLiteral("5551234567")}});
+                                            QStringLiteral("STANDARDIZATION"), QStringLiteral("5551234567")}});
         shop.open({&shop.dm.tblHrdf});
         THrdfReport r(shop.dm);
         const ReportDocument doc = layoutReport(r);
-        // Values stay inside their widths and never reach the next column
-        // (the section's 113 units would run 17 past the phone's x).
         const QList<int> xs = {176, 216, 352, 448};
-        for (const PageItem &it : doc.pages[0].items) {
-            if (it.y != 81)
-                continue;
-            const int col = int(xs.indexOf(it.x));
-            QVERIFY(col >= 0);
+        QMap<int, const PageItem *> row; // the detail line, by x
+        for (const PageItem &it : doc.pages[0].items)
+            if (it.kind == ItemKind::Text && it.y >= 81 && it.y < 81 + 16)
+                row.insert(it.x, &it);
+        QCOMPARE(row.keys(), xs);
+        for (int col = 0; col < 4; ++col) {
+            const PageItem &it = *row.value(xs[col]);
             QVERIFY2(it.textWidth <= it.w, qPrintable(it.text));
-            if (col < 3)
+            QVERIFY(doc.fontOf(it).pointSize >= kLegibleFloorPt);
+            if (col < 3) {
                 QVERIFY(it.w <= THrdfReport::kWidths[col]);
-            if (col < 3)
                 QVERIFY2(it.x + it.w < xs[col + 1], qPrintable(it.text));
+            }
         }
-        QCOMPARE(itemAt(doc, 0, 448, 81)->text, QStringLiteral("5551234567"));
-        QVERIFY(itemAt(doc, 0, 352, 81)->text.startsWith(QLatin1String("STANDARDIZ")));
-        const PageItem *holder = itemAt(doc, 0, 216, 81);
-        QVERIFY(holder);
-        QVERIFY(holder->text.size() < 32);
-        QVERIFY(QStringLiteral("Kowalczyk-Lindqvist, Bartholomew").startsWith(holder->text));
+        QCOMPARE(row.value(448)->text, QStringLiteral("5551234567"));
+        QCOMPARE(doc.fontOf(*row.value(448)).pointSize, 10.0);
+        QCOMPARE(row.value(352)->text, QStringLiteral("STANDARDIZATION")); // smaller, whole
+        QVERIFY(doc.fontOf(*row.value(352)).pointSize < 10.0);
+        // The 30 characters the holder field keeps do not fit even at the
+        // floor: cut, and visibly so.
+        const QString holder = row.value(216)->text;
+        QVERIFY2(holder.endsWith(kEllipsis), qPrintable(holder));
+        QVERIFY(QStringLiteral("Kowalczyk-Lindqvist, Bartholomew").startsWith(holder.chopped(1)));
     }
 
     void handReceiptItems_data()

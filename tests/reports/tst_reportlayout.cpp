@@ -230,70 +230,92 @@ private slots:
         QCOMPARE(bool(kwtest::findItem(doc, 1, QStringLiteral("FOOT"))), lastPageFooter);
     }
 
+    // A text that does not fit its place prints smaller, in half points
+    // down to the legible floor, on the baseline it was designed for; past
+    // the floor it is cut with an ellipsis.
     void elementText_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("autoSize");
+        QTest::addColumn<int>("x");
         QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("expectCut");
+        QTest::addColumn<QString>("outcome"); // kept, shrunk, cut, nothing
 
-        QTest::newRow("auto widens to long text") << "VEST, SURVIVAL SRU-21/P WITH POUCHES" << true << 10 << false;
-        QTest::newRow("fixed cuts long text") << "VEST, SURVIVAL SRU-21/P" << false << 60 << true;
-        QTest::newRow("fixed keeps short text") << "EA" << false << 60 << false;
-        QTest::newRow("fixed narrower than one letter") << "W" << false << 3 << true;
+        const QString vest = QStringLiteral("VEST, SURVIVAL SRU-21/P");
+        QTest::newRow("auto widens to long text") << "VEST, SURVIVAL SRU-21/P WITH POUCHES" << true << 100 << 10
+                                                  << "kept";
+        QTest::newRow("fixed keeps short text") << "EA" << false << 100 << 60 << "kept";
+        QTest::newRow("fixed shrinks a text a little too long") << vest << false << 100 << 120 << "shrunk";
+        QTest::newRow("fixed cuts past the floor") << vest << false << 100 << 60 << "cut";
+        QTest::newRow("fixed narrower than the ellipsis") << "W" << false << 100 << 3 << "nothing";
+        QTest::newRow("auto shrinks at the band's edge") << vest << true << 600 << 0 << "shrunk";
+        QTest::newRow("auto cut at the band's edge") << vest << true << 670 << 0 << "cut";
     }
 
     void elementText()
     {
         QFETCH(QString, text);
         QFETCH(bool, autoSize);
+        QFETCH(int, x);
         QFETCH(int, width);
-        QFETCH(bool, expectCut);
+        QFETCH(QString, outcome);
 
         ReportShop shop;
         shop.open({});
         Report r;
-        Element &e = r.addBand(BandKind::Title, 20).addLabel(100, 4, text).face(QStringLiteral("Arial")).size(10);
+        Element &e = r.addBand(BandKind::Title, 20).addLabel(x, 4, text).face(QStringLiteral("Arial")).size(10);
         if (!autoSize)
             e.fixed(width);
+        const int room = autoSize ? 720 - x : width;
         const ReportDocument doc = layoutReport(r);
         QCOMPARE(doc.pageCount(), 1);
         const auto &items = doc.pages[0].items;
-        const QFontMetricsF fm = metrics96(installedFamily(QStringLiteral("Arial")), 10);
-        if (expectCut && width < fm.horizontalAdvance(text.left(1))) {
-            QVERIFY(items.isEmpty()); // nothing of it fits
+        if (outcome == QLatin1String("nothing")) {
+            QVERIFY(items.isEmpty());
             return;
         }
         QCOMPARE(items.size(), 1);
         const PageItem &it = items[0];
-        QCOMPARE(it.x, 100);
-        QCOMPARE(it.y, 4);
-        if (autoSize) {
+        const double pt = doc.fontOf(it).pointSize;
+        const QString family = installedFamily(QStringLiteral("Arial"));
+        const QFontMetricsF fm = metrics96(family, pt);
+        QCOMPARE(it.x, x);
+        QCOMPARE(it.w, autoSize ? int(std::ceil(fm.horizontalAdvance(it.text))) : width);
+        QVERIFY(fm.horizontalAdvance(it.text) <= room + 0.01);
+        // On the designed baseline, within rounding.
+        QVERIFY(qAbs(it.y + fm.ascent() - (4 + metrics96(family, 10).ascent())) <= 0.5);
+        if (outcome == QLatin1String("kept")) {
             QCOMPARE(it.text, text);
-            QVERIFY(it.w >= fm.horizontalAdvance(text) - 0.01);
-            QVERIFY(it.w > width);
+            QCOMPARE(pt, 10.0);
+        } else if (outcome == QLatin1String("shrunk")) {
+            QCOMPARE(it.text, text);
+            QVERIFY(pt < 10 && pt >= kLegibleFloorPt);
+            // The largest half-point size that fits.
+            QVERIFY(metrics96(family, pt + 0.5).horizontalAdvance(text) > room);
         } else {
-            QCOMPARE(it.w, width);
-            QCOMPARE(it.text != text, expectCut);
-            QVERIFY(text.startsWith(it.text));
-            QVERIFY(fm.horizontalAdvance(it.text) <= width + 0.01);
-            if (expectCut) // the longest prefix that fits
-                QVERIFY(fm.horizontalAdvance(text.left(it.text.size() + 1)) > width);
+            QCOMPARE(pt, kLegibleFloorPt);
+            QVERIFY(it.text.endsWith(kEllipsis));
+            const QString head = it.text.chopped(kEllipsis.size());
+            QVERIFY(!head.isEmpty() && text.startsWith(head));
+            QVERIFY(fm.horizontalAdvance(text) > room); // it did not fit at the floor
+            QVERIFY(fm.horizontalAdvance(text.left(head.size() + 1) + kEllipsis) > room); // longest that fits
         }
     }
 
-    // An auto-sized text stops 2 units short of the next text on its line;
-    // rules, centred texts and texts on other lines do not stop it.
+    // An auto-sized text has the room up to 2 units short of the next text
+    // on its line; rules, centred texts and texts on other lines do not
+    // limit it.
     void autoTextStopsAtItsNeighbour_data()
     {
         QTest::addColumn<int>("kind"); // 0 label, 1 rule, 2 centred label
         QTest::addColumn<int>("nextX");
         QTest::addColumn<int>("nextY");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("expectCut");
+        QTest::addColumn<bool>("expectFitted");
         const QString longText = QStringLiteral("VEST, SURVIVAL SRU-21/P WITH POUCHES");
         QTest::newRow("long text, neighbour on its line") << 0 << 160 << 0 << longText << true;
         QTest::newRow("neighbour a few units lower") << 0 << 160 << 6 << longText << true;
+        QTest::newRow("room enough at a smaller size") << 0 << 280 << 0 << longText << true;
         QTest::newRow("neighbour on the next line") << 0 << 160 << 16 << longText << false;
         QTest::newRow("short text fits") << 0 << 160 << 0 << QStringLiteral("EA") << false;
         QTest::newRow("trailing blanks do not count") << 0 << 126 << 0 << QStringLiteral("To:      ") << false;
@@ -308,7 +330,7 @@ private slots:
         QFETCH(int, nextX);
         QFETCH(int, nextY);
         QFETCH(QString, text);
-        QFETCH(bool, expectCut);
+        QFETCH(bool, expectFitted);
 
         ReportShop shop;
         shop.open({});
@@ -322,20 +344,21 @@ private slots:
         else
             b.addLabel(nextX, nextY, QStringLiteral("Next"));
         const ReportDocument doc = layoutReport(r);
-        const PageItem *it = kwtest::findItem(doc, 0, text);
         const PageItem *printed = nullptr;
         for (const PageItem &i : doc.pages[0].items)
             if (i.kind == ItemKind::Text && i.x == 100)
                 printed = &i;
         QVERIFY(printed);
-        QCOMPARE(it == nullptr, expectCut);
-        if (expectCut) {
-            const QFontMetricsF fm = metrics96(installedFamily(QStringLiteral("Arial")), 10);
-            const int room = nextX - 100 - 2;
-            QVERIFY(text.startsWith(printed->text));
-            QVERIFY(fm.horizontalAdvance(printed->text) <= room + 0.01);
-            QVERIFY(fm.horizontalAdvance(text.left(printed->text.size() + 1)) > room);
+        const double pt = doc.fontOf(*printed).pointSize;
+        if (!expectFitted) {
+            QCOMPARE(printed->text, text);
+            QCOMPARE(pt, 10.0);
+            return;
         }
+        const int room = nextX - 100 - 2;
+        QVERIFY(pt < 10);
+        QVERIFY(metrics96(installedFamily(QStringLiteral("Arial")), pt).horizontalAdvance(printed->text) <= room + 0.01);
+        QVERIFY(printed->text == text || printed->text.endsWith(kEllipsis));
     }
 
     void alignment_data()
