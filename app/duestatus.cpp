@@ -4,16 +4,13 @@
 
 namespace kw::app {
 
-// How far ahead "due soon" looks.
-static constexpr int kSoonDays = 30;
-
 DueStatus dueStatus(const QDate &due, const QDate &today)
 {
     if (!due.isValid() || !today.isValid())
         return DueStatus::None;
     if (due < today)
         return DueStatus::Overdue;
-    if (today.daysTo(due) <= kSoonDays)
+    if (today.daysTo(due) <= kDueSoonDays)
         return DueStatus::Soon;
     return DueStatus::None;
 }
@@ -34,6 +31,31 @@ QColor dueStatusColor(DueStatus status, const QPalette &palette)
     if (status == DueStatus::Overdue)
         return darkText ? QColor(0xA0, 0x00, 0x00) : QColor(0xFF, 0x8A, 0x80);
     return darkText ? QColor(0x9A, 0x5B, 0x00) : QColor(0xFF, 0xC8, 0x57);
+}
+
+QString dueLegend(DueColours colours, const QPalette &palette)
+{
+    if (colours == DueColours::None)
+        return {};
+    auto in = [&](DueStatus st, const QString &text) {
+        return QStringLiteral("<span style=\"color:%1\">%2</span>").arg(dueStatusColor(st, palette).name(), text);
+    };
+    const QString overdue = colours == DueColours::InspectionsAndFood ? QStringLiteral("Overdue or food expired")
+                                                                      : QStringLiteral("Overdue");
+    return in(DueStatus::Overdue, overdue) + QStringLiteral(" &middot; ")
+        + in(DueStatus::Soon, QStringLiteral("Due within %1 days").arg(kDueSoonDays));
+}
+
+QString dueLegendExplained(DueColours colours)
+{
+    if (colours == DueColours::None)
+        return {};
+    QString s = QStringLiteral("Red: the inspection due date has passed.\nAmber: the inspection falls due within "
+                               "the next %1 days.")
+                    .arg(kDueSoonDays);
+    if (colours == DueColours::InspectionsAndFood)
+        s.replace(QStringLiteral("has passed."), QStringLiteral("has passed, or the kit's food has expired."));
+    return s;
 }
 
 } // namespace kw::app

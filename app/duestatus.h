@@ -10,6 +10,13 @@ namespace kw::app {
 
 enum class DueStatus { None, Soon, Overdue };
 
+// How far ahead "due soon" looks, in days.
+constexpr int kDueSoonDays = 30;
+
+// What the colours of a page's rows mean: nothing coloured, items by their
+// inspection, or kits by their inspection and their food's expiry.
+enum class DueColours { None, Inspections, InspectionsAndFood };
+
 // Overdue: before today. Soon: today or within the next 30 days. None: later,
 // or no date.
 DueStatus dueStatus(const QDate &due, const QDate &today);
@@ -21,5 +28,11 @@ DueStatus worseOf(DueStatus a, DueStatus b);
 // colour so that both stay readable on light and dark themes; invalid for
 // None (the normal text colour applies).
 QColor dueStatusColor(DueStatus status, const QPalette &palette);
+
+// The legend of the colours, as rich text in those colours ("Overdue · Due
+// within 30 days"); empty for DueColours::None.
+QString dueLegend(DueColours colours, const QPalette &palette);
+// The same in words, for the legend's tooltip.
+QString dueLegendExplained(DueColours colours);
 
 } // namespace kw::app

@@ -30,6 +30,7 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -76,8 +77,10 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
     tabsMain->setCurrentWidget(tabHandReceipt);
     showNavEntry(Maint, 0);
     setWindowIcon(icons::nav(0));
-    // A client area of 792 by 554 below the menu (the status bar lies inside it).
+    // The designed client area of 792 by 554 below the menu hides most
+    // columns of every page; the first start opens wider (firstStartSize).
     resize(792, 554 + menuBar()->sizeHint().height());
+    keepNormalGeometry();
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -238,12 +241,29 @@ void TfrmMain::bindIniItems()
 {
     Ini->setItems(kw::settings::mainWindowItems());
     Ini->setRegistryRoot(kw::settings::TRegRoots::CURRENT_USER);
-    Ini->bindInt(QStringLiteral("frmMain"), QStringLiteral("Top"), [this] { return pos().y(); },
+    Ini->bindInt(QStringLiteral("frmMain"), QStringLiteral("Top"), [this] { return m_normalPos.y(); },
                  [this](int v) { move(pos().x(), v); });
-    Ini->bindInt(QStringLiteral("frmMain"), QStringLiteral("Left"), [this] { return pos().x(); },
+    Ini->bindInt(QStringLiteral("frmMain"), QStringLiteral("Left"), [this] { return m_normalPos.x(); },
                  [this](int v) { move(v, pos().y()); });
-    Ini->bindInt(QStringLiteral("frmMain"), QStringLiteral("Width"), [this] { return width(); },
+    Ini->bindInt(QStringLiteral("frmMain"), QStringLiteral("Width"), [this] { return m_normalSize.width(); },
                  [this](int v) { resize(v, height()); });
+    Ini->bindInt(QStringLiteral("frmMain"), QStringLiteral("Height"), [this] { return m_normalSize.height(); },
+                 [this](int v) { resize(width(), v); });
+    kw::settings::PropertyAccess state;
+    state.kind = kw::settings::ValueKind::Enumeration;
+    state.identifiers = {QStringLiteral("wsNormal"), QStringLiteral("wsMinimized"), QStringLiteral("wsMaximized")};
+    // A window closed while minimised opens normally.
+    state.get = [this] { return QVariant(isMaximized() ? 2 : 0); };
+    state.set = [this](const QVariant &v) {
+        setWindowState(v.toInt() == 2 ? (windowState() | Qt::WindowMaximized) : (windowState() & ~Qt::WindowMaximized));
+    };
+    Ini->bindProperty(QStringLiteral("frmMain"), QStringLiteral("WindowState"), state);
+    kw::settings::PropertyAccess page;
+    page.kind = kw::settings::ValueKind::String;
+    page.get = [this] { return QVariant(activePage()->objectName()); };
+    // Shown once the tables are open (showKeptPage).
+    page.set = [this](const QVariant &v) { m_keptPage = v.toString(); };
+    Ini->bindProperty(QStringLiteral("tabsMain"), QStringLiteral("ActivePage"), page);
     Ini->bindInt(QStringLiteral("pnlMainLeft"), QStringLiteral("Width"), [this] { return firstPanelWidth(splMain); },
                  [this](int v) { setFirstPanelWidth(splMain, v); });
     // The splitter stands right after its panel, so its Left follows the width.
@@ -298,7 +318,10 @@ void TfrmMain::FormShow()
     // 1. The splash, modal, until its timer or its close button.
     if (runSplash)
         guarded([&] { runSplash(this); });
-    // 2. Window state and update settings.
+    // 2. Window state and update settings; what is not kept yet starts
+    // at the first start's size.
+    if (const QScreen *sc = screen())
+        resize(firstStartSize(sc->availableGeometry()));
     Ini->LoadItems();
     // 3. The setup texts.
     readSetupTexts();
@@ -328,8 +351,9 @@ void TfrmMain::FormShow()
                                  .arg(QDir::toNativeSeparators(m_dataDir)));
         }
     });
-    // 8. The eleven tables, in order.
-    openShopTables();
+    // 8. The eleven tables, in order; then the page shown last time.
+    if (openShopTables())
+        showKeptPage();
     // 10. The automatic update check.
     if (tabSetup->autoUpdate() && autoUpdateCheck)
         guarded(autoUpdateCheck);
@@ -350,7 +374,7 @@ void TfrmMain::offerUndoOfInterruptedRestore()
         prompts().showMessage(error);
 }
 
-void TfrmMain::openShopTables()
+bool TfrmMain::openShopTables()
 {
     const bool ok = guarded([&] {
         for (kw::data::TableDataset *t : dm.shopTables())
@@ -361,6 +385,58 @@ void TfrmMain::openShopTables()
                              .arg(QDir::toNativeSeparators(m_dataDir)));
     else
         schedulePreload();
+    return ok;
+}
+
+void TfrmMain::showKeptPage()
+{
+    for (const auto &[at, entry] : m_nav) {
+        if (entry.page->objectName() != m_keptPage || entry.page == tabHandReceipt)
+            continue;
+        olMain->openGroup(at.first);
+        olMain->groupList(at.first)->setCurrentRow(at.second);
+        // A page that cannot be entered (its error was shown) gives way to
+        // the start page rather than standing empty.
+        if (!navigate(at.first, at.second))
+            guarded([this] { showStartPage(); });
+        return;
+    }
+}
+
+QSize TfrmMain::firstStartSize(const QRect &available) const
+{
+    int widest = 0;
+    for (int i = 0; i < tabsMain->count(); ++i)
+        widest = std::max(widest, static_cast<const Page *>(tabsMain->widget(i))->preferredWidth());
+    // The navigation panel and its splitter beside the page; a little to
+    // spare for the page's frame.
+    const int width = 100 + splMain->handleWidth() + widest + 8;
+    // Window decorations are not known before the window is shown: leave
+    // room for a title bar and borders.
+    const QSize room(std::max(1, available.width() - 16), std::max(1, available.height() - 40));
+    const QSize designed(792, 554 + menuBar()->sizeHint().height());
+    return QSize(std::clamp(width, std::min(designed.width(), room.width()), room.width()),
+                 std::clamp(available.height() * 4 / 5, std::min(designed.height(), room.height()), room.height()));
+}
+
+void TfrmMain::keepNormalGeometry()
+{
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
+        return;
+    m_normalPos = pos();
+    m_normalSize = size();
+}
+
+void TfrmMain::moveEvent(QMoveEvent *e)
+{
+    QMainWindow::moveEvent(e);
+    keepNormalGeometry();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent *e)
+{
+    QMainWindow::resizeEvent(e);
+    keepNormalGeometry();
 }
 
 void TfrmMain::schedulePreload()
@@ -418,22 +494,23 @@ void TfrmMain::showNavEntry(int group, int index)
     const NavEntry &e = m_nav.at({group, index});
     setWindowTitle(e.caption);
     stbMain->setImage(icons::nav(e.icon));
+    stbMain->setDueLegend(e.page->dueColours());
 }
 
-void TfrmMain::navigate(int group, int index)
+bool TfrmMain::navigate(int group, int index)
 {
     auto it = m_nav.find({group, index});
     if (it == m_nav.end())
-        return;
+        return false;
     Page *page = it->second.page;
     // The leaving page's step comes first; when it fails (an edit that
     // cannot be stored) the window stays where it is.
     if (!guarded([&] { setActivePage(page); }))
-        return;
+        return false;
     showNavEntry(group, index);
     // An error entering (a query that cannot run) is shown; the page stays
     // up, empty, and entering it again tries again.
-    guarded([&] { page->enter(); });
+    return guarded([&] { page->enter(); });
 }
 
 void TfrmMain::olListMaintItemClick(QListWidget *, int index)

@@ -89,9 +89,16 @@ public:
     // Refreshes the Caps, Num and clock panels.
     void updateStatusPanels();
 
+    // The size of the very first start (no window state kept yet): wide
+    // enough for every column of the widest page, tall enough for a good
+    // many rows, within the available area of the screen.
+    QSize firstStartSize(const QRect &available) const;
+
 protected:
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void moveEvent(QMoveEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
 
 private:
     void buildFrame();
@@ -103,10 +110,12 @@ private:
     void readSetupTexts();
     void writeSetupTexts();
     void addPage(Page *page, const QString &caption);
-    void navigate(int group, int index);
+    bool navigate(int group, int index);
     void showNavEntry(int group, int index);
     void showStartPage();
-    void openShopTables();
+    bool openShopTables();
+    void showKeptPage();
+    void keepNormalGeometry();
     void offerUndoOfInterruptedRestore();
     void schedulePreload();
 
@@ -133,6 +142,11 @@ private:
     PrintSetup m_printSetup;
     QString m_updateFileName;
     QString m_dataDir;
+    // Position and size while neither maximised nor minimised: what the
+    // window state keeps, so that a maximised window returns to its place.
+    QPoint m_normalPos;
+    QSize m_normalSize;
+    QString m_keptPage; // page shown when the window was last closed
     bool m_started = false;
 };
 

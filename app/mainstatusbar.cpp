@@ -34,7 +34,15 @@ TMainStatusBar::TMainStatusBar(QWidget *parent) : QStatusBar(parent)
     addWidget(stbText);
     addWidget(stbCaps);
     addWidget(stbNum);
-    addWidget(new QWidget(this), 1);
+    stbLegend = new QLabel(this);
+    stbLegend->setObjectName(QStringLiteral("stbLegend"));
+    stbLegend->setTextFormat(Qt::RichText);
+    stbLegend->setContentsMargins(6, 0, 2, 0);
+    // It takes the room left between the lock and clock panels and never
+    // makes the window wider than the panels need.
+    stbLegend->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    stbLegend->hide();
+    addWidget(stbLegend, 1);
     addPermanentWidget(stbClock);
     setFixedHeight(20);
 
@@ -59,6 +67,13 @@ void TMainStatusBar::setImage(const QIcon &icon)
 void TMainStatusBar::setText(const QString &text)
 {
     stbText->setText(text);
+}
+
+void TMainStatusBar::setDueLegend(DueColours colours)
+{
+    stbLegend->setText(dueLegend(colours, stbLegend->palette()));
+    stbLegend->setToolTip(dueLegendExplained(colours));
+    stbLegend->setVisible(colours != DueColours::None);
 }
 
 void TMainStatusBar::updatePanels()

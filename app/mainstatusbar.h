@@ -2,7 +2,10 @@
 // The main window's status bar, five panels from left to right: the icon of
 // the last navigation item, a text panel, the Caps and Num lock indicators,
 // and the date and time. The lock panels follow the keys at once, the clock
-// every second.
+// every second. Beside them, on pages whose rows are coloured by due date,
+// a legend says what the colours mean.
+#include "app/duestatus.h"
+
 #include <QStatusBar>
 #include <QTimer>
 
@@ -18,6 +21,8 @@ public:
 
     void setImage(const QIcon &icon);
     void setText(const QString &text);
+    // The legend of the row colours of the page shown; hidden for None.
+    void setDueLegend(DueColours colours);
     // Refreshes the Caps, Num and clock panels.
     void updatePanels();
 
@@ -25,7 +30,7 @@ protected:
     bool eventFilter(QObject *o, QEvent *e) override;
 
 private:
-    QLabel *stbImage, *stbText, *stbCaps, *stbNum, *stbClock;
+    QLabel *stbImage, *stbText, *stbCaps, *stbNum, *stbLegend, *stbClock;
     QTimer m_clock;
 };
 

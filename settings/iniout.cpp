@@ -27,6 +27,11 @@ QStringList mainWindowItems()
         QStringLiteral("frmMain;Width;;%1;Width;1;0").arg(k),
         QStringLiteral("cbAutoUpdate;Checked;False;%1;AutoUpdate;1;0").arg(k),
         QStringLiteral("cbAutoUpdateNotify;Checked;False;%1;AutoUpdateNotify;1;0").arg(k),
+        // After the position and width, so that a maximised window keeps
+        // the place it returns to.
+        QStringLiteral("frmMain;Height;;%1;Height;1;0").arg(k),
+        QStringLiteral("frmMain;WindowState;wsNormal;%1;WindowState;1;0").arg(k),
+        QStringLiteral("tabsMain;ActivePage;;%1;ActivePage;1;0").arg(k),
     };
 }
 

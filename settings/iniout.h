@@ -25,7 +25,8 @@ namespace kw::settings {
 inline const QString kMainKey = QStringLiteral("\\Software\\Quillfen\\Kitwarden\\Main");
 inline const QString kSetupKey = QStringLiteral("\\Software\\Quillfen\\Kitwarden\\Setup");
 
-// The main window's nine item lines, in order.
+// The main window's item lines, in order: position, panels, width and the
+// update settings, then height, maximised state and the page shown.
 QStringList mainWindowItems();
 
 // The kind of a property's type; it decides how its value is written as text.

@@ -32,7 +32,7 @@ HandReceiptPage::HandReceiptPage(kw::data::TdmMain &dmMain, QWidget *parent)
     Splitter1->addWidget(pnlHrMain);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({160, 526});
+    Splitter1->setSizes({kHoldersWidth, 526});
     buildColumnEditors();
 }
 
@@ -93,6 +93,7 @@ void HandReceiptPage::buildItems()
          QStringLiteral("Insp Freq"), QStringLiteral("Insp Type"), QStringLiteral("Insp Completed"),
          QStringLiteral("Insp Due"), QStringLiteral("Remarks")}));
     grdHandReceipt->setDataSource(&dm.dsHr);
+    colourByDueStatus(grdHandReceipt, QStringLiteral("Insp Due"));
     m->addWidget(bar);
     m->addWidget(grdHandReceipt);
 }
@@ -146,6 +147,11 @@ void HandReceiptPage::tabHandReceiptHide()
     if (dm.tblHr.isEditing())
         dm.tblHr.post();
     dm.tblHr.close();
+}
+
+int HandReceiptPage::preferredWidth() const
+{
+    return kHoldersWidth + Splitter1->handleWidth() + gridFittingWidth(grdHandReceipt);
 }
 
 void HandReceiptPage::bindSettings(kw::settings::TIniOut &ini)

@@ -31,6 +31,10 @@ public:
 
     // Binds the holders panel's width and its splitter to the window state.
     void bindSettings(kw::settings::TIniOut &ini);
+    // The holders panel at its designed width beside every item column.
+    int preferredWidth() const override;
+
+    static constexpr int kHoldersWidth = 160; // the holders panel, designed
 
 private:
     void buildHolders();

@@ -7,6 +7,8 @@
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QStyle>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <stdexcept>
@@ -39,6 +41,15 @@ void Page::setPrintHandler(const QString &buttonName, std::function<void()> hand
                                     + objectName().toStdString());
     it->second.first->setEnabled(bool(handler));
     it->second.second = std::move(handler);
+}
+
+int Page::preferredWidth() const
+{
+    int w = 0;
+    for (const TDBGrid *g : findChildren<TDBGrid *>())
+        if (g->window() == window()) // not the drop-down lists of cell editors
+            w += gridFittingWidth(g);
+    return w;
 }
 
 QStringList Page::printButtons() const
@@ -82,6 +93,11 @@ TDBNavigator *navigator(QWidget *parent, const QString &name, kw::data::DataSour
 
 void colourByDueStatus(TDBGrid *grid, const QString &dueField, const QString &expiryField)
 {
+    for (QWidget *w = grid->parentWidget(); w; w = w->parentWidget())
+        if (auto *page = qobject_cast<Page *>(w)) {
+            page->m_dueColours = expiryField.isEmpty() ? DueColours::Inspections : DueColours::InspectionsAndFood;
+            break;
+        }
     grid->rowTextColor = [grid, dueField, expiryField](int row) -> QColor {
         kw::data::Dataset *ds = grid->dataset();
         if (!ds || !ds->active() || row >= ds->recordCount())
@@ -98,6 +114,19 @@ void colourByDueStatus(TDBGrid *grid, const QString &dueField, const QString &ex
         return dueStatusColor(status, grid->palette());
     };
     grid->viewport()->update();
+}
+
+int gridFittingWidth(const TDBGrid *g)
+{
+    // Before the grid is first laid out its row marker may not have its
+    // width yet; the marker never needs less than its size hint.
+    const QHeaderView *rows = g->verticalHeader();
+    int w = (rows->isHidden() ? 0 : std::max(rows->width(), rows->sizeHint().width())) + 2 * g->frameWidth()
+        + g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g);
+    for (int c = 0; c < g->horizontalHeader()->count(); ++c)
+        if (!g->isColumnHidden(c))
+            w += g->columnWidth(c);
+    return w;
 }
 
 int firstPanelWidth(const QSplitter *s)

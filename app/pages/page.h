@@ -7,6 +7,7 @@
 // Print buttons open reports that are attached from outside the page with
 // setPrintHandler: until a report is attached, its button stays visible but
 // disabled, so nothing pretends to print.
+#include "app/duestatus.h"
 #include "data/dmmain.h"
 
 #include <QWidget>
@@ -38,6 +39,12 @@ public:
     // Runs in idle time after the tables were opened: work that makes
     // entering the page quick later. Changes nothing the user can see.
     virtual void preload() {}
+    // Width the page needs to show every column of its grids at the widths
+    // they start with: the grids stand side by side unless a page says
+    // otherwise. The first start sizes the window by the widest page.
+    virtual int preferredWidth() const;
+    // What the colours of the page's rows mean (colourByDueStatus sets it).
+    DueColours dueColours() const { return m_dueColours; }
 
     // Attaches the action of a print button, named as the button is
     // ("btnInspAll"); an empty handler detaches it. Throws for a name that
@@ -54,7 +61,9 @@ protected:
     kw::data::TdmMain &dm;
 
 private:
+    friend void colourByDueStatus(TDBGrid *, const QString &, const QString &);
     std::map<QString, std::pair<QAbstractButton *, std::function<void()>>> m_print;
+    DueColours m_dueColours = DueColours::None;
 };
 
 // A bar of the given height laid out left to right (the pages' top bars).
@@ -67,8 +76,12 @@ TDBNavigator *navigator(QWidget *parent, const QString &name, kw::data::DataSour
 
 // Draws the grid's rows in the due-status colour of the date in dueField of
 // its dataset; with expiryField, a date there before today also marks the
-// row overdue (food past its expiry date).
+// row overdue (food past its expiry date). The grid's page then tells what
+// its colours mean (Page::dueColours).
 void colourByDueStatus(TDBGrid *grid, const QString &dueField, const QString &expiryField = {});
+
+// Width of a grid that shows every column, the row marker and a scroll bar.
+int gridFittingWidth(const TDBGrid *grid);
 
 // Width of a splitter's first panel, and setting it (the rest goes to the
 // second panel). Window state keeps panels by this width.

@@ -34,15 +34,6 @@ TDBGrid *gridOf(QWidget *w, const QList<TDBGrid *> &grids)
     return nullptr;
 }
 
-// Wide enough for every column, the row marker and a scroll bar.
-int fittingWidth(TDBGrid *g)
-{
-    int w = g->verticalHeader()->width() + 2 * g->frameWidth() + g->verticalScrollBar()->sizeHint().width();
-    for (int c = 0; c < g->gridModel()->columnCount(); ++c)
-        w += g->columnWidth(c);
-    return w;
-}
-
 } // namespace
 
 SetupPage::SetupPage(kw::data::TdmMain &dmMain, SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent)
@@ -151,8 +142,8 @@ QWidget *SetupPage::buildGrids()
         th->addWidget(l);
         gh->addWidget(grid);
         // The caption keeps its grid's width.
-        l->setFixedWidth(fittingWidth(grid));
-        grid->setFixedWidth(fittingWidth(grid));
+        l->setFixedWidth(gridFittingWidth(grid));
+        grid->setFixedWidth(gridFittingWidth(grid));
     }
     th->addStretch(1);
     gh->addStretch(1);
@@ -169,7 +160,7 @@ void SetupPage::changeEvent(QEvent *e)
     // Column widths follow the font; the grids and their captions follow them.
     for (TDBGrid *g : {grdSetupTailNum, grdKitType, grdDrawer, grdSetupBin}) {
         g->applyColumnWidths();
-        g->setFixedWidth(fittingWidth(g));
+        g->setFixedWidth(gridFittingWidth(g));
         if (auto *l = findChild<QLabel *>(QStringLiteral("lbl") + g->objectName()))
             l->setFixedWidth(g->width());
     }

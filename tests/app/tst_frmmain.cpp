@@ -5,6 +5,7 @@
 #include "app/columneditors.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
+#include "app/duestatus.h"
 #include "app/keylocks.h"
 #include "app/outlookbar.h"
 #include "app/pages/page.h"
@@ -33,6 +34,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QMenuBar>
+#include <QScreen>
+#include <QTableView>
 #include <QTest>
 
 using namespace kw::app;
@@ -184,10 +187,10 @@ private slots:
         QCOMPARE(w<TOutlookBar>("olMain")->openedGroup(), w<TOutlookBar>("olMain")->groupOf(w<QListWidget>("olListMaint")));
         QVERIFY(!m_dm->qryInsp.active() && !m_dm->qryGear.active() && !m_dm->qryParts.active());
         QVERIFY(m_prompts.messages.isEmpty());
-        // First run: placed at 1,1 with the designed client area.
+        // First run: placed at 1,1, as large as the first start opens on
+        // this screen.
         QCOMPARE(m_frm->pos(), QPoint(1, 1));
-        QCOMPARE(m_frm->width(), 792);
-        QCOMPARE(m_frm->height() - m_frm->menuBar()->sizeHint().height(), 554);
+        QCOMPARE(m_frm->size(), m_frm->firstStartSize(m_frm->screen()->availableGeometry()));
         QCOMPARE(w<QSplitter>("Splitter1")->sizes().first(), 160);
         QCOMPARE(w<QSplitter>("splMain")->sizes().first(), 100);
         // The update check runs only when its box is checked.
@@ -319,6 +322,126 @@ private slots:
         QCOMPARE(readReg(kw::settings::kMainKey, QStringLiteral("olSplitter")), QStringLiteral("121"));
     }
 
+    // The very first start opens wide enough for every column of the
+    // widest page, within the screen.
+    void firstStartSize_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<bool>("roomForAll"); // the widest page fits the screen
+        // View by Type needs about 1,530 pixels: a 1280 screen is filled.
+        QTest::newRow("1280 x 900") << QRect(0, 0, 1280, 900) << false;
+        QTest::newRow("1920 x 1080, beside a taskbar") << QRect(0, 40, 1920, 1040) << true;
+        QTest::newRow("800 x 600") << QRect(0, 0, 800, 600) << false;
+    }
+    void firstStartSize()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(bool, roomForAll);
+        makeWindow();
+        const QSize size = m_frm->firstStartSize(screen);
+        QVERIFY(size.width() <= screen.width() && size.height() <= screen.height());
+        int widest = 0;
+        for (Page *p : m_frm->findChildren<Page *>())
+            widest = std::max(widest, p->preferredWidth());
+        // Every page but the setup page needs more than the designed window.
+        QVERIFY(widest > 792);
+        const int navigation = w<QSplitter>("splMain")->sizes().value(0, 100) + 3;
+        if (roomForAll) {
+            QVERIFY2(size.width() >= navigation + widest, qPrintable(QString::number(size.width())));
+        } else {
+            QVERIFY(size.width() >= screen.width() - 20);
+        }
+        QVERIFY(size.height() >= std::min(screen.height() * 3 / 4, 570));
+        // Shown at that size, the widest page's grids show every column.
+        if (!roomForAll)
+            return;
+        showWindow();
+        m_frm->resize(size);
+        clickNav(w<QListWidget>("olListMaint"), 2);
+        auto *grid = w<QTableView>("grdGear");
+        QTRY_VERIFY(grid->isVisible());
+        QApplication::processEvents();
+        int columns = 0;
+        for (int c = 0; c < grid->model()->columnCount(); ++c)
+            columns += grid->columnWidth(c);
+        QVERIFY2(columns <= grid->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(columns).arg(grid->viewport()->width())));
+    }
+
+    // Height, maximised state and the page shown are kept with position and
+    // width; a maximised window keeps the place it returns to.
+    void windowStateRoundTrip_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("maximised");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("inspections, normal") << "olListMaint" << 1 << false << "tabInsp" << "Kitwarden - Inspections";
+        QTest::newRow("aircraft, maximised")
+            << "olListMaint" << 3 << true << "tabSurvival" << "Kitwarden - Aircraft Equipment";
+        QTest::newRow("manuals, maximised")
+            << "olListOffice" << 1 << true << "tabTechManuals" << "Kitwarden - Technical Manuals";
+        QTest::newRow("hand receipts, normal")
+            << "olListMaint" << 0 << false << "tabHandReceipt" << "Kitwarden - Hand Receipts";
+    }
+    void windowStateRoundTrip()
+    {
+        QFETCH(QString, list);
+        QFETCH(int, index);
+        QFETCH(bool, maximised);
+        QFETCH(QString, page);
+        QFETCH(QString, caption);
+        makeWindow();
+        showWindow();
+        m_frm->move(30, 40);
+        m_frm->resize(760, 610);
+        clickNav(w<QListWidget>("olListOffice"), 0); // somewhere else first
+        clickNav(listNamed(list), index);
+        if (maximised)
+            m_frm->setWindowState(Qt::WindowMaximized);
+        QVERIFY(m_frm->close());
+        QCOMPARE(readReg(kw::settings::kMainKey, QStringLiteral("Height")), QStringLiteral("610"));
+        QCOMPARE(readReg(kw::settings::kMainKey, QStringLiteral("Width")), QStringLiteral("760"));
+        QCOMPARE(readReg(kw::settings::kMainKey, QStringLiteral("WindowState")),
+                 maximised ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal"));
+        QCOMPARE(readReg(kw::settings::kMainKey, QStringLiteral("ActivePage")), page);
+        cleanup();
+
+        makeWindow();
+        showWindow();
+        QCOMPARE(m_frm->isMaximized(), maximised);
+        if (maximised)
+            m_frm->setWindowState(Qt::WindowNoState);
+        QCOMPARE(m_frm->size(), QSize(760, 610));
+        QCOMPARE(m_frm->pos(), QPoint(30, 40));
+        QCOMPARE(m_frm->activePage()->objectName(), page);
+        QCOMPARE(m_frm->windowTitle(), caption);
+        QCOMPARE(listNamed(list)->currentRow(), index);
+        QVERIFY(listNamed(list)->isVisible());
+        // The page was entered as a click enters it.
+        QCOMPARE(m_dm->tblHr.active(), page == QLatin1String("tabHandReceipt"));
+        QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('|')));
+    }
+
+    // A kept page that is no longer there, or an empty one, opens the start page.
+    void unknownKeptPage_data()
+    {
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("no such page") << "tabNoLonger";
+        QTest::newRow("empty") << "";
+    }
+    void unknownKeptPage()
+    {
+        QFETCH(QString, kept);
+        writeReg(kw::settings::kMainKey, QStringLiteral("ActivePage"), kept);
+        makeWindow();
+        showWindow();
+        QCOMPARE(m_frm->activePage()->objectName(), QStringLiteral("tabHandReceipt"));
+        QVERIFY(m_dm->tblHr.active());
+        QVERIFY(m_prompts.messages.isEmpty());
+    }
+
     void navigation_data()
     {
         QTest::addColumn<QString>("list");
@@ -372,6 +495,23 @@ private slots:
             QVERIFY(m_dm->qryGear.active() && !m_dm->qryGear.filtered());
         if (page == QLatin1String("tabOfficeSupplies"))
             QVERIFY(m_dm->qryParts.active());
+        // Pages whose rows are coloured by due date explain the colours in
+        // the status bar, in the colours themselves.
+        const bool kits = page == QLatin1String("tabSurvival");
+        const bool coloured = kits || page == QLatin1String("tabHandReceipt") || page == QLatin1String("tabInsp")
+            || page == QLatin1String("tabAlseGear");
+        auto *legend = w<QLabel>("stbLegend");
+        QCOMPARE(legend->isVisible(), coloured);
+        if (coloured) {
+            const QPalette pal = legend->palette();
+            const QString red = dueStatusColor(DueStatus::Overdue, pal).name();
+            const QString amber = dueStatusColor(DueStatus::Soon, pal).name();
+            QCOMPARE(legend->text(),
+                     QStringLiteral("<span style=\"color:%1\">%2</span> &middot; "
+                                    "<span style=\"color:%3\">Due within 30 days</span>")
+                         .arg(red, kits ? QStringLiteral("Overdue or food expired") : QStringLiteral("Overdue"), amber));
+            QCOMPARE(legend->toolTip().contains(QLatin1String("food")), kits);
+        }
         QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('|')));
     }
 

@@ -963,6 +963,10 @@ private slots:
         QTest::addColumn<QString>("serial");
         QTest::addColumn<int>("status");
         const int none = int(DueStatus::None), soon = int(DueStatus::Soon), over = int(DueStatus::Overdue);
+        // The first holder's items, shown when the page opens.
+        QTest::newRow("hand receipt, overdue") << "grdHandReceipt" << "tabHandReceipt" << "R-001" << over;
+        QTest::newRow("hand receipt, 30 days") << "grdHandReceipt" << "tabHandReceipt" << "V-001" << soon;
+        QTest::newRow("hand receipt, no date") << "grdHandReceipt" << "tabHandReceipt" << "M-001" << none;
         QTest::newRow("insp, overdue") << "grdInsp" << "tabInsp" << "R-001" << over;
         QTest::newRow("insp, due today") << "grdInsp" << "tabInsp" << "B-001" << soon;
         QTest::newRow("insp, 30 days") << "grdInsp" << "tabInsp" << "V-001" << soon;
