@@ -35,6 +35,8 @@ int repair(Context &ctx)
             .arg(r.blocksRead)
             .arg(r.blocksUnreadable)
             .arg(r.duplicatesDropped));
+    if (r.rowsCutOff > 0)
+        out(QStringLiteral("Rows dropped because the file ends inside them: %1.").arg(r.rowsCutOff));
     if (!r.indexesDropped.isEmpty())
         out(QStringLiteral("Index files dropped (they could not be read): %1").arg(r.indexesDropped.join(QStringLiteral(", "))));
     out(QStringLiteral("The damaged file is kept as %1").arg(QDir::toNativeSeparators(r.keptCopy)));

@@ -213,6 +213,8 @@ QVector<bool> ParadoxTableImpl::readBlockChain(const FileHeader &h, BlockReader 
         if (seen[num])
             chainDamaged(QStringLiteral("its block chain visits block %1 twice").arg(num));
         seen[num] = true;
+        if (!blocks.whole(num))
+            chainDamaged(QStringLiteral("the file ends inside block %1 of its block chain").arg(num));
         const uchar *b = blocks.read(num);
         const int back = qFromLittleEndian<quint16>(b + 2);
         if (back != prev)

@@ -17,7 +17,8 @@ struct TableRepairReport {
     quint32 headerRows = 0;     // rows the damaged header counted
     int rowsRecovered = 0;
     int blocksRead = 0;         // data blocks whose rows were taken
-    int blocksUnreadable = 0;   // blocks whose record count no block can hold
+    int blocksUnreadable = 0;   // blocks whose record count no block can hold, or that the file cuts before it
+    int rowsCutOff = 0;         // rows a block counted that the file does not hold whole (dropped)
     int duplicatesDropped = 0;  // rows of a keyed table whose key an earlier row held
     QString keptCopy;           // the damaged file, kept beside the table
     QStringList indexesDropped; // index files that could not be read (rebuilt by a schema sync)
@@ -41,7 +42,8 @@ public:
                                               bool readOnly = false);
 
     // Rebuilds a table whose block chain is damaged from every data block
-    // whose rows can be read (chain fragments in their order, a keyed
+    // whose rows can be read, taking only rows the file holds whole (the
+    // rest are counted, never made up; chain fragments in their order, a keyed
     // table's rows in key order with the first row of each key kept). The
     // damaged file is kept beside the table under a name of its own (an
     // earlier kept copy is never replaced), the table is written packed,

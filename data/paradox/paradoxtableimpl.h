@@ -38,6 +38,17 @@ public:
         const qint64 avail = m_data.size() - m_headerSize;
         return int(std::min<qint64>(65535, (avail + m_blockSize - 1) / m_blockSize));
     }
+    // How many leading bytes of block num read as they were written: all of
+    // a whole block; of a block the file ends inside, the bytes it holds, or
+    // for an encrypted table the whole 256-byte chunks it holds (a chunk's
+    // bytes are shuffled, so one cut short decrypts to nothing sound).
+    int soundBytes(int num) const
+    {
+        const qint64 at = m_headerSize + qint64(num - 1) * m_blockSize;
+        const qint64 n = std::clamp<qint64>(m_data.size() - at, 0, m_blockSize);
+        return int(m_checksum ? n / 256 * 256 : n);
+    }
+    bool whole(int num) const { return soundBytes(num) == m_blockSize; }
     // Block num (1-based), valid until the next call.
     const uchar *read(int num)
     {

@@ -62,6 +62,12 @@ QVector<int> ParadoxTableImpl::readableBlocksInOrder(BlockReader &blocks, TableR
     const int n = blocks.blocksInFile();
     QVector<int> next(n + 1, 0), prev(n + 1, 0), count(n + 1, 0);
     for (int num = 1; num <= n; ++num) {
+        if (blocks.soundBytes(num) < 6) {
+            // The file ends before the block's own links and count.
+            count[num] = -1;
+            ++report.blocksUnreadable;
+            continue;
+        }
         const uchar *b = blocks.read(num);
         next[num] = qFromLittleEndian<quint16>(b);
         prev[num] = qFromLittleEndian<quint16>(b + 2);
@@ -103,7 +109,11 @@ void ParadoxTableImpl::takeRecoveredRows(BlockReader &blocks, const QVector<int>
     for (int num : order) {
         const uchar *b = blocks.read(num);
         const int count = recordsInBlock(b);
-        for (int r = 0; r < count; ++r)
+        // Only rows the file holds whole: the missing bytes of a row the file
+        // ends inside would read as zeros and decrypt into values no one wrote.
+        const int whole = std::min(count, (blocks.soundBytes(num) - 6) / m_recSize);
+        report.rowsCutOff += count - whole;
+        for (int r = 0; r < whole; ++r)
             recs.append(QByteArray(reinterpret_cast<const char *>(b + 6 + r * m_recSize), m_recSize));
     }
     if (m_keyBytes > 0) {

@@ -143,6 +143,7 @@ void TstParadoxDamage::chainDisagreesWithHeader_data()
     QTest::newRow("a block linking back to the wrong one") << "prev" << "links back";
     QTest::newRow("a block number past the end of the file") << "outside" << "outside the file";
     QTest::newRow("a chain that loops") << "loop" << "twice";
+    QTest::newRow("the file cut inside a block") << "cut" << "ends inside block";
 }
 
 void TstParadoxDamage::chainDisagreesWithHeader()
@@ -174,6 +175,8 @@ void TstParadoxDamage::chainDisagreesWithHeader()
         t.setPrev(chain[2], chain[0]);
     } else if (damage == "outside") {
         t.setNext(chain[1], 999);
+    } else if (damage == "cut") {
+        t.bytes.truncate(t.at(chain.last()) + 6 + 57 + 20); // a row and part of the next
     } else {
         t.setNext(chain[2], chain[0]);
     }
@@ -316,6 +319,10 @@ void TstParadoxDamage::repairRecoversRows_data()
     QTest::newRow("unkeyed, a chain that loops") << false << false << "loop";
     QTest::newRow("unkeyed, a block number past the end") << false << false << "outside";
     QTest::newRow("encrypted, first block pointing at the second") << true << true << "first";
+    // Only rows the file holds whole: none made of the zeros past its end.
+    QTest::newRow("keyed, file cut inside its last block") << true << false << "cut";
+    QTest::newRow("unkeyed, file cut inside its last block") << false << false << "cut";
+    QTest::newRow("encrypted, file cut inside its last block") << true << true << "cut";
 }
 
 void TstParadoxDamage::repairRecoversRows()
@@ -337,7 +344,7 @@ void TstParadoxDamage::repairRecoversRows()
     const QVector<int> chain = encrypted ? QVector<int>{1, 2, 3, 4, 5} : t.chain();
     QVERIFY(chain.size() >= 5);
     QVector<Row> expected = rows;
-    int unreadable = 0, duplicates = 0;
+    int unreadable = 0, duplicates = 0, cut = 0;
     if (damage == "first") {
         t.setU16(0x0E, chain[1]);
     } else if (damage == "skip") {
@@ -354,6 +361,19 @@ void TstParadoxDamage::repairRecoversRows()
         t.setU16(t.at(chain[2]) + 4, 7); // no record size divides it
         expected.remove(2 * perBlock, perBlock);
         unreadable = 1;
+    } else if (damage == "cut") {
+        // Part of the last block's rows; an encrypted block reads only in
+        // whole 256-byte chunks.
+        const int recSize = qFromLittleEndian<quint16>(t.d());
+        const int blocks = int((t.bytes.size() - t.headerSize()) / t.blockSize());
+        const int inLast = int(rows.size()) - (blocks - 1) * perBlock;
+        const int whole = 300 / recSize + 1;
+        const int keep = 6 + recSize * whole + recSize / 2;
+        QVERIFY(inLast > whole + 1);
+        t.bytes.truncate(t.at(blocks) + keep);
+        const int sound = encrypted ? keep / 256 * 256 : keep;
+        cut = inLast - (sound - 6) / recSize;
+        expected.remove(expected.size() - cut, cut);
     } else if (damage == "copy") {
         // Block 3's rows twice, block 5's rows gone; links kept as they were.
         const QByteArray links = t.bytes.mid(t.at(chain[4]), 4);
@@ -372,6 +392,7 @@ void TstParadoxDamage::repairRecoversRows()
     QCOMPARE(r.headerRows, damage == "rows" ? 301u : 300u);
     QCOMPARE(r.blocksUnreadable, unreadable);
     QCOMPARE(r.duplicatesDropped, duplicates);
+    QCOMPARE(r.rowsCutOff, cut);
     QCOMPARE(r.keptCopy, path + QStringLiteral(".damaged"));
     QCOMPARE(readFile(r.keptCopy), t.bytes);
 
