@@ -64,8 +64,13 @@ QString TfrmArchive::locationValueName()
 
 const DatabaseFiles &TfrmArchive::shopFiles()
 {
-    static const DatabaseFiles files(kw::data::shop::databaseFiles());
+    static const DatabaseFiles files(kw::data::shop::databaseFiles(), kw::data::shop::journalFiles());
     return files;
+}
+
+DatabaseTables TfrmArchive::shopTables()
+{
+    return databaseTablesFrom(kw::data::shop::tablesThatDoNotOpen, kw::data::shop::settleTables);
 }
 
 TfrmArchive::TfrmArchive(const QString &dataDir, kw::settings::TIniOut *ini, QWidget *parent)
@@ -350,7 +355,7 @@ void TfrmArchive::btnBackupClick()
 {
     setRunning(true);
     Archiver1.Close();
-    m_backup = backupDatabase(Archiver1, location(), m_dataDir, shopFiles());
+    m_backup = backupDatabase(Archiver1, location(), m_dataDir, shopFiles(), shopTables());
     setRunning(false);
     if (!m_backup.stored.isEmpty() && QFileInfo::exists(location()))
         rememberLocation();
@@ -365,8 +370,7 @@ void TfrmArchive::btnRestoreClick()
 {
     setRunning(true);
     Archiver1.Close();
-    m_restore = restoreDatabase(Archiver1, location(), m_dataDir, shopFiles(),
-                                tableCheckFrom(kw::data::shop::tablesThatDoNotOpen));
+    m_restore = restoreDatabase(Archiver1, location(), m_dataDir, shopFiles(), shopTables());
     setRunning(false);
     finishRestore();
 }
@@ -394,9 +398,9 @@ void TfrmArchive::finishRestore()
     if (!prompts().confirm(problems.join(QLatin1Char('\n')) +
                            QStringLiteral("\n\nPut the database files from before this restore back now?")))
         return;
-    QString error;
-    if (!undoRestore(m_dataDir, shopFiles(), &error))
-        prompts().showMessage(error);
+    const UndoReport undo = undoRestore(m_dataDir, shopFiles());
+    if (!undo.done)
+        prompts().showMessage(undo.error);
     else
         lblMsg->setText(QStringLiteral("The database files from before the restore are back."));
 }

@@ -4,7 +4,8 @@
 // The work itself is the archive library's backup and restore jobs (the same
 // ones kitwarden-cli runs); this form only drives them and shows progress.
 // The main window closes its tables while the dialog is up.
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 
 #include <QDialog>
 #include <functional>
@@ -43,6 +44,8 @@ public:
     static QString locationValueName();
     // The shop's database files, as both backup jobs take them.
     static const kw::archive::DatabaseFiles &shopFiles();
+    // The shop's tables as the jobs check and settle them.
+    static kw::archive::DatabaseTables shopTables();
 
     kw::archive::TArchiver Archiver1;
     QFileDialog *FileDlg;

@@ -19,7 +19,8 @@
 #include "app/reportprinting.h"
 #include "app/updateui.h"
 #include "app/weblinks.h"
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 #include "data/paths.h"
 #include "data/shopschema.h"
 #include "settings/iniout.h"
@@ -359,19 +360,28 @@ void TfrmMain::FormShow()
         guarded(autoUpdateCheck);
 }
 
+// What putting an older state back would lose: the files changed since.
+static QString lostChangesText(const QStringList &changed)
+{
+    if (changed.isEmpty())
+        return {};
+    return QStringLiteral("\n\nChanges made since to %1 would be lost.").arg(changed.join(QStringLiteral(", ")));
+}
+
 // A restore that stopped part-way (a crash, a power cut) may have left some
 // tables from the backup and some from before; the copy taken before it
 // puts the database back as it was.
 void TfrmMain::offerUndoOfInterruptedRestore()
 {
-    if (!kw::archive::restoreWasInterrupted(m_dataDir))
+    const QString text = kw::archive::interruptedRestoreText(m_dataDir);
+    if (text.isEmpty())
         return;
-    if (!prompts().confirm(kw::archive::interruptedRestoreText(m_dataDir) +
+    if (!prompts().confirm(text + lostChangesText(kw::archive::changedSinceRestore(m_dataDir)) +
                            QStringLiteral("\n\nPut the previous database back now?")))
         return;
-    QString error;
-    if (!kw::archive::undoRestore(m_dataDir, TfrmArchive::shopFiles(), &error))
-        prompts().showMessage(error);
+    const kw::archive::UndoReport undo = kw::archive::undoRestore(m_dataDir, TfrmArchive::shopFiles());
+    if (!undo.done)
+        prompts().showMessage(undo.error);
 }
 
 bool TfrmMain::openShopTables()

@@ -2,7 +2,8 @@
 // line, with the program's archive settings and scripted answers.
 #include "cli/command.h"
 
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 #include "archive/encoding.h"
 #include "archive/scriptedprompts.h"
 #include "data/shopschema.h"
@@ -17,8 +18,14 @@ using namespace kw::archive;
 
 const DatabaseFiles &shopFiles()
 {
-    static const DatabaseFiles files(kw::data::shop::databaseFiles());
+    static const DatabaseFiles files(kw::data::shop::databaseFiles(), kw::data::shop::journalFiles());
     return files;
+}
+
+// Tables are checked and settled as the program opens them.
+DatabaseTables shopTables()
+{
+    return databaseTablesFrom(kw::data::shop::tablesThatDoNotOpen, kw::data::shop::settleTables);
 }
 
 // Non-interactive answers: the continue dialog from the switches; disk
@@ -58,7 +65,7 @@ int backup(Context &ctx)
 {
     CliArchiver c(ctx.args, true);
     const QString path = archiveArgument(ctx.args);
-    const BackupReport r = backupDatabase(c.archiver, path, ctx.dataDir, shopFiles());
+    const BackupReport r = backupDatabase(c.archiver, path, ctx.dataDir, shopFiles(), shopTables());
     for (const QString &line : backupProblems(r, ctx.dataDir))
         err(line);
     if (r.cancelled)
@@ -74,20 +81,22 @@ int restore(Context &ctx)
 {
     if (takeSwitch(ctx.args, QStringLiteral("--undo"))) {
         expectArgs(ctx.args, 0, 0);
-        QString error;
-        if (!undoRestore(ctx.dataDir, shopFiles(), &error)) {
-            err(error);
+        const UndoReport undo = undoRestore(ctx.dataDir, shopFiles());
+        if (!undo.done) {
+            err(undo.error);
             return 1;
         }
         out(QStringLiteral("The database files from before the last restore are back in %1")
                 .arg(QDir::toNativeSeparators(ctx.dataDir)));
+        if (!undo.changedSince.isEmpty())
+            err(QStringLiteral("Changes made since the restore to %1 are gone with it.")
+                    .arg(undo.changedSince.join(QStringLiteral(", "))));
         return 0;
     }
     CliArchiver c(ctx.args, true);
     const QString path = archiveArgument(ctx.args);
     // Restored tables are opened as the program would open them.
-    const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir, shopFiles(),
-                                            tableCheckFrom(kw::data::shop::tablesThatDoNotOpen));
+    const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir, shopFiles(), shopTables());
     for (const QString &line : restoreProblems(r))
         err(line);
     if (r.cancelled)

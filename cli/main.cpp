@@ -1,6 +1,7 @@
 // kitwarden-cli: the command-line companion for administrators and scripts.
 #include "cli/command.h"
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 #include "data/paths.h"
 #include "update/verinfo.h"
 
@@ -181,8 +182,9 @@ int main(int argc, char **argv)
         ctx.dataDir = ctx.dataDirGiven ? data : kw::data::defaultDataDir();
         // Said at every start until the database is put back (or restored anew).
         const bool undoing = name == QLatin1String("restore") && args.contains(QLatin1String("--undo"));
-        if (!undoing && kw::archive::restoreWasInterrupted(ctx.dataDir))
-            err(kw::archive::interruptedRestoreText(ctx.dataDir));
+        if (!undoing)
+            if (const QString text = kw::archive::interruptedRestoreText(ctx.dataDir); !text.isEmpty())
+                err(text);
         return it->second.run(ctx);
     } catch (const UsageError &e) {
         err(e.message());

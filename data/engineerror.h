@@ -20,6 +20,13 @@ public:
     using EngineError::EngineError;
 };
 
+// A table held open for writing by another program (or another open of
+// this one): nothing of it may be changed or replaced meanwhile.
+class TableBusy : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 // Raised when a keyed table already holds a row with the same key.
 class KeyViolation : public EngineError {
 public:

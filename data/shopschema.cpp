@@ -211,6 +211,47 @@ QStringList databaseFiles()
     return files;
 }
 
+QHash<QString, QString> journalFiles()
+{
+    QHash<QString, QString> journals;
+    for (const ShopTable &t : tables()) {
+        const QString db = t.name + QStringLiteral(".DB");
+        journals.insert(db, ParadoxTable::journalFileName(db));
+    }
+    return journals;
+}
+
+QVector<TableOpenProblem> settleTables(const QString &dir)
+{
+    QVector<TableOpenProblem> problems;
+    for (const ShopTable &t : tables()) {
+        const QString path = kw::core::findExistingFileNoCase(dir, t.name + QStringLiteral(".DB"));
+        if (path.isEmpty())
+            continue;
+        QStringList own;
+        for (const QString &ext : t.fileExtensions())
+            own << t.name + QLatin1Char('.') + ext;
+        try {
+            auto table = ParadoxTable::open(path, {kTablePassword}, false);
+            const bool settled = table->fileHoldsRows();
+            try {
+                table->close();
+            } catch (const DerivedFilesError &) {
+                // The rows are in the file; its indexes are rebuilt when opened.
+            }
+            if (!settled)
+                problems.append({own, QStringLiteral("The table's last change is still in its journal, and the "
+                                                     "table cannot be written to take it.\nFile: %1")
+                                          .arg(QDir::toNativeSeparators(path))});
+        } catch (const TableBusy &e) {
+            problems.append({own, e.message(), true});
+        } catch (const EngineError &e) {
+            problems.append({own, e.message()});
+        }
+    }
+    return problems;
+}
+
 QVector<TableOpenProblem> tablesThatDoNotOpen(const QString &dir, const QStringList &files)
 {
     QSet<QString> wanted;

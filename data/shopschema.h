@@ -2,6 +2,7 @@
 // The eleven shop tables: fields, keys, indexes and the files of each.
 #include "data/tabledef.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -38,11 +39,22 @@ QStringList databaseFiles();
 // Creates every missing table (with all its files) in dir, encrypted with
 // the master password. Returns the names of the tables created.
 QStringList createMissingTables(const QString &dir);
-// A table that does not open: every file of it, and the engine's reason.
+// For each table file of databaseFiles(), its journal (see
+// ParadoxTable::journalFileName): set aside and put back with the table,
+// never stored in a backup.
+QHash<QString, QString> journalFiles();
+// A table that does not open: every file of it, and the engine's reason;
+// busy when it is held open for writing elsewhere.
 struct TableOpenProblem {
     QStringList files;
     QString reason;
+    bool busy = false;
 };
+// Brings every shop table of dir to the state the engine reads: opened for
+// writing and closed, a change that a crash left complete in its journal
+// goes into the table and the journal goes. Returns the tables that do not
+// open, are busy, or cannot be written to take such a change.
+QVector<TableOpenProblem> settleTables(const QString &dir);
 // Opens, read-only, each shop table in dir that has one of files (names,
 // any case); returns those that do not open.
 QVector<TableOpenProblem> tablesThatDoNotOpen(const QString &dir, const QStringList &files);

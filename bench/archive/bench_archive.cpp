@@ -1,7 +1,8 @@
 // Backup and restore throughput of a 50 MB data directory beside gzip -9 and
 // gzip -d on the same bytes, with the ratios, and the peak memory.
 //   bench_archive [MB] [runs]
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 #include "data/shopschema.h"
 
 #include <QCoreApplication>
@@ -96,7 +97,7 @@ int main(int argc, char **argv)
 
     // 20% incompressible, 20% zeros, the rest table files of varied sizes.
     const qint64 total = mb << 20;
-    const DatabaseFiles shopFiles(kw::data::shop::databaseFiles());
+    const DatabaseFiles shopFiles(kw::data::shop::databaseFiles(), kw::data::shop::journalFiles());
     const QStringList &names = shopFiles.names();
     writeFill(data + QStringLiteral("/Kits.DB"), total / 5, true, 1);
     writeFill(data + QStringLiteral("/Parts.DB"), total / 5, false, 2);

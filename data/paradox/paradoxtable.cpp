@@ -44,6 +44,7 @@ void ParadoxTableImpl::load(const QString &requested, const QStringList &passwor
     scanIndexes();
 
     openJournal(pending);
+    m_replayedInMemory = pending && m_readOnly;
     if (!m_readOnly)
         removeStaleTemporaries();
     m_open = true;
@@ -64,7 +65,7 @@ void ParadoxTableImpl::findFiles(const QString &requested)
     if (!QFileInfo(m_path).isFile())
         throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(native(m_path)));
     m_base = QFileInfo(m_path).completeBaseName();
-    m_jnlPath = kw::core::findFileNoCase(m_dir, QFileInfo(m_path).fileName() + QStringLiteral("-journal"));
+    m_jnlPath = kw::core::findFileNoCase(m_dir, journalFileName(QFileInfo(m_path).fileName()));
 }
 
 // A writer holds the table exclusively (two writers would each keep their
@@ -77,7 +78,7 @@ void ParadoxTableImpl::lockForWriting()
         return;
     if (!kw::core::tryLockFile(m_file, kw::core::LockMode::Exclusive)) {
         m_file.close();
-        throw EngineError(QStringLiteral("Table is busy: it is open for writing elsewhere.\nFile: %1").arg(native(m_path)));
+        throw TableBusy(QStringLiteral("Table is busy: it is open for writing elsewhere.\nFile: %1").arg(native(m_path)));
     }
 }
 
@@ -787,10 +788,10 @@ void ParadoxTableImpl::close()
         }
     }
     if (journalSettled) {
+        // Replaying the last journal again would be harmless; it goes all the same.
         m_jnl.resize(0);
         m_jnl.close();
         QFile::remove(m_jnlPath);
-        kw::core::syncDirectory(m_dir);
     }
     m_jnl.close();
     m_file.close();
@@ -803,6 +804,11 @@ void ParadoxTableImpl::close()
 } // namespace kw::data::px
 
 namespace kw::data {
+
+QString ParadoxTable::journalFileName(const QString &tableFileName)
+{
+    return tableFileName + QStringLiteral("-journal");
+}
 
 std::unique_ptr<ParadoxTable> ParadoxTable::open(const QString &dbPath, const QStringList &passwords,
                                                  bool readOnly)

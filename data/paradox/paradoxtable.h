@@ -53,6 +53,11 @@ public:
     // fail with an EngineError naming the file.
     static TableRepairReport repair(const QString &dbPath, const QStringList &passwords);
 
+    // The name of the journal beside a table file ("Hrdf.DB-journal"): a
+    // change of the table in progress, part of the table for every reader.
+    // Whoever copies, stores or replaces a table's files deals with it too.
+    static QString journalFileName(const QString &tableFileName);
+
     virtual QString path() const = 0;
     virtual const TableDef &def() const = 0;
     virtual int formatLevel() const = 0; // 3, 4, 5 or 7
@@ -109,6 +114,10 @@ public:
     // True when opened read-only (asked for, or the file cannot be written):
     // every change then fails with an EngineError.
     virtual bool isReadOnly() const { return false; }
+    // False when the rows hold a change its journal completed that the
+    // table file does not hold yet (a read-only open finishes it in memory
+    // only): the file alone is then not the table.
+    virtual bool fileHoldsRows() const { return true; }
 
     // Makes the derived files match the expected definition of this table:
     // secondary indexes that are missing (their files lost) or defined

@@ -108,6 +108,7 @@ public:
     void abandonBatch() override;
     void close() override;
     bool isReadOnly() const override { return m_readOnly; }
+    bool fileHoldsRows() const override { return !m_replayedInMemory; }
     void syncSchema(const TableDef &expected) override;
 
 private:
@@ -183,6 +184,7 @@ private:
     QFile m_file, m_jnl;
     bool m_readOnly = true, m_open = false, m_modified = false, m_rebuildPending = false;
     bool m_hasVal = false;
+    bool m_replayedInMemory = false; // a journal's change the file does not hold
     quint64 m_changes = 0;
     // Open batches, outermost first, each with the rows and header as they
     // were when it began; the blocks their changes touched.

@@ -15,7 +15,8 @@
 #include "shopfixture.h"
 #include "archivefixture.h"
 
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 #include "data/engineerror.h"
 
 #include <QCheckBox>

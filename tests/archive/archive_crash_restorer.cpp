@@ -1,7 +1,9 @@
 // Helper of tst_archivesafety: restores an archive into a data directory
 // with the shop's settings and kills itself (SIGKILL, as a power cut or a
 // kill -9 would) right after the given number of files was replaced.
-#include "archive/dbbackup.h"
+#include "archivefixture.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 #include "data/shopschema.h"
 
 #include <QCoreApplication>
@@ -26,7 +28,7 @@ int main(int argc, char **argv)
         if (++done == killAfter)
             std::raise(SIGKILL);
     };
-    const RestoreReport r = restoreDatabase(a, args[1], args[2], DatabaseFiles(kw::data::shop::databaseFiles()));
+    const RestoreReport r = restoreDatabase(a, args[1], args[2], kwtest::shopDatabaseFiles());
     std::fprintf(stderr, "restore ended by itself: %lld files\n", qlonglong(r.restored.size()));
     return 1;
 }

@@ -125,10 +125,15 @@ private slots:
         QCOMPARE(kwtest::readFile(data + "/Lists.DB"), QByteArray("lists"));
         QCOMPARE(QDir(data).entryList(QDir::Files), QStringList({"Hrdf.DB", "Lists.DB"}));
         QVERIFY(QDir(outside).isEmpty());
-        QCOMPARE(kwtest::readFile(undoDirectory(data) + "/Hrdf.DB"), QByteArray("old hrdf"));
+        QVERIFY(undoRestore(data, kwtest::shopDatabaseFiles()).done);
+        QCOMPARE(kwtest::readFile(data + "/Hrdf.DB"), QByteArray("old hrdf"));
+        QCOMPARE(QDir(data).entryList(QDir::Files), QStringList({"Hrdf.DB"}));
     }
 
-    // A restore that fails half-way can be undone, even after a second failed try.
+    // A restore that fails half-way can be undone. The copy always holds the
+    // state just before the restore that made it: after a second failed try,
+    // the undo goes back to before that one, and work done between the two
+    // is never lost.
     void undoAfterFailedRestore()
     {
         const QString data = fresh("data");
@@ -140,6 +145,8 @@ private slots:
         bytes[bytes.size() - 10] = char(bytes[bytes.size() - 10] ^ 0x40); // inside Bin.DB's block
         kwtest::writeFile(arc, bytes);
         for (int attempt = 0; attempt < 2; ++attempt) {
+            if (attempt == 1)
+                kwtest::writeFile(data + "/Hrdf.DB", "worked on between the restores");
             TArchiver a;
             configureForApplication(a);
             ScriptedPrompts prompts; // "No" in the continue dialog
@@ -153,11 +160,16 @@ private slots:
             QCOMPARE(kwtest::readFile(data + "/Aircraft.DB"), QByteArray("aircraft v2"));
             QVERIFY(QFileInfo::exists(data + "/Bin.PX"));
         }
-        QString error;
-        QVERIFY2(undoRestore(data, kwtest::shopDatabaseFiles(), &error), qPrintable(error));
-        QCOMPARE(kwtest::readFile(data + "/Aircraft.DB"), QByteArray("aircraft v1"));
+        kwtest::writeFile(data + "/Aircraft.DB", "aircraft v3");
+        const UndoReport undo = undoRestore(data, kwtest::shopDatabaseFiles());
+        QVERIFY2(undo.done, qPrintable(undo.error));
+        QCOMPARE(undo.changedSince, QStringList{"Aircraft.DB"}); // said: its change is gone
+        QCOMPARE(kwtest::readFile(data + "/Aircraft.DB"), QByteArray("aircraft v2"));
         QCOMPARE(kwtest::readFile(data + "/Bin.DB"), QByteArray("bin v1"));
-        QVERIFY(!QFileInfo::exists(data + "/Bin.PX")); // was not there before
+        QCOMPARE(kwtest::readFile(data + "/Bin.PX"), QByteArray("px v2"));
+        QCOMPARE(kwtest::readFile(data + "/Hrdf.DB"), QByteArray("worked on between the restores"));
+        // Nothing is left to undo.
+        QVERIFY(!undoRestore(data, kwtest::shopDatabaseFiles()).done);
     }
 
     // A refused archive touches nothing.

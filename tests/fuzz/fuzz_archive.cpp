@@ -4,7 +4,8 @@
 #include "fuzzsupport.h"
 
 #include "archive/archiver.h"
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,7 +7,8 @@
 #include "fuzzsupport.h"
 
 #include "archive/archiver.h"
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 #include "data/dbase/dbftable.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/shopschema.h"

@@ -23,7 +23,7 @@ QString archiveErrorOf(const std::function<void()> &f)
 
 const kw::archive::DatabaseFiles &shopDatabaseFiles()
 {
-    static const kw::archive::DatabaseFiles files(kw::data::shop::databaseFiles());
+    static const kw::archive::DatabaseFiles files(kw::data::shop::databaseFiles(), kw::data::shop::journalFiles());
     return files;
 }
 

@@ -2,7 +2,8 @@
 // What the archive tests share: file fixtures, a scratch directory, errors
 // as text, a simulated set of disks, header and entry bytes read directly.
 #include "archive/archiver.h"
-#include "archive/dbbackup.h"
+#include "archive/backup.h"
+#include "archive/restore.h"
 #include "archive/encoding.h"
 #include "archive/scriptedprompts.h"
 #include "data/shopschema.h"
