@@ -10,7 +10,7 @@ using namespace kw::archive;
 
 class TstArchiveCli : public QObject {
     Q_OBJECT
-    QTemporaryDir tmp;
+    QTemporaryDir tmp{kwtest::scratchTemplate()};
 
     using Run = kwtest::CliRun;
     static Run cli(const QStringList &args) { return kwtest::runCli(args); }

@@ -19,7 +19,7 @@ using namespace kw::archive;
 
 class TstArchiveSafety : public QObject {
     Q_OBJECT
-    QTemporaryDir tmp;
+    QTemporaryDir tmp{kwtest::scratchTemplate()};
     int counter = 0;
     QString fresh(const QString &name) { return tmp.filePath(QStringLiteral("%1-%2").arg(++counter).arg(name)); }
 
@@ -176,6 +176,61 @@ private slots:
         QVERIFY2(!undo.err.contains("interrupted"), qPrintable(undo.err));
         QCOMPARE(snapshot(target), before);
         QVERIFY(!cli({"--data", target, "list", arc}).err.contains("interrupted"));
+    }
+
+    // Working folders under the data directory are never followed through a
+    // link: what a link points to is neither emptied nor filled.
+    void workingFoldersAreNeverFollowed_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("Restore-Incoming") << "Restore-Incoming";
+        QTest::newRow("Restore-Undo") << "Restore-Undo";
+        QTest::newRow("Restore-Undo.new") << "Restore-Undo.new";
+    }
+    void workingFoldersAreNeverFollowed()
+    {
+        QFETCH(QString, folder);
+        const QString shop = demoShop(10), target = demoShop(5);
+        const QString arc = fresh("arc") + "/Backup.Alse";
+        QCOMPARE(cli({"--data", shop, "backup", arc}).code, 0);
+        const QString outside = fresh("outside");
+        kwtest::writeFile(outside + "/keep.txt", "outside the data directory");
+        QVERIFY(QFile::link(outside, target + '/' + folder));
+        const Run r = cli({"--data", target, "restore", arc});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"keep.txt"});
+        QCOMPARE(kwtest::readFile(outside + "/keep.txt"), QByteArray("outside the data directory"));
+        QCOMPARE(kwtest::readFile(target + "/Hrdf.DB"), kwtest::readFile(shop + "/Hrdf.DB"));
+        const Run undo = cli({"--data", target, "restore", "--undo"});
+        QVERIFY2(undo.code == 0, qPrintable(undo.err));
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"keep.txt"});
+    }
+
+    // Staging folders a killed backup left beside the target are removed
+    // before the backup measures its room; a running backup's, another
+    // name's and a link are left alone.
+    void leftoverStagingFoldersAreRemoved()
+    {
+        const QString shop = demoShop(10);
+        const QString dir = fresh("media");
+        const QString leftover = dir + "/.Backup.Alse-a1B2c3", running = dir + "/.Backup.Alse-R0nn1n",
+                      other = dir + "/.Other.Alse-a1B2c3", link = dir + "/.Backup.Alse-L1nk00";
+        kwtest::writeFile(leftover + "/Backup.Alse", kwtest::textBytes(200000));
+        kwtest::writeFile(leftover + "/Backup-002.mmm", kwtest::textBytes(1000));
+        kwtest::writeFile(running + "/Backup.Alse", "being written");
+        QFile mark(running + "/.kitwarden-backup");
+        QVERIFY(mark.open(QIODevice::WriteOnly) && kw::core::tryLockFile(mark, kw::core::LockMode::Exclusive));
+        kwtest::writeFile(other + "/Other.Alse", "not this backup's");
+        const QString outside = fresh("outside");
+        kwtest::writeFile(outside + "/Backup.Alse", "outside");
+        QVERIFY(QFile::link(outside, link));
+        const Run r = cli({"--data", shop, "backup", dir + "/Backup.Alse"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(leftover));
+        QVERIFY(QFileInfo::exists(running + "/Backup.Alse"));
+        QVERIFY(QFileInfo::exists(other + "/Other.Alse"));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(kwtest::readFile(outside + "/Backup.Alse"), QByteArray("outside"));
     }
 
     // Targets a backup would destroy are refused, and nothing changes.

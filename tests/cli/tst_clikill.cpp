@@ -2,7 +2,9 @@
 // kill -9 or a power cut would) at chosen system calls by strace, and what
 // is left must be the old state or the new one, or a mark that the next
 // command reports.
+#include "archivefixture.h"
 #include "clirun.h"
+#include "core/folders.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -16,7 +18,7 @@ using Run = kwtest::CliRun;
 
 class TstCliKill : public QObject {
     Q_OBJECT
-    QTemporaryDir m_tmp;
+    QTemporaryDir m_tmp{kwtest::scratchTemplate()};
     QString m_strace;
     int m_counter = 0;
 
@@ -24,7 +26,8 @@ class TstCliKill : public QObject {
     Run cli(const QStringList &args) { return kwtest::runCli(args, config()); }
     QString fresh(const QString &name) { return m_tmp.filePath(QStringLiteral("%1-%2").arg(++m_counter).arg(name)); }
 
-    // kitwarden-cli killed at the n-th call of syscall (code -1 when it was).
+    // kitwarden-cli killed at the n-th call of syscall (a comma-separated
+    // set counts together; code -1 when it was).
     Run killedAt(const QString &syscall, int n, const QStringList &args)
     {
         QProcessEnvironment env;
@@ -34,6 +37,53 @@ class TstCliKill : public QObject {
                                               QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(syscall).arg(n),
                                               KW_CLI_PATH} + args,
                                   env, 60000);
+    }
+    QString demo(int items)
+    {
+        const QString shop = fresh(QStringLiteral("shop"));
+        const Run r = cli({"demo", shop, "--items", QString::number(items)});
+        if (r.code != 0)
+            qFatal("no demo shop: %s", qPrintable(r.err));
+        return shop;
+    }
+    // A copy of a shop as a writer left it in its new place: the validity
+    // files name their table's path, and the first writer rewrites them.
+    QString copyOf(const QString &dir)
+    {
+        const QString to = fresh(QStringLiteral("copy"));
+        QDir().mkpath(to);
+        for (const QString &f : QDir(dir).entryList(QDir::Files))
+            QFile::copy(dir + '/' + f, to + '/' + f);
+        if (cli({"--data", to, "backup", fresh("settle") + "/Backup.Alse"}).code != 0)
+            qFatal("the copy does not back up");
+        return to;
+    }
+    // The database: its 74 files and the journals that hold a change.
+    static QMap<QString, QByteArray> database(const QString &dir)
+    {
+        QMap<QString, QByteArray> files;
+        for (const QString &f : QDir(dir).entryList(QDir::Files)) {
+            QFile file(dir + '/' + f);
+            const bool journal = f.endsWith(QLatin1String("-journal")) && file.size() > 0;
+            if ((journal || !kwtest::shopDatabaseFiles().canonical(f).isEmpty()) && file.open(QIODevice::ReadOnly))
+                files.insert(f, file.readAll());
+        }
+        return files;
+    }
+    // How many calls of the syscalls the whole command makes.
+    int callsOf(const QString &syscalls, const QStringList &args)
+    {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("KITWARDEN_CONFIG_DIR"), config());
+        const QString log = fresh(QStringLiteral("strace.log"));
+        kwtest::runProgram(m_strace, QStringList{"-f", "-o", log, "-e", "trace=" + syscalls, KW_CLI_PATH} + args,
+                           env, 60000);
+        QFile f(log);
+        f.open(QIODevice::ReadOnly);
+        int n = 0;
+        for (const QByteArray &line : f.readAll().split('\n'))
+            n += line.contains('(') && !line.contains("resumed>");
+        return n;
     }
     int count(const QString &data, const QString &select)
     {
@@ -94,6 +144,115 @@ private slots:
             killed = true;
         }
         QVERIFY(killed);
+    }
+
+    // A change killed after its journal was complete is part of the table:
+    // a backup stores the table with it (as the engine reads it), never the
+    // torn file alone, and a restore elsewhere gives exactly those rows.
+    void backupStoresTheTableAsTheEngineReadsIt()
+    {
+        const QString data = demo(300);
+        const QString statement = QStringLiteral("DELETE FROM Equipment WHERE \"HR Number\" < 120");
+        const QString done = copyOf(data);
+        QVERIFY(cli({"--data", done, "sql", statement}).code == 0);
+        const int after = count(done, "SELECT COUNT(*) FROM Equipment");
+        QVERIFY(after > 0 && after < 300);
+        // Killed at the table's second write: the journal is whole, the
+        // header already counts the rows left, the blocks still hold them all.
+        const Run killed = killedAt("write", 3, {"--data", data, "sql", statement});
+        QCOMPARE(killed.code, -1);
+        QVERIFY(QFileInfo(data + "/Equipment.DB-journal").size() > 0);
+        const QString arc = fresh("arc") + "/Backup.Alse";
+        const Run backup = cli({"--data", data, "backup", arc});
+        QVERIFY2(backup.code == 0, qPrintable(backup.err));
+        QVERIFY(!QFileInfo::exists(data + "/Equipment.DB-journal"));
+        const QString elsewhere = fresh("elsewhere");
+        const Run restore = cli({"--data", elsewhere, "restore", arc});
+        QVERIFY2(restore.code == 0, qPrintable(restore.err));
+        QCOMPARE(count(elsewhere, "SELECT COUNT(*) FROM Equipment"), after);
+    }
+
+    // A journal left by a killed write never reaches the restored table:
+    // afterwards the tables equal the archive exactly.
+    void restoreLeavesNoJournalBehind()
+    {
+        const QString data = demo(20);
+        const QString arc = fresh("arc") + "/Backup.Alse";
+        QCOMPARE(cli({"--data", data, "backup", arc}).code, 0);
+        const QMap<QString, QByteArray> backedUp = database(data);
+        // Killed at the table's first write: its journal is whole, the table untouched.
+        QCOMPARE(killedAt("write", 2, {"--data", data, "sql", "UPDATE Hrdf SET Section = 'AFTER'"}).code, -1);
+        QVERIFY(QFileInfo(data + "/Hrdf.DB-journal").size() > 0);
+        const Run r = cli({"--data", data, "restore", arc});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(count(data, "SELECT COUNT(*) FROM Hrdf WHERE Section = 'AFTER'"), 0);
+        QMap<QString, QByteArray> now = database(data);
+        QCOMPARE(now, backedUp);
+        // The undo brings the change back: it was complete in its journal.
+        QCOMPARE(cli({"--data", data, "restore", "--undo"}).code, 0);
+        QCOMPARE(count(data, "SELECT COUNT(*) FROM Hrdf WHERE Section = 'AFTER'"), 40);
+    }
+
+    // A restore or its undo killed at chosen moments leaves the old files,
+    // or all the new ones, or a mark that the next command reports; the
+    // undo (finished by another undo when it was itself killed) gives the
+    // old files back exactly.
+    void restoreAndUndoKilled_data()
+    {
+        QTest::addColumn<QString>("job");
+        QTest::newRow("restore") << "restore";
+        QTest::newRow("undo") << "undo";
+    }
+    void restoreAndUndoKilled()
+    {
+        QFETCH(QString, job);
+        const QString source = demo(30);
+        const QString arc = fresh("arc") + "/Backup.Alse";
+        QCOMPARE(cli({"--data", source, "backup", arc}).code, 0);
+        const QMap<QString, QByteArray> restored = database(source);
+        // Every run in the same folder: the validity files name it, and a
+        // writer in another folder would rewrite them.
+        const QString data = copyOf(demo(10));
+        const QMap<QString, QByteArray> old = database(data);
+        const auto reset = [&] {
+            QVERIFY(kw::core::removeTree(data));
+            QVERIFY(QDir().mkpath(data));
+            for (auto it = old.cbegin(); it != old.cend(); ++it)
+                kwtest::writeFile(data + '/' + it.key(), it.value());
+        };
+        const QStringList args = job == "undo" ? QStringList{"--data", data, "restore", "--undo"}
+                                               : QStringList{"--data", data, "restore", arc};
+        reset();
+        if (job == "undo")
+            QCOMPARE(cli({"--data", data, "restore", arc}).code, 0);
+        // strace counts each system call on its own: files are renamed into
+        // place with rename, the copy aside with renameat2.
+        const int total = callsOf(QStringLiteral("rename"), args);
+        QVERIFY(total > 70);
+        QList<std::pair<QString, int>> points{{"rename", 1}, {"rename", 2}, {"rename", 3}, {"rename", total / 2},
+                                               {"rename", total - 1}, {"rename", total}};
+        if (job == "restore")
+            points.prepend({"renameat2", 1});
+        for (const auto &[syscall, n] : points) {
+            reset();
+            if (job == "undo")
+                QCOMPARE(cli({"--data", data, "restore", arc}).code, 0);
+            const Run r = killedAt(syscall, n, args);
+            const QString at = QStringLiteral("killed at %1 %2: ").arg(syscall).arg(n);
+            const Run next = cli({"--data", data, "dump", "Kits.DB"});
+            const QMap<QString, QByteArray> now = database(data);
+            if (next.err.contains("interrupted")) {
+                QVERIFY2(next.err.contains("restore --undo"), qPrintable(at + next.err));
+                const Run undo = cli({"--data", data, "restore", "--undo"});
+                QVERIFY2(undo.code == 0, qPrintable(at + undo.err));
+                QVERIFY2(!cli({"--data", data, "dump", "Kits.DB"}).err.contains("interrupted"), qPrintable(at));
+                QVERIFY2(database(data) == old, qPrintable(at + next.err));
+            } else {
+                QVERIFY2(next.code == 0, qPrintable(at + next.err));
+                QVERIFY2(now == old || now == restored, qPrintable(at));
+            }
+            QVERIFY2(r.code == -1, qPrintable(at + "ran to its end"));
+        }
     }
 };
 

@@ -17,7 +17,7 @@ using Run = kwtest::CliRun;
 
 class TstCliOutput : public QObject {
     Q_OBJECT
-    QTemporaryDir m_tmp;
+    QTemporaryDir m_tmp{kwtest::scratchTemplate()};
     QString m_shop;
     int m_counter = 0;
 

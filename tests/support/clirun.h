@@ -3,12 +3,24 @@
 // tests (the test target defines KW_CLI_PATH): its own process, no standard
 // input, exit code and both outputs captured. The configuration directory is
 // the test's own, so aliases and update files stay out of the user's.
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 namespace kwtest {
+
+// Where a command-line test keeps its files (a QTemporaryDir template).
+// These tests run and kill processes, never the machine, so a file system
+// in memory serves when the system has one: a sync costs nothing there.
+inline QString scratchTemplate()
+{
+    const QString shm = QStringLiteral("/dev/shm");
+    return (QFileInfo(shm).isDir() && QFileInfo(shm).isWritable() ? shm : QDir::tempPath())
+        + QStringLiteral("/kitwarden-test-XXXXXX");
+}
 
 struct CliRun {
     int code = -1;
