@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
+#include <stdexcept>
 
 namespace kw::app {
 
@@ -23,18 +24,24 @@ void TColumnEditor::placeEditor(QWidget *editor, const QRect &cell) const
     editor->setGeometry(cell);
 }
 
-TColumnEditor *findColumnEditor(const QWidget *w, const QString &name)
+void TColumnEditors::add(TColumnEditor *editor)
 {
-    if (name.isEmpty())
-        return nullptr;
-    if (w) {
-        if (auto *e = w->window()->findChild<TColumnEditor *>(name))
-            return e;
-    }
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (auto *e = top->findChild<TColumnEditor *>(name))
-            return e;
-    return nullptr;
+    const QString name = editor->objectName();
+    if (name.isEmpty() || m_editors.contains(name))
+        throw std::invalid_argument("column editor without a name of its own: " + name.toStdString());
+    m_editors.insert(name, editor);
+}
+
+TColumnEditor *TColumnEditors::find(const QString &name) const
+{
+    return m_editors.value(name);
+}
+
+QStringList TColumnEditors::names() const
+{
+    QStringList n = m_editors.keys();
+    n.sort();
+    return n;
 }
 
 // --- TMapComboEditor

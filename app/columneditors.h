@@ -1,11 +1,13 @@
 #pragma once
 // The named column editors of the main window. Each is a hidden component
-// with its object name ("cbInspType", "cbNsnHr"); a grid whose dataset names
-// an editor for a field finds the component by that name in its window and
-// lets it create the in-cell editor.
+// with its object name ("cbInspType", "cbNsnHr"), owned by the page that
+// builds it and entered in the window's TColumnEditors; a grid whose
+// dataset names an editor for a field looks it up there and lets it create
+// the in-cell editor.
 #include "app/datasetmodel.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 
@@ -24,9 +26,17 @@ public:
     virtual void placeEditor(QWidget *editor, const QRect &cell) const;
 };
 
-// Finds the column editor called name among the objects of w's window, then
-// among every top-level window.
-TColumnEditor *findColumnEditor(const QWidget *w, const QString &name);
+// The column editors by name. Pages enter the editors they build; any grid
+// of the window may use any of them (cbInspType serves several pages).
+class TColumnEditors {
+public:
+    // Enters editor under its object name; a second editor of a name throws.
+    void add(TColumnEditor *editor);
+    TColumnEditor *find(const QString &name) const;
+    QStringList names() const;
+private:
+    QHash<QString, QPointer<TColumnEditor>> m_editors;
+};
 
 // A drop-down of fixed entries that shows texts and stores codes
 // (cbInspType: "None", "Day", "Year" store "N", "D", "Y"). There is no empty

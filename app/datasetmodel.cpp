@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QDate>
 #include <QPalette>
-#include <QScopedValueRollback>
 
 namespace kw::app {
 
@@ -92,12 +91,12 @@ void DatasetModel::rebuildColumns()
 
 void DatasetModel::reload()
 {
-    if (m_inSetData || m_hold > 0) {
-        // An edit re-read the rows (a changed NSN refreshes its table): reset
-        // once the edit has returned, not under the editor that caused it.
+    if (m_hold > 0) {
         m_resetPending = true;
         return;
     }
+    m_resetPending = false;
+    emit aboutToReload();
     beginResetModel();
     rebuildColumns();
     m_rows = (m_dataset && m_dataset->active()) ? m_dataset->recordCount() : 0;
@@ -108,14 +107,14 @@ void DatasetModel::reload()
 void DatasetModel::holdReload(bool on)
 {
     m_hold = on ? m_hold + 1 : std::max(0, m_hold - 1);
-    if (m_hold == 0 && m_resetPending) {
-        m_resetPending = false;
+    if (m_hold == 0 && m_resetPending)
         reload();
-    }
 }
 
 void DatasetModel::sync()
 {
+    if (m_resetPending)
+        return; // a reset is due anyway
     const int live = (m_dataset && m_dataset->active()) ? m_dataset->recordCount() : 0;
     if (live != m_rows || (m_dataset && !m_dataset->active())) {
         reload();
@@ -131,6 +130,8 @@ void DatasetModel::sync()
 
 void DatasetModel::onRowChanged(int row)
 {
+    if (m_resetPending)
+        return;
     const int live = (m_dataset && m_dataset->active()) ? m_dataset->recordCount() : 0;
     if (live != m_rows) {
         reload();
@@ -210,9 +211,8 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
-    case Qt::ToolTipRole: {
-        if (f->checkBox && role != Qt::ToolTipRole)
+    case Qt::EditRole: {
+        if (f->checkBox)
             return {};
         const QVariant v = m_dataset->rowValue(index.row(), f->index());
         if (role == Qt::DisplayRole && m_mapper && !f->editorName.isEmpty()) {
@@ -250,31 +250,22 @@ bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int 
     if (role != Qt::EditRole && role != ValueRole && !(role == Qt::CheckStateRole && f->checkBox))
         return false;
 
-    bool ok = false;
-    {
-        const QScopedValueRollback inSetData(m_inSetData, true);
-        ok = guarded([&] {
-            QVariant v;
-            if (role == Qt::CheckStateRole)
-                v = Qt::CheckState(value.toInt()) == Qt::Checked;
-            else if (value.typeId() == QMetaType::QString)
-                v = parseText(*f, value.toString());
-            else
-                v = value;
-            if (m_dataset->recNo() != index.row())
-                m_dataset->moveTo(index.row());
-            const QVariant old = f->value();
-            if (old == v && old.isNull() == v.isNull())
-                return;
-            f->setValue(v);
-        });
-    }
-    if (m_resetPending && m_hold == 0) {
-        m_resetPending = false;
-        reload();
-    } else {
-        sync();
-    }
+    const bool ok = guarded([&] {
+        QVariant v;
+        if (role == Qt::CheckStateRole)
+            v = Qt::CheckState(value.toInt()) == Qt::Checked;
+        else if (value.typeId() == QMetaType::QString)
+            v = parseText(*f, value.toString());
+        else
+            v = value;
+        if (m_dataset->recNo() != index.row())
+            m_dataset->moveTo(index.row());
+        const QVariant old = f->value();
+        if (old == v && old.isNull() == v.isNull())
+            return;
+        f->setValue(v);
+    });
+    sync();
     return ok;
 }
 

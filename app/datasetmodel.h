@@ -66,11 +66,14 @@ public:
 
     // Re-reads row count and columns from the dataset.
     void reload();
-    // While held, a re-read of the rows waits (an editor is being closed).
+    // While held (calls nest), a re-read of the rows waits; releasing the
+    // last hold re-reads once if anything asked for it meanwhile.
     void holdReload(bool on);
+    bool reloadPending() const { return m_resetPending; }
 
 signals:
-    // Emitted after the model was reset to the dataset's rows.
+    // Emitted before and after the model is reset to the dataset's rows.
+    void aboutToReload();
     void reloaded();
 
 private:
@@ -88,7 +91,6 @@ private:
     QList<Column> m_columns;
     int m_rows = 0;
     bool m_readOnly = false;
-    bool m_inSetData = false;
     bool m_resetPending = false;
     int m_hold = 0;
     DisplayMapper m_mapper;

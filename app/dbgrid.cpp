@@ -5,20 +5,30 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QScopedValueRollback>
-#include <QTimer>
+#include <QScrollBar>
+#include <QToolTip>
+#include <utility>
 
 namespace kw::app {
 
 using kw::data::Dataset;
+using kw::data::DatasetState;
 using kw::data::Field;
 using kw::data::FieldType;
+
+namespace {
+// An editor the user typed into keeps its text: a re-read of the row (the
+// edit state beginning, a field rule) must not put the stored value back.
+const char *const kTouched = "kwTouched";
+} // namespace
 
 // --- delegate
 
@@ -27,9 +37,7 @@ TGridDelegate::TGridDelegate(TDBGrid *grid) : QStyledItemDelegate(grid), m_grid(
 TColumnEditor *TGridDelegate::columnEditor(const QModelIndex &index) const
 {
     const Field *f = m_grid->gridModel()->fieldAt(index.column());
-    if (!f || f->editorName.isEmpty())
-        return nullptr;
-    return findColumnEditor(m_grid, f->editorName);
+    return f ? m_grid->columnEditor(f->editorName) : nullptr;
 }
 
 QWidget *TGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
@@ -38,17 +46,35 @@ QWidget *TGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem
     const Field *f = m_grid->gridModel()->fieldAt(index.column());
     if (!f)
         return QStyledItemDelegate::createEditor(parent, option, index);
-    if (TColumnEditor *ed = columnEditor(index))
-        return ed->createEditor(parent, *f);
-    auto *le = new QLineEdit(parent);
-    le->setFrame(false);
-    if (f->type == FieldType::Alpha && f->size > 0)
-        le->setMaxLength(f->size);
-    return le;
+    QWidget *editor = nullptr;
+    if (TColumnEditor *ed = columnEditor(index)) {
+        editor = ed->createEditor(parent, *f);
+    } else {
+        auto *le = new QLineEdit(parent);
+        le->setFrame(false);
+        if (f->type == FieldType::Alpha && f->size > 0)
+            le->setMaxLength(f->size);
+        editor = le;
+    }
+    // The first thing typed or chosen puts the row into edit state.
+    auto touched = [grid = m_grid, editor] {
+        editor->setProperty(kTouched, true);
+        grid->onEditorInput();
+    };
+    if (auto *le = qobject_cast<QLineEdit *>(editor))
+        connect(le, &QLineEdit::textEdited, editor, touched);
+    if (auto *cb = qobject_cast<QComboBox *>(editor)) {
+        connect(cb, &QComboBox::activated, editor, touched);
+        if (cb->lineEdit())
+            connect(cb->lineEdit(), &QLineEdit::textEdited, editor, touched);
+    }
+    return editor;
 }
 
 void TGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
+    if (editor->property(kTouched).toBool())
+        return;
     if (TColumnEditor *ed = columnEditor(index)) {
         ed->setEditorValue(editor, index.data(DatasetModel::ValueRole));
         return;
@@ -64,13 +90,14 @@ void TGridDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, con
 {
     if (TColumnEditor *ed = columnEditor(index)) {
         const QVariant v = ed->editorValue(editor);
-        if (v != index.data(DatasetModel::ValueRole) || v.isNull() != index.data(DatasetModel::ValueRole).isNull())
-            model->setData(index, v, DatasetModel::ValueRole);
+        const QVariant was = index.data(DatasetModel::ValueRole);
+        if (v != was || v.isNull() != was.isNull())
+            m_grid->m_commitFailed = !model->setData(index, v, DatasetModel::ValueRole);
         return;
     }
     if (auto *le = qobject_cast<QLineEdit *>(editor)) {
         if (le->text() != index.data(Qt::EditRole).toString())
-            model->setData(index, le->text(), Qt::EditRole);
+            m_grid->m_commitFailed = !model->setData(index, le->text(), Qt::EditRole);
         return;
     }
     QStyledItemDelegate::setModelData(editor, model, index);
@@ -139,10 +166,42 @@ bool TGridDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, const 
     return model->setData(index, on ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
 }
 
+bool TGridDelegate::eventFilter(QObject *editor, QEvent *event)
+{
+    // Tab, Enter, Escape and the focus leaving end an edit from here.
+    const TDBGrid::Busy busy(m_grid);
+    const bool enter = event->type() == QEvent::KeyPress
+                       && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
+                           || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
+    const QScopedValueRollback enterKey(m_grid->m_enterPressed, enter);
+    return QStyledItemDelegate::eventFilter(editor, event);
+}
+
 // --- grid
 
-TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new DatasetModel(this))
+TDBGrid::Busy::Busy(TDBGrid *g) : m_grid(g)
 {
+    if (m_grid->m_busy++ == 0) {
+        m_grid->m_commitFailed = false;
+        m_grid->m_model->holdReload(true);
+    }
+}
+
+TDBGrid::Busy::~Busy()
+{
+    if (--m_grid->m_busy > 0)
+        return;
+    // The reset that waited, if any, places the focus; without one the
+    // focus still goes where the dataset's cursor stands.
+    const bool reset = m_grid->m_model->reloadPending();
+    m_grid->m_model->holdReload(false);
+    if (!reset)
+        m_grid->placeCurrent(false);
+}
+
+TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
+{
+    m_model = new DatasetModel(this); // its ChildAdded event finds m_model still null
     setModel(m_model);
     setItemDelegate(new TGridDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -159,31 +218,61 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new DatasetModel
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     verticalHeader()->setFixedWidth(14);
     verticalHeader()->setHighlightSections(false);
+    verticalHeader()->setSectionsClickable(false); // the row marker only shows
 
     m_model->setDisplayMapper([this](const Field &f, const QVariant &v) {
-        TColumnEditor *ed = findColumnEditor(this, f.editorName);
+        TColumnEditor *ed = columnEditor(f.editorName);
         return ed ? ed->displayText(v) : QString();
     });
+    connect(m_model, &DatasetModel::aboutToReload, this, &TDBGrid::onModelAboutToReset);
     connect(m_model, &DatasetModel::reloaded, this, &TDBGrid::onModelReloaded);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         if (m_titleButtons)
             emit titleButtonClick(m_model->fieldNameAt(section));
     });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        // Only what the user drags is kept; the grid's own widths are not.
+        if (!m_syncing && !m_resetting)
+            m_userWidths[m_model->fieldNameAt(section)] = size;
+    });
     applyColumnWidths();
+}
+
+TColumnEditor *TDBGrid::columnEditor(const QString &name) const
+{
+    return m_editors && !name.isEmpty() ? m_editors->find(name) : nullptr;
 }
 
 void TDBGrid::setDataSource(kw::data::DataSource *ds)
 {
-    if (Dataset *old = m_model->dataset())
-        disconnect(old, &Dataset::currentChanged, this, nullptr);
+    if (dataSource())
+        disconnect(dataSource(), &kw::data::DataSource::datasetChanged, this, nullptr);
     m_model->setDataSource(ds);
     if (ds)
-        connect(ds, &kw::data::DataSource::datasetChanged, this, [this] {
-            if (Dataset *d = m_model->dataset())
-                connect(d, &Dataset::currentChanged, this, &TDBGrid::followDatasetCursor, Qt::UniqueConnection);
+        connect(ds, &kw::data::DataSource::datasetChanged, this, &TDBGrid::attachDataset);
+    attachDataset();
+}
+
+void TDBGrid::attachDataset()
+{
+    for (auto &c : m_dsConn)
+        disconnect(c);
+    if (Dataset *d = m_model->dataset()) {
+        // Connected after the model, so the model has its rows when these run.
+        m_dsConn[0] = connect(d, &Dataset::stateChanged, this, &TDBGrid::onStateChanged);
+        m_dsConn[1] = connect(d, &Dataset::updatingRecord, this, &TDBGrid::onUpdatingRecord);
+        // The focus follows the cursor moved from elsewhere (a navigator,
+        // a report going to the first row).
+        m_dsConn[2] = connect(d, &Dataset::currentChanged, this, [this] {
+            if (!m_busy && !m_model->reloadPending())
+                placeCurrent(true);
         });
-    if (Dataset *d = m_model->dataset())
-        connect(d, &Dataset::currentChanged, this, &TDBGrid::followDatasetCursor, Qt::UniqueConnection);
+    }
+}
+
+void TDBGrid::setColumns(const QList<GridColumn> &columns)
+{
+    m_model->setColumns(columns);
 }
 
 void TDBGrid::addSortHintMenu()
@@ -227,15 +316,24 @@ int TDBGrid::columnPixelWidth(const QFont &cellFont, const QFont &titleFont, int
     return std::max(cell, head);
 }
 
+void TDBGrid::setUserColumnWidths(const QHash<QString, int> &widths)
+{
+    m_userWidths = widths;
+    applyColumnWidths();
+}
+
 void TDBGrid::applyColumnWidths()
 {
+    const QScopedValueRollback syncing(m_syncing, true);
     const int rowH = fontMetrics().height() + 5;
     verticalHeader()->setDefaultSectionSize(rowH);
     verticalHeader()->setMinimumSectionSize(rowH);
     horizontalHeader()->setFixedHeight(fontMetrics().height() + 8);
-    for (int c = 0; c < m_model->columnCount(); ++c)
-        setColumnWidth(c, columnPixelWidth(font(), horizontalHeader()->font(), m_model->widthAt(c),
-                                           m_model->titleAt(c)));
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const QString field = m_model->fieldNameAt(c);
+        setColumnWidth(c, m_userWidths.value(field, columnPixelWidth(font(), horizontalHeader()->font(),
+                                                                     m_model->widthAt(c), m_model->titleAt(c))));
+    }
 }
 
 void TDBGrid::changeEvent(QEvent *e)
@@ -245,57 +343,157 @@ void TDBGrid::changeEvent(QEvent *e)
         applyColumnWidths();
 }
 
-void TDBGrid::onModelReloaded()
+// --- keeping the focus on the dataset's record
+
+bool TDBGrid::event(QEvent *e)
 {
-    applyColumnWidths();
-    if (Dataset *d = m_model->dataset())
-        placeCurrent(d->active() ? d->recNo() : -1);
+    if (!m_model) // being built: the model is made with the grid as its parent
+        return QTableView::event(e);
+    const Busy busy(this);
+    return QTableView::event(e);
 }
 
-void TDBGrid::placeCurrent(int row)
+bool TDBGrid::viewportEvent(QEvent *e)
 {
-    if (row < 0 || row >= m_model->rowCount())
-        return;
-    const int col = std::max(0, currentIndex().isValid() ? currentIndex().column() : 0);
-    const QModelIndex idx = m_model->index(row, std::min(col, m_model->columnCount() - 1));
-    if (!idx.isValid() || idx == currentIndex())
-        return;
+    if (e->type() == QEvent::ToolTip && showCellToolTip(static_cast<QHelpEvent *>(e)))
+        return true;
+    const Busy busy(this);
+    return QTableView::viewportEvent(e);
+}
+
+void TDBGrid::onModelAboutToReset()
+{
+    m_resetting = true;
+    m_scroll = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void TDBGrid::onModelReloaded()
+{
+    // The header forgets its widths with every reset.
+    applyColumnWidths();
     {
+        const QScopedValueRollback syncing(m_syncing, true);
+        horizontalScrollBar()->setValue(m_scroll.x());
+        verticalScrollBar()->setValue(m_scroll.y());
+    }
+    m_resetting = false;
+    placeCurrent(true);
+}
+
+// Puts the current cell on the dataset's record, in the column the user
+// last moved to (the first editable one for a row begun outside the grid),
+// and makes it the only selected cell. Scrolls only to bring a cell that
+// moved into view.
+void TDBGrid::placeCurrent(bool reveal)
+{
+    Dataset *d = m_model->dataset();
+    const int row = d && d->active() ? d->recNo() : -1;
+    if (row < 0 || row >= m_model->rowCount() || m_model->columnCount() == 0)
+        return;
+    if (m_focusNewRow) {
+        m_focusNewRow = false;
+        m_wantColumn = firstEditableColumn();
+        reveal = true;
+        if (isVisible())
+            setFocus(Qt::OtherFocusReason);
+    }
+    const QModelIndex idx = m_model->index(row, std::clamp(m_wantColumn, 0, m_model->columnCount() - 1));
+    const bool moved = idx != currentIndex();
+    if (moved || selectionModel()->selectedIndexes() != QModelIndexList{idx}) {
         const QScopedValueRollback syncing(m_syncing, true);
         selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
     }
-    scrollTo(idx);
+    if (moved || reveal)
+        scrollTo(idx);
 }
 
-void TDBGrid::followDatasetCursor(int row)
+int TDBGrid::firstEditableColumn() const
 {
-    if (m_syncing)
-        return;
-    if (currentIndex().isValid() && currentIndex().row() == row)
-        return;
-    placeCurrent(row);
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        if (m_model->columnEditable(c))
+            return c;
+    return 0;
 }
 
 void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
+    // Qt first stores and closes an editor open in the previous cell.
     QTableView::currentChanged(current, previous);
     if (m_syncing || !current.isValid())
         return;
+    const Busy busy(this); // the focus is placed when the key or click is handled
+    if (std::exchange(m_commitFailed, false)) {
+        // The value typed could not be stored: the focus stays with it.
+        m_wantColumn = previous.isValid() ? previous.column() : current.column();
+        return;
+    }
+    m_wantColumn = current.column();
     Dataset *d = m_model->dataset();
     if (!d || !d->active() || d->recNo() == current.row())
         return;
     // Moving to another row posts the pending edit; when that fails the
-    // message is shown and the cursor stays on the row in edit.
-    bool ok = false;
-    {
-        const QScopedValueRollback syncing(m_syncing, true);
-        ok = guarded([&] { d->moveTo(current.row()); });
-    }
-    if (!ok || d->recNo() != current.row()) {
-        const int back = d->recNo();
-        QMetaObject::invokeMethod(this, [this, back] { placeCurrent(back); }, Qt::QueuedConnection);
+    // message is shown and the focus goes back to the row in edit.
+    if (!guarded([&] { d->moveTo(current.row()); }) && previous.isValid())
+        m_wantColumn = previous.column();
+}
+
+void TDBGrid::onStateChanged()
+{
+    Dataset *d = m_model->dataset();
+    if (d && d->state() == DatasetState::Insert && !m_ownEdit) {
+        // "+" or Insert: typing goes into the new row's first editable cell.
+        m_focusNewRow = true;
+        if (!m_busy && !m_model->reloadPending())
+            placeCurrent(true);
     }
 }
+
+void TDBGrid::onEditorInput()
+{
+    Dataset *d = m_model->dataset();
+    if (!d || !d->active() || d->isEditing())
+        return;
+    const Busy busy(this);
+    const QScopedValueRollback own(m_ownEdit, true);
+    guarded([&] { d->edit(); });
+}
+
+QWidget *TDBGrid::openEditor() const
+{
+    const QModelIndex cur = currentIndex();
+    return cur.isValid() && state() == QAbstractItemView::EditingState ? indexWidget(cur) : nullptr;
+}
+
+void TDBGrid::onUpdatingRecord()
+{
+    // The dataset is about to post or end its edit: what the open cell
+    // holds goes into the record first.
+    if (QWidget *editor = openEditor())
+        submitEditor(editor);
+}
+
+void TDBGrid::submitEditor(QWidget *editor)
+{
+    if (!editor)
+        return;
+    const Busy busy(this);
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Enter ends an edit as SubmitModelCache, and so does Qt when the focus
+    // moves to another row with the editor open: only Enter moves on.
+    const bool enter = std::exchange(m_enterPressed, false);
+    if (hint == QAbstractItemDelegate::SubmitModelCache)
+        hint = QAbstractItemDelegate::NoHint;
+    QTableView::closeEditor(editor, hint);
+    if (enter && enterMovesToNextColumn)
+        moveToNextColumn();
+}
+
+// --- keys and the operations behind them
 
 void TDBGrid::insertRow()
 {
@@ -303,7 +501,6 @@ void TDBGrid::insertRow()
     if (!d || !d->active())
         return;
     guarded([&] { d->insert(); });
-    placeCurrent(d->recNo());
 }
 
 void TDBGrid::deleteRowAsked()
@@ -357,33 +554,22 @@ void TDBGrid::keyPressEvent(QKeyEvent *e)
     QTableView::keyPressEvent(e);
 }
 
-void TDBGrid::commitData(QWidget *editor)
+// A cell whose text is cut shows all of it as a tooltip.
+bool TDBGrid::showCellToolTip(QHelpEvent *e)
 {
-    // A committed value can make the dataset re-read its rows (a new NSN);
-    // the model resets only after the editor is closed, and in any case
-    // once control is back in the event loop.
-    m_model->holdReload(true);
-    QTableView::commitData(editor);
-    m_releasePending = true;
-    QTimer::singleShot(0, this, [this] { releaseHold(); });
-}
-
-void TDBGrid::releaseHold()
-{
-    if (!m_releasePending)
-        return;
-    m_releasePending = false;
-    m_model->holdReload(false);
-}
-
-void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
-{
-    // The delegate ends an edit with Enter as SubmitModelCache.
-    const bool enter = hint == QAbstractItemDelegate::SubmitModelCache;
-    QTableView::closeEditor(editor, enter ? QAbstractItemDelegate::NoHint : hint);
-    releaseHold();
-    if (enter && enterMovesToNextColumn)
-        moveToNextColumn();
+    const QModelIndex idx = indexAt(e->pos());
+    const QString text = idx.isValid() ? idx.data(Qt::DisplayRole).toString() : QString();
+    QStyleOptionViewItem opt;
+    initViewItemOption(&opt);
+    opt.rect = visualRect(idx);
+    const int room = opt.rect.width() - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, this) + 1);
+    if (text.isEmpty() || m_wrap || fontMetrics().horizontalAdvance(text) <= room) {
+        QToolTip::hideText();
+        e->ignore();
+        return true;
+    }
+    QToolTip::showText(e->globalPos(), text, viewport(), opt.rect);
+    return true;
 }
 
 } // namespace kw::app

@@ -1,11 +1,21 @@
 #pragma once
-// The data grid: shows a dataset through a DatasetModel, keeps the view's
-// current row and the dataset's cursor together, edits logical fields as
-// check boxes and the fields that name an editor through that column
-// editor, and offers the keyboard and title-button behaviour the pages ask
-// for. Column widths are characters of the grid's font.
+// The data grid: shows a dataset through a DatasetModel, edits logical
+// fields as check boxes and the fields that name an editor through that
+// column editor, and offers the keyboard and title-button behaviour the
+// pages ask for. Column widths are characters of the grid's font.
+//
+// The cell with the focus is always the dataset's current record. A move to
+// another row posts the pending edit, and a post may re-read or re-order
+// the rows (a joined query runs again, a new row takes its place in the
+// index). Re-reading the model in the middle of Qt's handling of a key or
+// a click would leave the view acting on indexes that now name other
+// records, so while the grid handles an event the model's resets wait, and
+// when the event is done the grid resets once and puts the focus back on
+// the dataset's record, in the column the user moved to, with the scroll
+// position and column widths it had.
 #include "app/datasetmodel.h"
 
+#include <QHash>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
@@ -14,6 +24,7 @@ namespace kw::app {
 
 class TDBGrid;
 class TColumnEditor;
+class TColumnEditors;
 
 class TGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
@@ -29,6 +40,9 @@ public:
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
 
+protected:
+    bool eventFilter(QObject *editor, QEvent *event) override;
+
 private:
     TColumnEditor *columnEditor(const QModelIndex &index) const;
     TDBGrid *m_grid;
@@ -42,8 +56,11 @@ public:
     void setDataSource(kw::data::DataSource *ds);
     kw::data::DataSource *dataSource() const { return m_model->dataSource(); }
     kw::data::Dataset *dataset() const { return m_model->dataset(); }
-    void setColumns(const QList<GridColumn> &columns) { m_model->setColumns(columns); }
+    void setColumns(const QList<GridColumn> &columns);
     DatasetModel *gridModel() const { return m_model; }
+    // Where the named column editors of the fields are found.
+    void setColumnEditors(const TColumnEditors *editors) { m_editors = editors; }
+    TColumnEditor *columnEditor(const QString &name) const;
 
     // Column titles are buttons that hand the field name to titleButtonClick.
     void setTitleButtons(bool on);
@@ -67,7 +84,12 @@ public:
     static int charWidth(const QFont &font);
     // Pixel width of a column of `chars` characters titled `title`.
     static int columnPixelWidth(const QFont &cellFont, const QFont &titleFont, int chars, const QString &title);
-    // Applies the widths in characters of every column.
+    // Widths the user gave columns (pixels by field name); they outlast
+    // posts, re-reads and page changes, and the window keeps them.
+    QHash<QString, int> userColumnWidths() const { return m_userWidths; }
+    void setUserColumnWidths(const QHash<QString, int> &widths);
+    // Applies the widths of every column: the user's, else the characters
+    // of its field.
     void applyColumnWidths();
 
     // The dataset operations behind the keys, for navigators and tests.
@@ -75,27 +97,57 @@ public:
     void deleteRowAsked();
     // Moves the current cell to the next column (next row after the last).
     void moveToNextColumn();
+    // Stores an open cell editor's value and closes it (an editor's own list
+    // closing, a dataset about to post).
+    void submitEditor(QWidget *editor);
 
 signals:
     void titleButtonClick(const QString &fieldName);
 
 protected:
+    bool event(QEvent *e) override;
+    bool viewportEvent(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
-    void commitData(QWidget *editor) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void changeEvent(QEvent *e) override;
 
 private:
+    friend class TGridDelegate;
+    // Marks the grid busy with an event: model resets wait for its end.
+    class Busy {
+    public:
+        explicit Busy(TDBGrid *g);
+        ~Busy();
+    private:
+        TDBGrid *m_grid;
+    };
+    void attachDataset();
+    void onModelAboutToReset();
     void onModelReloaded();
-    void followDatasetCursor(int row);
-    void placeCurrent(int row);
-    void releaseHold();
-    bool m_releasePending = false;
-    DatasetModel *m_model;
+    void onStateChanged();
+    void onEditorInput();
+    void onUpdatingRecord();
+    void placeCurrent(bool reveal);
+    int firstEditableColumn() const;
+    QWidget *openEditor() const;
+    bool showCellToolTip(QHelpEvent *e);
+
+    DatasetModel *m_model = nullptr;
+    const TColumnEditors *m_editors = nullptr;
+    QMetaObject::Connection m_dsConn[3];
+    int m_busy = 0;
+    bool m_syncing = false;      // the grid moves its own current cell
+    bool m_resetting = false;    // the model is being reset
+    bool m_enterPressed = false; // the editor is being closed by Enter
+    bool m_commitFailed = false; // the editor's value was refused
+    bool m_focusNewRow = false;  // a row was inserted from outside the grid
+    bool m_ownEdit = false;      // the grid itself began the edit
+    int m_wantColumn = 0;        // the column the user moved to
+    QPoint m_scroll;             // scroll position kept across a reset
+    QHash<QString, int> m_userWidths;
     bool m_titleButtons = false;
     bool m_wrap = false;
-    bool m_syncing = false;
 };
 
 } // namespace kw::app

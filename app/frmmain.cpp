@@ -21,6 +21,7 @@
 #include "app/weblinks.h"
 #include "archive/backup.h"
 #include "archive/restore.h"
+#include "data/paradox/paradoxtable.h"
 #include "data/paths.h"
 #include "data/shopschema.h"
 #include "settings/iniout.h"
@@ -59,6 +60,19 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
     buildStatusBar();
     bindIniItems();
     attachReports(*this);
+    connect(&dm.session, &kw::data::Session::tableChanged, this, [this](kw::data::ParadoxTable *t) {
+        // Holders or items changed: the count of items without a holder may have.
+        if (!m_started || m_orphanCheckDue)
+            return;
+        if (t && !t->path().endsWith(QStringLiteral("Hrdf.DB"), Qt::CaseInsensitive)
+            && !t->path().endsWith(QStringLiteral("Equipment.DB"), Qt::CaseInsensitive))
+            return;
+        m_orphanCheckDue = true;
+        QTimer::singleShot(0, this, [this] {
+            m_orphanCheckDue = false;
+            guarded([this] { showItemsWithoutHolder(); });
+        });
+    });
 
     runSplash = [](QWidget *owner) {
         TfrmSplash splash(owner);
@@ -127,15 +141,15 @@ void TfrmMain::addPage(Page *page, const QString &caption)
 
 void TfrmMain::buildPages()
 {
-    addPage(new OfficeSuppliesPage(dm, tabsMain), QStringLiteral("Office Supplies"));
-    addPage(new TechManualsPage(dm, tabsMain), QStringLiteral("Tech Manuals"));
-    addPage(tabHandReceipt = new HandReceiptPage(dm, tabsMain), QStringLiteral("Hand Receipts"));
-    addPage(tabInsp = new InspectionsPage(dm, tabsMain), QStringLiteral("Inspections"));
-    addPage(new GearPage(dm, tabsMain), QStringLiteral("View by Type"));
-    addPage(new SurvivalPage(dm, tabsMain), QStringLiteral("Aircraft Equipment"));
-    addPage(new EquipListPage(dm, tabsMain), QStringLiteral("Master Equipment List"));
-    addPage(new PartsListPage(dm, tabsMain), QStringLiteral("Master Office Parts List"));
-    addPage(tabSetup = new SetupPage(dm, m_texts, *Ini, tabsMain), QStringLiteral("Program Setup"));
+    addPage(new OfficeSuppliesPage(dm, m_editors, tabsMain), QStringLiteral("Office Supplies"));
+    addPage(new TechManualsPage(dm, m_editors, tabsMain), QStringLiteral("Tech Manuals"));
+    addPage(tabHandReceipt = new HandReceiptPage(dm, m_editors, tabsMain), QStringLiteral("Hand Receipts"));
+    addPage(tabInsp = new InspectionsPage(dm, m_editors, tabsMain), QStringLiteral("Inspections"));
+    addPage(new GearPage(dm, m_editors, tabsMain), QStringLiteral("View by Type"));
+    addPage(new SurvivalPage(dm, m_editors, tabsMain), QStringLiteral("Aircraft Equipment"));
+    addPage(new EquipListPage(dm, m_editors, tabsMain), QStringLiteral("Master Equipment List"));
+    addPage(new PartsListPage(dm, m_editors, tabsMain), QStringLiteral("Master Office Parts List"));
+    addPage(tabSetup = new SetupPage(dm, m_editors, m_texts, *Ini, tabsMain), QStringLiteral("Program Setup"));
 }
 
 void TfrmMain::buildNavigation()
@@ -395,6 +409,7 @@ bool TfrmMain::openShopTables()
                              .arg(QDir::toNativeSeparators(m_dataDir)));
     else
         schedulePreload();
+    showItemsWithoutHolder();
     return ok;
 }
 
@@ -449,6 +464,31 @@ void TfrmMain::resizeEvent(QResizeEvent *e)
     keepNormalGeometry();
 }
 
+// Items under an HR number that no holder has show on no page: the status
+// bar says how many there are and how to bring them back.
+void TfrmMain::showItemsWithoutHolder()
+{
+    const QVector<kw::data::TdmMain::HolderItems> orphans = dm.itemsWithoutHolder();
+    if (orphans.isEmpty()) {
+        if (!m_orphanText.isEmpty() && stbMain->text() == m_orphanText)
+            stbMain->setText(QStringLiteral("Data: %1").arg(QDir::toNativeSeparators(m_dataDir)));
+        m_orphanText.clear();
+        return;
+    }
+    int items = 0;
+    QStringList numbers;
+    for (const auto &o : orphans) {
+        items += o.items;
+        numbers << QString::number(o.hrNumber);
+    }
+    m_orphanText = QStringLiteral("%1 %2 under HR # %3, which no holder has: add a holder with that number on "
+                                  "Hand Receipts to see them.")
+                       .arg(items)
+                       .arg(items == 1 ? QStringLiteral("item stands") : QStringLiteral("items stand"))
+                       .arg(numbers.join(QStringLiteral(", ")));
+    stbMain->setText(m_orphanText);
+}
+
 void TfrmMain::schedulePreload()
 {
     // Once the window has been painted: the pages read ahead what they
@@ -467,20 +507,43 @@ void TfrmMain::schedulePreload()
 void TfrmMain::closeEvent(QCloseEvent *e)
 {
     // Leaving the page posts its pending edit, and so does every table (a
-    // kit being edited on the aircraft page); one that cannot be stored
-    // keeps the window open rather than losing the edit.
-    const bool stored = !m_started || guarded([this] {
-        activePage()->leave();
-        for (kw::data::TableDataset *t : dm.shopTables())
-            t->checkBrowseMode();
-    });
-    if (!stored) {
+    // kit being edited on the aircraft page). One that cannot be stored
+    // asks: back to the row, or close without that row's changes.
+    if (m_started && !storeEverything()) {
         e->ignore();
         return;
     }
     Ini->SaveItems();
     writeSetupTexts();
     e->accept();
+}
+
+bool TfrmMain::storeEverything()
+{
+    try {
+        activePage()->leave();
+        for (kw::data::TableDataset *t : dm.shopTables())
+            t->checkBrowseMode();
+        return true;
+    } catch (...) {
+        const QString why = currentExceptionMessage();
+        if (!prompts().confirm(why + QStringLiteral("\n\nClose without the changes that cannot be stored? "
+                                                    "Cancel goes back to them.")))
+            return false;
+    }
+    discardPendingEdits();
+    return true;
+}
+
+void TfrmMain::discardPendingEdits()
+{
+    for (kw::data::TableDataset *t : dm.shopTables())
+        guarded([&] { t->cancel(); });
+    for (kw::data::QueryDataset *q : {&dm.qryInsp, &dm.qryGear, &dm.qryParts})
+        guarded([&] {
+            q->cancel();
+            q->close(); // drops what the cache still holds
+        });
 }
 
 // --- pages and navigation
@@ -514,13 +577,27 @@ bool TfrmMain::navigate(int group, int index)
         return false;
     Page *page = it->second.page;
     // The leaving page's step comes first; when it fails (an edit that
-    // cannot be stored) the window stays where it is.
-    if (!guarded([&] { setActivePage(page); }))
+    // cannot be stored) the window stays where it is, and so does the
+    // highlight of the navigation bar.
+    if (!guarded([&] { setActivePage(page); })) {
+        showNavSelection(activePage());
         return false;
+    }
     showNavEntry(group, index);
     // An error entering (a query that cannot run) is shown; the page stays
     // up, empty, and entering it again tries again.
     return guarded([&] { page->enter(); });
+}
+
+void TfrmMain::showNavSelection(Page *page)
+{
+    for (const auto &[key, entry] : m_nav) {
+        if (entry.page != page)
+            continue;
+        olMain->openGroup(key.first);
+        olMain->groupList(key.first)->setCurrentRow(key.second);
+        return;
+    }
 }
 
 void TfrmMain::olListMaintItemClick(QListWidget *, int index)

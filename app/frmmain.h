@@ -4,6 +4,7 @@
 // dialogs that replace or read the table files. Each page is its own class
 // under app/pages/ and owns its widgets; the frame only switches between
 // them. Widgets are private: tests and other code find them by object name.
+#include "app/columneditors.h"
 #include "app/printsetup.h"
 #include "app/setuptexts.h"
 #include "data/dmmain.h"
@@ -60,6 +61,8 @@ public:
 
     // The page of a class (each page class has one instance).
     template <class P> P *page() const { return findChild<P *>(); }
+    // The column editors the pages built, which every grid may use.
+    const TColumnEditors &columnEditors() const { return m_editors; }
 
     // --- handlers
     void FormShow();
@@ -116,6 +119,13 @@ private:
     bool openShopTables();
     void showKeptPage();
     void keepNormalGeometry();
+
+    void showItemsWithoutHolder();
+    void showNavSelection(Page *page);
+    // Stores every pending edit before closing; when one cannot be stored
+    // the user chooses between going back to it and discarding it.
+    bool storeEverything();
+    void discardPendingEdits();
     void offerUndoOfInterruptedRestore();
     void schedulePreload();
 
@@ -138,6 +148,7 @@ private:
     QAction *Import1, *BackupRestore1;
     kw::settings::TIniOut *Ini;
 
+    TColumnEditors m_editors;
     SetupTexts m_texts;
     PrintSetup m_printSetup;
     QString m_updateFileName;
@@ -147,6 +158,8 @@ private:
     QPoint m_normalPos;
     QSize m_normalSize;
     QString m_keptPage; // page shown when the window was last closed
+    QString m_orphanText;
+    bool m_orphanCheckDue = false;
     bool m_started = false;
 };
 

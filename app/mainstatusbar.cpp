@@ -67,6 +67,12 @@ void TMainStatusBar::setImage(const QIcon &icon)
 void TMainStatusBar::setText(const QString &text)
 {
     stbText->setText(text);
+    stbText->setToolTip(text); // the panel may cut a long text
+}
+
+QString TMainStatusBar::text() const
+{
+    return stbText->text();
 }
 
 void TMainStatusBar::setDueLegend(DueColours colours)

@@ -23,6 +23,7 @@ public:
     void setText(const QString &text);
     // The legend of the row colours of the page shown; hidden for None.
     void setDueLegend(DueColours colours);
+    QString text() const;
     // Refreshes the Caps, Num and clock panels.
     void updatePanels();
 

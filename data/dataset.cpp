@@ -3,6 +3,8 @@
 #include "data/engineerror.h"
 #include "data/session.h"
 
+#include <QScopedValueRollback>
+
 
 namespace kw::data {
 
@@ -114,7 +116,6 @@ void Dataset::open()
     if (active())
         return;
     doOpen();
-    ++m_generation;
     m_buffer.clear();
     m_insertAt = -1;
     m_state = DatasetState::Browse;
@@ -184,14 +185,17 @@ void Dataset::moveTo(int row)
         throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     if (isEditing() && row == m_cur)
         return;
-    const quint64 gen = m_generation;
+    // The record asked for, so that a post which re-reads or re-orders the
+    // rows still lands on it.
+    const QVariant target = bookmarkOf(row);
     // A new row that is dropped no longer stands before the target.
     const bool dropsNewRow = m_state == DatasetState::Insert && !m_modified && row > m_insertAt;
     checkBrowseMode();
-    // A post that re-read the rows leaves the cursor on the first row.
-    if (gen != m_generation)
-        return;
-    setCurrent(dropsNewRow ? row - 1 : row);
+    int at = dropsNewRow ? row - 1 : row;
+    if (!target.isNull())
+        if (const int found = rowOfBookmark(target); found >= 0)
+            at = found;
+    setCurrent(at);
 }
 
 void Dataset::first() { moveTo(0); }
@@ -262,6 +266,53 @@ QVariant Dataset::lookup(const QString &keyField, const QVariant &key, const QSt
         if (sourceValue(i, *k) == key)
             return sourceValue(i, *r);
     return {};
+}
+
+// ---------------------------------------------------------------- bookmarks
+
+int Dataset::sourceRowOf(int row) const
+{
+    if (!active() || row < 0 || row >= recordCount())
+        return -1;
+    if (m_state == DatasetState::Insert) {
+        if (row == m_insertAt)
+            return -1;
+        if (row > m_insertAt)
+            return row - 1;
+    }
+    return row;
+}
+
+QVariant Dataset::bookmarkOf(int row) const
+{
+    const int src = sourceRowOf(row);
+    return src < 0 ? QVariant() : sourceBookmark(src);
+}
+
+int Dataset::rowOfBookmark(const QVariant &bookmark) const
+{
+    if (!active() || bookmark.isNull())
+        return -1;
+    const int src = sourceRowOfBookmark(bookmark);
+    if (src < 0)
+        return -1;
+    return m_state == DatasetState::Insert && src >= m_insertAt ? src + 1 : src;
+}
+
+Row Dataset::currentValues() const
+{
+    Row values(fieldCount());
+    for (int i = 0; i < fieldCount(); ++i)
+        values[i] = rowValue(m_cur, i);
+    return values;
+}
+
+QVariant Dataset::oldValue(const Field &f) const
+{
+    const int src = sourceRowOf(m_cur);
+    if (src < 0 || f.kind != Field::Kind::Data)
+        return {};
+    return sourceValue(src, f);
 }
 
 // ---------------------------------------------------------------- editing
@@ -352,8 +403,17 @@ void Dataset::checkRequired() const
             fieldvalue::checkRequired(f->spec(), m_buffer.value(f->m_index));
 }
 
+void Dataset::updateRecord()
+{
+    if (!isEditing() || m_updatingRecord)
+        return;
+    const QScopedValueRollback updating(m_updatingRecord, true);
+    emit updatingRecord();
+}
+
 void Dataset::post()
 {
+    updateRecord(); // may itself have posted (a change that re-reads)
     if (!isEditing())
         return;
     if (beforePost)
@@ -422,6 +482,7 @@ void Dataset::deleteRecord()
 
 void Dataset::checkBrowseMode()
 {
+    updateRecord();
     if (!isEditing())
         return;
     if (m_modified)
@@ -436,8 +497,13 @@ void Dataset::refresh()
         throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     checkBrowseMode();
     const int at = m_cur;
+    const QVariant bookmark = this->bookmark();
+    const Row values = currentValues();
     doRefresh();
-    resetRows(at);
+    int found = rowOfBookmark(bookmark);
+    if (found < 0 && bookmark.isNull() && at >= 0)
+        found = rowOfUnkeyedRecord(values);
+    resetRows(found >= 0 ? found : at);
 }
 
 void Dataset::resetRows(int keepRow)

@@ -114,13 +114,24 @@ public:
     void last();
     void next();
     void prior();
-    void moveTo(int row);     // posts a pending edit first, like any move
+    // Posts a pending edit first, like any move, and lands on the record that
+    // stood at row before it: a post that re-reads or re-orders the rows
+    // does not move the cursor onto another record.
+    void moveTo(int row);
     bool eof() const { return m_eof; }
     bool bof() const { return m_bof; }
 
     // Value of any shown row (the edit buffer for the current row while
     // editing). For grids and reports; does not move the cursor.
     QVariant rowValue(int row, int field) const;
+
+    // --- bookmarks: a record's identity, which survives re-reads and
+    // re-orders (a table row's primary key, a query row's key columns).
+    // Null for a row being inserted and where a dataset has none.
+    QVariant bookmark() const { return bookmarkOf(m_cur); }
+    QVariant bookmarkOf(int row) const;
+    // The shown row that holds the record, -1 when it is not shown.
+    int rowOfBookmark(const QVariant &bookmark) const;
 
     // --- editing
     void edit();
@@ -129,10 +140,18 @@ public:
     void post();    // field checks, then writes (tables) or caches (queries)
     void cancel();
     void deleteRecord();
-    void refresh(); // posts a pending edit and re-reads
+    // Posts a pending edit and re-reads, staying on the current record.
+    void refresh();
     // Ends a pending edit before a move: posts it when a field was changed,
     // cancels it otherwise (a new row nobody typed into is dropped).
     void checkBrowseMode();
+    // Asks every control editing the current record to hand over what it
+    // holds (the text of an open grid cell). post() and checkBrowseMode()
+    // run it first, so a value still being typed is never lost.
+    void updateRecord();
+    // The value the current record holds in its source, before the pending
+    // edit (null while inserting).
+    QVariant oldValue(const Field &f) const;
     // Whether a field of the row being edited or inserted was changed; the
     // values a new row starts with (master link, defaults) do not count.
     bool modified() const { return m_modified; }
@@ -157,6 +176,8 @@ public:
         afterCancel, beforeDelete;
 
 signals:
+    // Emitted by updateRecord(): controls write their pending input now.
+    void updatingRecord();
     void stateChanged();
     void rowsReset();           // rows or their order changed wholesale
     void rowChanged(int row);   // values of one shown row changed
@@ -167,10 +188,6 @@ public:
     // null when none matches. Used by looked-up fields of other datasets.
     virtual QVariant lookup(const QString &keyField, const QVariant &key,
                             const QString &resultField) const;
-
-    // Bumped whenever the dataset is opened; a move that posted an edit
-    // which re-opened the dataset stays on the re-read first row.
-    quint64 openGeneration() const { return m_generation; }
 
 protected:
     // What a concrete dataset supplies.
@@ -187,6 +204,14 @@ protected:
     virtual void initNewRow(Row &) {}       // master-link values and the like
     virtual void beforeNewRow() {}          // a detail posts its master's pending row
     virtual void checkCanModify() const {}
+    // Identity of a source row (see bookmark()) and the source row holding
+    // one (-1 when none does).
+    virtual QVariant sourceBookmark(int /*sourceRow*/) const { return {}; }
+    virtual int sourceRowOfBookmark(const QVariant & /*bookmark*/) const { return -1; }
+    // After a re-read: the shown row of a record that had no bookmark when it
+    // was current (a query row stored by an insert), given the values it
+    // showed; -1 when it cannot be told.
+    virtual int rowOfUnkeyedRecord(const Row & /*values*/) const { return -1; }
 
     // Binds a field to a stored field or column (m_source).
     static void bindField(Field &f, int source) { f.m_source = source; }
@@ -208,6 +233,8 @@ private:
     void setBufferValue(Field &f, const QVariant &v);
     QVariant convertForField(const Field &f, const QVariant &v) const;
     void checkRequired() const;
+    int sourceRowOf(int row) const; // shown row -> source row, -1 for a new row
+    Row currentValues() const;
     void beginEdit(DatasetState s, int at);
     void setState(DatasetState s);
 
@@ -220,7 +247,7 @@ private:
     Row m_buffer;          // values of the row being edited or inserted
     int m_insertAt = -1;   // shown position of a row being inserted
     bool m_modified = false; // a field of the buffer was changed
-    quint64 m_generation = 0;
+    bool m_updatingRecord = false;
     FilterExpression m_filterExpr;
     int m_controlsOff = 0;
     bool m_signalsWereBlocked = false;

@@ -5,6 +5,9 @@
 #include "data/shopschema.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
 
 namespace kw::data {
 
@@ -195,6 +198,10 @@ void setUpdateSql(UpdateSql &u, const QString &file, const QStringList &columns,
     u.modifySql = QStringList{QStringLiteral("update ") + q, QStringLiteral("set")} + sets
                   + QStringList{QStringLiteral("where"), where};
     u.deleteSql = {QStringLiteral("delete from ") + q, QStringLiteral("where"), where};
+    u.tableFile = file;
+    u.columns = columns;
+    u.keyColumn = QStringLiteral("Auto");
+    u.keyParam = keyParam;
 }
 
 struct QCol {
@@ -321,6 +328,7 @@ void TdmMain::defineFields()
         }
         q->setSql(equipmentSelect(insp));
         q->cachedUpdates = true;
+        q->keyFields = QStringList{QStringLiteral("Auto")};
     }
     const QStringList equipCols{QStringLiteral("HR Number"), QStringLiteral("NSN"), QStringLiteral("Serial Number"),
                                 QStringLiteral("OH"), QStringLiteral("Insp Completed"), QStringLiteral("Insp Due"),
@@ -372,6 +380,7 @@ void TdmMain::defineFields()
           << QStringLiteral("ORDER BY P.Drawer ");
     qryParts.setSql(parts);
     qryParts.cachedUpdates = true;
+    qryParts.keyFields = QStringList{QStringLiteral("Auto")};
     setUpdateSql(updParts, QStringLiteral("Parts.DB"),
                  {QStringLiteral("NSN"), QStringLiteral("Drawer"), QStringLiteral("Bin"), QStringLiteral("On Hand")},
                  QStringLiteral("OLD_Auto"));
@@ -383,6 +392,8 @@ void TdmMain::defineFields()
     qryGear.fieldByName(QStringLiteral("Insp Completed")).onChange = [this](Field &f) { qryGearInspCompletedChange(f); };
     tblKits.fieldByName(QStringLiteral("Insp Completed")).onChange = [this](Field &f) { tblKitsInspCompletedChange(f); };
     tblHr.fieldByName(QStringLiteral("NSN")).onChange = [this](Field &f) { tblHrNSNChange(f); };
+    tblHrdf.beforeDelete = [this](Dataset &ds) { tblHrdfBeforeDelete(ds); };
+    tblHrdf.beforePost = [this](Dataset &ds) { tblHrdfBeforePost(ds); };
     qryInsp.afterPost = [this](Dataset &ds) { qryInspAfterPost(ds); };
     qryGear.afterPost = [this](Dataset &ds) { qryGearAfterPost(ds); };
     qryParts.afterPost = [this](Dataset &ds) { qryPartsAfterPost(ds); };
@@ -421,12 +432,20 @@ void TdmMain::writeBack(QueryDataset &qry)
 {
     if (!qry.updatesPending())
         return;
-    qry.applyUpdates();
+    try {
+        qry.applyUpdates();
+    } catch (const RowChangedError &) {
+        // The stale change is dropped: what the table holds is shown again.
+        qry.commitUpdates();
+        if (!m_batches.contains(&qry))
+            qry.refresh();
+        throw;
+    }
     qry.commitUpdates();
     if (m_batches.contains(&qry))
         return; // read again once, when the batch ends
-    qry.close();
-    qry.open();
+    // Read again, staying on the record just stored.
+    qry.refresh();
 }
 
 ParadoxTable *TdmMain::writtenTable(Dataset &ds)
@@ -488,6 +507,96 @@ void TdmMain::endBatch(Dataset &ds)
     show();
 }
 
+// ---------------------------------------------------------------- holders and their items
+
+QVector<TdmMain::HolderItems> TdmMain::itemsByHolder()
+{
+    QVector<HolderItems> counts;
+    if (!dbMain.connected())
+        return counts;
+    const ParadoxTable *items = session.table(dbMain.directory(), QStringLiteral("Equipment.DB"));
+    const int hrField = items->def().fieldIndex(QStringLiteral("HR Number"));
+    QHash<int, int> byNumber;
+    for (int i = 0, n = items->rowCount(); i < n; ++i)
+        if (const QVariant hr = items->row(i).value(hrField); !hr.isNull())
+            ++byNumber[hr.toInt()];
+    for (auto it = byNumber.cbegin(); it != byNumber.cend(); ++it)
+        counts.append({it.key(), it.value()});
+    std::sort(counts.begin(), counts.end(), [](const HolderItems &a, const HolderItems &b) { return a.hrNumber < b.hrNumber; });
+    return counts;
+}
+
+QVector<TdmMain::HolderItems> TdmMain::itemsWithoutHolder()
+{
+    QVector<HolderItems> orphans;
+    if (!dbMain.connected())
+        return orphans;
+    const ParadoxTable *holders = session.table(dbMain.directory(), QStringLiteral("Hrdf.DB"));
+    const int hrField = holders->def().fieldIndex(QStringLiteral("HR Number"));
+    QSet<int> known;
+    for (int i = 0, n = holders->rowCount(); i < n; ++i)
+        if (const QVariant hr = holders->row(i).value(hrField); !hr.isNull())
+            known.insert(hr.toInt());
+    for (const HolderItems &h : itemsByHolder())
+        if (!known.contains(h.hrNumber))
+            orphans.append(h);
+    return orphans;
+}
+
+int TdmMain::itemCountOfHolder(const QVariant &hrNumber)
+{
+    if (hrNumber.isNull() || !dbMain.connected())
+        return 0;
+    const ParadoxTable *items = session.table(dbMain.directory(), QStringLiteral("Equipment.DB"));
+    const int hrField = items->def().fieldIndex(QStringLiteral("HR Number"));
+    int count = 0;
+    for (int i = 0, n = items->rowCount(); i < n; ++i)
+        if (items->row(i).value(hrField) == hrNumber)
+            ++count;
+    return count;
+}
+
+namespace {
+QString holderName(Dataset &holders, const QVariant &hrNumber)
+{
+    const QString name = holders.fieldByName(QStringLiteral("HR Holder")).asString().trimmed();
+    return name.isEmpty() ? QStringLiteral("HR %1").arg(hrNumber.toInt())
+                          : QStringLiteral("HR %1 (%2)").arg(hrNumber.toInt()).arg(name);
+}
+QString itemsText(int n)
+{
+    return n == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(n);
+}
+} // namespace
+
+// Items are joined to their holder by the HR number alone: deleting the
+// holder would hide them from every page and report.
+void TdmMain::tblHrdfBeforeDelete(Dataset &ds)
+{
+    const QVariant hr = ds.fieldByName(QStringLiteral("HR Number")).value();
+    if (const int n = itemCountOfHolder(hr); n > 0)
+        throw EngineError(QStringLiteral("%1 still signs for %2: move or delete them first.")
+                              .arg(holderName(ds, hr), itemsText(n)));
+}
+
+// A new number would leave the items under the old one. Carrying them along
+// would change two table files, which no single write keeps together across
+// a crash, so the change is refused while the holder has items.
+void TdmMain::tblHrdfBeforePost(Dataset &ds)
+{
+    if (ds.state() != DatasetState::Edit)
+        return;
+    const Field &number = ds.fieldByName(QStringLiteral("HR Number"));
+    const QVariant was = ds.oldValue(number);
+    if (was.isNull() || was == number.value())
+        return;
+    if (const int n = itemCountOfHolder(was); n > 0)
+        throw EngineError(QStringLiteral("%1 still signs for %2, so its number cannot change. Move the items to "
+                                         "another holder first (their HR # on Hand Receipts), or add a new holder "
+                                         "with the new number and move them there.")
+                              .arg(holderName(ds, was), itemsText(n)));
+}
+
 void TdmMain::qryInspAfterPost(Dataset &) { writeBack(qryInsp); }
 void TdmMain::qryGearAfterPost(Dataset &) { writeBack(qryGear); }
 void TdmMain::qryPartsAfterPost(Dataset &) { writeBack(qryParts); }
@@ -499,7 +608,14 @@ void TdmMain::applyOnLeave(QueryDataset &qry)
     qry.checkBrowseMode();
     if (!qry.updatesPending())
         return;
-    qry.applyUpdates();
+    try {
+        qry.applyUpdates();
+    } catch (const RowChangedError &) {
+        // The page stays, showing what the table holds now.
+        qry.commitUpdates();
+        qry.refresh();
+        throw;
+    }
     qry.commitUpdates();
     qry.close();
 }

@@ -72,6 +72,21 @@ public:
     // The eleven tables in the order the main window opens them.
     QList<TableDataset *> shopTables();
 
+    // Hand receipt items counted by the HR number they stand under, and
+    // those whose number no holder has (older data): no page joins them to
+    // a holder, so the window tells the clerk about them. Empty while the
+    // connection is closed.
+    struct HolderItems {
+        int hrNumber = 0;
+        int items = 0;
+    };
+    QVector<HolderItems> itemsByHolder();
+    QVector<HolderItems> itemsWithoutHolder();
+    int itemCountOfHolder(const QVariant &hrNumber);
+    // A holder who still signs for items is neither deleted nor renumbered.
+    void tblHrdfBeforeDelete(Dataset &ds);
+    void tblHrdfBeforePost(Dataset &ds);
+
 private:
     void applyDueDateRule(Dataset &ds, Field &completed);
     void writeBack(QueryDataset &qry);

@@ -1,9 +1,12 @@
 #include "data/querydataset.h"
 
 #include "data/engineerror.h"
+#include "data/paradox/paradoxtable.h"
 #include "data/session.h"
+#include "data/valuecompare.h"
 
 #include <QScopeGuard>
+#include <optional>
 
 namespace kw::data {
 
@@ -11,6 +14,25 @@ QueryDataset::QueryDataset(Database &db, const QString &name, QObject *parent)
     : Dataset(db, parent)
 {
     setObjectName(name);
+}
+
+QString UpdateSql::changedColumnsSql(const QList<Column> &changed) const
+{
+    const QString table = QLatin1Char('"') + tableFile + QLatin1Char('"');
+    auto column = [&](const QString &c) { return table + QStringLiteral(".\"") + c + QLatin1Char('"'); };
+    QStringList sets, checks{QStringLiteral("  ") + column(keyColumn) + QStringLiteral(" = :\"") + keyParam
+                             + QLatin1Char('"')};
+    for (const Column &c : changed) {
+        sets << QStringLiteral("  ") + column(c.name) + QStringLiteral(" = :\"") + c.name + QLatin1Char('"');
+        // A blank reads as empty whether the file holds it as null or as ''.
+        checks << (c.wasNull ? QStringLiteral("  and coalesce(") + column(c.name) + QStringLiteral(", '') = ''")
+                             : QStringLiteral("  and ") + column(c.name) + QStringLiteral(" = :\"OLD_") + c.name
+                                   + QLatin1Char('"'));
+    }
+    return (QStringList{QStringLiteral("update ") + table, QStringLiteral("set"), sets.join(QStringLiteral(",\n")),
+                        QStringLiteral("where")}
+            + checks)
+        .join(QLatin1Char('\n'));
 }
 
 void QueryDataset::setSql(const QStringList &lines)
@@ -42,6 +64,11 @@ void QueryDataset::runQuery()
         database().open();
     SqlResult r = session().sql().exec(m_sql.join(QLatin1Char('\n')), database().directory(), m_params);
     m_columns = r.columns;
+    m_readCounts.clear();
+    for (const SqlColumn &c : std::as_const(m_columns))
+        if (!c.sourceFile.isEmpty() && std::none_of(m_readCounts.cbegin(), m_readCounts.cend(),
+                                                    [&](const auto &rc) { return rc.first == c.sourceFile; }))
+            m_readCounts.append({c.sourceFile, session().paradoxTable(c.sourceFile)->changeCount()});
     m_all.clear();
     m_all.reserve(r.rows.size());
     for (Row &row : r.rows)
@@ -70,6 +97,16 @@ void QueryDataset::doOpen()
     }
 }
 
+bool QueryDataset::stale() const
+{
+    if (!active())
+        return false;
+    for (const auto &[file, count] : m_readCounts)
+        if (session().paradoxTable(file)->changeCount() != count)
+            return true;
+    return false;
+}
+
 void QueryDataset::doClose()
 {
     // Closing drops whatever was not applied.
@@ -77,6 +114,70 @@ void QueryDataset::doClose()
     m_rows.clear();
     m_cache.clear();
     m_columns.clear();
+    m_readCounts.clear();
+}
+
+QVector<int> QueryDataset::keyColumns() const
+{
+    QVector<int> cols;
+    for (const QString &k : keyFields)
+        if (const Field *f = findField(k); f && fieldSource(*f) >= 0)
+            cols << fieldSource(*f);
+    return cols;
+}
+
+QVariant QueryDataset::sourceBookmark(int sourceRow) const
+{
+    const QVector<int> cols = keyColumns();
+    if (cols.isEmpty() || sourceRow < 0 || sourceRow >= m_rows.size())
+        return {};
+    const Row &r = m_all[m_rows[sourceRow]].values;
+    Row key;
+    for (int c : cols) {
+        if (r.value(c).isNull())
+            return {}; // not stored yet
+        key << r.value(c);
+    }
+    return QVariant(key);
+}
+
+int QueryDataset::sourceRowOfBookmark(const QVariant &bookmark) const
+{
+    const QVector<int> cols = keyColumns();
+    const Row want = bookmark.value<Row>();
+    if (cols.isEmpty() || want.size() != cols.size())
+        return -1;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const Row &r = m_all[m_rows[i]].values;
+        bool same = true;
+        for (int k = 0; k < cols.size() && same; ++k)
+            same = r.value(cols[k]) == want[k];
+        if (same)
+            return i;
+    }
+    return -1;
+}
+
+// A row stored by an insert got its key from the table: it is the row with
+// the values that were entered, and of those the one stored last (the
+// highest key).
+int QueryDataset::rowOfUnkeyedRecord(const Row &values) const
+{
+    const QVector<int> keys = keyColumns();
+    int best = -1;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const Row &r = m_all[m_rows[i]].values;
+        bool same = true;
+        for (const auto &f : fields())
+            if (same && f->kind == Field::Kind::Data && !f->readOnly && fieldSource(*f) >= 0)
+                same = compareValues(r.value(fieldSource(*f)), values.value(f->index()), false) == 0;
+        if (!same)
+            continue;
+        if (best < 0 || (!keys.isEmpty() && compareValues(r.value(keys[0]),
+                                                          m_all[m_rows[best]].values.value(keys[0]), false) > 0))
+            best = i;
+    }
+    return best;
 }
 
 void QueryDataset::rebuildRows()
@@ -208,6 +309,10 @@ static QStringList paramNames(const QString &sql)
 void QueryDataset::applyOne(int ci)
 {
     const Cached &c = m_cache[ci];
+    if (c.kind == Cached::Modified && !updateObject->tableFile.isEmpty()) {
+        applyChangedColumns(ci);
+        return;
+    }
     const QStringList &stmt = c.kind == Cached::Inserted ? updateObject->insertSql
                               : c.kind == Cached::Modified ? updateObject->modifySql
                                                            : updateObject->deleteSql;
@@ -227,6 +332,42 @@ void QueryDataset::applyOne(int ci)
     session().sql().exec(text, database().directory(), params);
 }
 
+// A changed row writes the columns it changed, where the table still holds
+// what the query read in them; a row changed elsewhere since matches nothing.
+void QueryDataset::applyChangedColumns(int ci)
+{
+    const Cached &c = m_cache[ci];
+    QList<UpdateSql::Column> changed;
+    QStringList labels;
+    QHash<QString, QVariant> params;
+    for (const QString &col : std::as_const(updateObject->columns)) {
+        const Field *f = findField(col);
+        if (!f || fieldSource(*f) < 0)
+            throw EngineError(QStringLiteral("Parameter '%1' not found").arg(col));
+        const QVariant was = c.oldValues.value(fieldSource(*f)), now = c.newValues.value(fieldSource(*f));
+        if (was.isNull() == now.isNull() && compareValues(was, now, false) == 0)
+            continue;
+        changed.append({col, was.isNull()});
+        labels << f->displayLabel().trimmed();
+        params.insert(col, now);
+        if (!was.isNull())
+            params.insert(QStringLiteral("OLD_") + col, was);
+    }
+    if (changed.isEmpty())
+        return;
+    const Field *key = findField(updateObject->keyParam.startsWith(QLatin1String("OLD_"))
+                                     ? updateObject->keyParam.mid(4) : updateObject->keyParam);
+    if (!key || fieldSource(*key) < 0)
+        throw EngineError(QStringLiteral("Parameter '%1' not found").arg(updateObject->keyParam));
+    params.insert(updateObject->keyParam, c.oldValues.value(fieldSource(*key)));
+    const SqlResult r = session().sql().exec(updateObject->changedColumnsSql(changed), database().directory(), params);
+    if (r.rowsAffected == 0)
+        throw RowChangedError(QStringLiteral("This row was changed or deleted elsewhere after the list was read, "
+                                             "so the change of %1 was not stored. The list has been read again: "
+                                             "enter the change again if it still applies.")
+                                  .arg(labels.join(QStringLiteral(", "))));
+}
+
 void QueryDataset::applyUpdates()
 {
     if (!active())
@@ -236,12 +377,22 @@ void QueryDataset::applyUpdates()
         throw EngineError(QStringLiteral("%1: no update object").arg(objectName()));
     // Whatever was written, every dataset on the tables sees it.
     const auto notify = qScopeGuard([this] { session().notifyTableChanged(nullptr); });
+    std::optional<RowChangedError> conflict;
     for (int i = 0; i < m_cache.size(); ++i) {
         if (m_cache[i].applied || m_cache[i].dropped)
             continue;
-        applyOne(i);
+        try {
+            applyOne(i);
+        } catch (const RowChangedError &e) {
+            m_cache[i].dropped = true;
+            if (!conflict)
+                conflict = e;
+            continue;
+        }
         m_cache[i].applied = true;
     }
+    if (conflict)
+        throw *conflict;
 }
 
 bool QueryDataset::updatesPending() const

@@ -2,6 +2,7 @@
 // A query over table files. Non-live: with cached updates its edits stay in
 // a cache until applied through an UpdateSql object.
 #include "data/dataset.h"
+#include "data/engineerror.h"
 #include "data/sql/localsql.h"
 
 #include <QHash>
@@ -18,6 +19,30 @@ class UpdateSql : public QObject {
 public:
     using QObject::QObject;
     QStringList insertSql, modifySql, deleteSql;
+
+    // What the statements write, when known: the table file, its columns
+    // (named as the query's fields) and the column with the parameter that
+    // identifies a row. A change of a row then writes only the columns that
+    // changed, and only while the table still holds the values it read
+    // there, so that one page never writes stale values over another's.
+    QString tableFile;
+    QStringList columns;
+    QString keyColumn, keyParam;
+    // The modify statement for some columns: sets each to its parameter
+    // where the key matches and the column still holds its old value
+    // (parameter OLD_column, or empty when it was empty).
+    struct Column {
+        QString name;
+        bool wasNull = false;
+    };
+    QString changedColumnsSql(const QList<Column> &changed) const;
+};
+
+// A cached change met a table row that was changed elsewhere after the query
+// read it. The change is dropped rather than written over the newer values.
+class RowChangedError : public EngineError {
+public:
+    using EngineError::EngineError;
 };
 
 class QueryDataset : public Dataset {
@@ -32,6 +57,12 @@ public:
 
     void setParam(const QString &name, const QVariant &value) { m_params[name] = value; }
 
+    // Fields whose values identify a row (its bookmark): "Auto".
+    QStringList keyFields;
+    // Whether a table the query read was changed since (by anyone but the
+    // query's own write-back, which reads again anyway).
+    bool stale() const;
+
     // Runs a statement that returns no rows (INSERT, UPDATE, DELETE).
     int execSql();
 
@@ -41,6 +72,8 @@ public:
     bool updatesPending() const;
     // Posts a pending edit, then runs the matching statement for every
     // cached row. On an error the cache keeps every change not yet applied.
+    // A change whose row was changed elsewhere since it was read is dropped
+    // (the others are applied) and RowChangedError names it at the end.
     void applyUpdates();
     void commitUpdates();  // empties the cache
     void cancelUpdates();  // drops the cached changes and restores the rows
@@ -55,10 +88,15 @@ protected:
     void doRefresh() override;
     void rebuildRows() override;
     void checkCanModify() const override;
+    QVariant sourceBookmark(int sourceRow) const override;
+    int sourceRowOfBookmark(const QVariant &bookmark) const override;
+    int rowOfUnkeyedRecord(const Row &values) const override;
 
 private:
     void runQuery();
     void applyOne(int cacheIndex);
+    void applyChangedColumns(int cacheIndex);
+    QVector<int> keyColumns() const;
 
     struct Cached {
         enum Kind { Inserted, Modified, Deleted } kind;
@@ -78,6 +116,7 @@ private:
     QVector<QRow> m_all;           // rows as read plus cached changes
     mutable QVector<int> m_rows;   // shown row -> m_all index
     QVector<Cached> m_cache;
+    QVector<QPair<QString, quint64>> m_readCounts; // table files read, their change counts
 };
 
 } // namespace kw::data

@@ -296,6 +296,34 @@ QVariant TableDataset::lookup(const QString &keyField, const QVariant &key, cons
     return {};
 }
 
+// A row's bookmark is its primary key; an unkeyed table's row is known by
+// all its values.
+QVariant TableDataset::sourceBookmark(int sourceRow) const
+{
+    ensureFresh();
+    if (!m_table || sourceRow < 0 || sourceRow >= m_rows.size())
+        return {};
+    const Row &r = m_table->row(m_rows[sourceRow]);
+    const int keys = m_table->def().keyFieldCount;
+    return QVariant::fromValue(keys > 0 ? r.mid(0, keys) : r);
+}
+
+int TableDataset::sourceRowOfBookmark(const QVariant &bookmark) const
+{
+    ensureFresh();
+    if (!m_table || !bookmark.canConvert<Row>())
+        return -1;
+    const Row want = bookmark.value<Row>();
+    if (m_table->def().keyFieldCount > 0) {
+        const int pos = m_table->findKey(want);
+        return pos < 0 ? -1 : int(m_rows.indexOf(pos));
+    }
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (m_table->row(m_rows[i]) == want)
+            return i;
+    return -1;
+}
+
 void TableDataset::initNewRow(Row &buffer)
 {
     if (!m_master || m_masterFields.isEmpty())

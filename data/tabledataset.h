@@ -56,6 +56,8 @@ public:
 protected:
     void initNewRow(Row &buffer) override;
     void checkCanModify() const override;
+    QVariant sourceBookmark(int sourceRow) const override;
+    int sourceRowOfBookmark(const QVariant &bookmark) const override;
 
 private:
     void ensureFresh() const;

@@ -16,8 +16,8 @@
 
 namespace kw::app {
 
-EquipListPage::EquipListPage(kw::data::TdmMain &dmMain, QWidget *parent)
-    : Page(dmMain, QStringLiteral("tabEquipLists"), parent)
+EquipListPage::EquipListPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, QWidget *parent)
+    : Page(dmMain, editors, QStringLiteral("tabEquipLists"), parent)
 {
     QVBoxLayout *lay = stackLayout(this);
     QWidget *top = topBar(this, 32);
@@ -40,8 +40,7 @@ EquipListPage::EquipListPage(kw::data::TdmMain &dmMain, QWidget *parent)
     barLayout(tabsBar)->addWidget(tabMstrList, 1, Qt::AlignBottom);
     barLayout(tabsBar)->addWidget(btnListPrint);
 
-    grdList = new TDBGrid(this);
-    grdList->setObjectName(QStringLiteral("grdList"));
+    grdList = newGrid(this, QStringLiteral("grdList"));
     grdList->setColumns(gridColumns(
         {QStringLiteral("LIN"), QStringLiteral("NSN"), QStringLiteral("Part Number"), QStringLiteral("Nomenclature"),
          QStringLiteral("UI"), QStringLiteral("Auth"), QStringLiteral("Insp Freq"), QStringLiteral("Insp Type"),

@@ -18,7 +18,7 @@ class TDBNavigator;
 class EquipListPage : public Page {
     Q_OBJECT
 public:
-    explicit EquipListPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
+    explicit EquipListPage(kw::data::TdmMain &dm, TColumnEditors &editors, QWidget *parent = nullptr);
 
     // tabEquipListsShow.
     void enter() override;

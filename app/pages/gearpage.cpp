@@ -13,7 +13,7 @@
 
 namespace kw::app {
 
-GearPage::GearPage(kw::data::TdmMain &dmMain, QWidget *parent) : Page(dmMain, QStringLiteral("tabAlseGear"), parent)
+GearPage::GearPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, QWidget *parent) : Page(dmMain, editors, QStringLiteral("tabAlseGear"), parent)
 {
     QVBoxLayout *lay = stackLayout(this);
     QWidget *bar = topBar(this, 26);
@@ -40,8 +40,7 @@ GearPage::GearPage(kw::data::TdmMain &dmMain, QWidget *parent) : Page(dmMain, QS
 
 void GearPage::buildGrid()
 {
-    grdGear = new TDBGrid(this);
-    grdGear->setObjectName(QStringLiteral("grdGear"));
+    grdGear = newGrid(this, QStringLiteral("grdGear"));
     grdGear->setColumns(gridColumns(
         {QStringLiteral("Hr Number"), QStringLiteral("Hr Holder"), QStringLiteral("NSN"),
          QStringLiteral("Nomenclature"), QStringLiteral("Serial Number"), QStringLiteral("UI"),
@@ -66,6 +65,7 @@ int GearPage::categoryIndex() const
 void GearPage::enter()
 {
     dm.qryGear.open();
+    readAgainIfStale(dm.qryGear);
     // All items: the "All" tab, filtering off (also when "All" was chosen).
     const QSignalBlocker quiet(tabGear);
     tabGear->setCurrentIndex(0);

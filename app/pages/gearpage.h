@@ -13,7 +13,7 @@ class TDBGrid;
 class GearPage : public Page {
     Q_OBJECT
 public:
-    explicit GearPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
+    explicit GearPage(kw::data::TdmMain &dm, TColumnEditors &editors, QWidget *parent = nullptr);
 
     // Opens qryGear, selects "All" and switches the filter off.
     void enter() override;

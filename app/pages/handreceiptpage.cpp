@@ -16,8 +16,8 @@
 
 namespace kw::app {
 
-HandReceiptPage::HandReceiptPage(kw::data::TdmMain &dmMain, QWidget *parent)
-    : Page(dmMain, QStringLiteral("tabHandReceipt"), parent)
+HandReceiptPage::HandReceiptPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, QWidget *parent)
+    : Page(dmMain, editors, QStringLiteral("tabHandReceipt"), parent)
 {
     auto *lay = new QHBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
@@ -53,8 +53,7 @@ void HandReceiptPage::buildHolders()
     barLayout(bar)->addWidget(navHrdf);
     barLayout(bar)->addStretch(1);
     barLayout(bar)->addWidget(btnHrdfPrint);
-    grdHrdf = new TDBGrid(pnlHrLeft);
-    grdHrdf->setObjectName(QStringLiteral("grdHrdf"));
+    grdHrdf = newGrid(pnlHrLeft, QStringLiteral("grdHrdf"));
     grdHrdf->setColumns(gridColumns({QStringLiteral("HR Number"), QStringLiteral("HR Holder"),
                                      QStringLiteral("Section"), QStringLiteral("Phone")}));
     grdHrdf->setDataSource(&dm.dsHrdf);
@@ -85,8 +84,7 @@ void HandReceiptPage::buildItems()
     barLayout(bar)->addStretch(1);
     barLayout(bar)->addWidget(btnAddFromList);
     barLayout(bar)->addWidget(btnAlsePrint);
-    grdHandReceipt = new TDBGrid(pnlHrMain);
-    grdHandReceipt->setObjectName(QStringLiteral("grdHandReceipt"));
+    grdHandReceipt = newGrid(pnlHrMain, QStringLiteral("grdHandReceipt"));
     grdHandReceipt->setColumns(gridColumns(
         {QStringLiteral("HR Number"), QStringLiteral("NSN"), QStringLiteral("Nomenclature"),
          QStringLiteral("Serial Number"), QStringLiteral("UI"), QStringLiteral("Auth"), QStringLiteral("OH"),
@@ -101,17 +99,19 @@ void HandReceiptPage::buildItems()
 void HandReceiptPage::buildColumnEditors()
 {
     // Hidden components; the grids of every page find them by name.
-    new TMapComboEditor(QStringLiteral("cbInspType"),
-                        {QStringLiteral("None"), QStringLiteral("Day"), QStringLiteral("Year")},
-                        {QStringLiteral("N"), QStringLiteral("D"), QStringLiteral("Y")}, this);
+    addColumnEditor(new TMapComboEditor(QStringLiteral("cbInspType"),
+                                        {QStringLiteral("None"), QStringLiteral("Day"), QStringLiteral("Year")},
+                                        {QStringLiteral("N"), QStringLiteral("D"), QStringLiteral("Y")}, this));
     auto *cbNsnHr = new TLookupComboEditor(QStringLiteral("cbNsnHr"), &dm.tblcbList, QStringLiteral("NSN"),
                                            masterListColumns(), this);
     cbNsnHr->rowsVisible = 15;
     cbNsnHr->alignRight = true;
+    addColumnEditor(cbNsnHr);
     auto *cbNsnGear = new TLookupComboEditor(QStringLiteral("cbNsnGear"), &dm.tblcbList, QStringLiteral("NSN"),
                                              masterListColumns(), this);
     cbNsnGear->rowsVisible = 15;
     cbNsnGear->matchWhileTyping = true;
+    addColumnEditor(cbNsnGear);
 }
 
 void HandReceiptPage::enter()

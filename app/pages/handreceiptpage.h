@@ -18,7 +18,7 @@ class TDBNavigator;
 class HandReceiptPage : public Page {
     Q_OBJECT
 public:
-    explicit HandReceiptPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
+    explicit HandReceiptPage(kw::data::TdmMain &dm, TColumnEditors &editors, QWidget *parent = nullptr);
 
     // Opens tblHr.
     void enter() override;

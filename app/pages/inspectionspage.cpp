@@ -43,8 +43,8 @@ protected:
 
 } // namespace
 
-InspectionsPage::InspectionsPage(kw::data::TdmMain &dmMain, QWidget *parent)
-    : Page(dmMain, QStringLiteral("tabInsp"), parent)
+InspectionsPage::InspectionsPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, QWidget *parent)
+    : Page(dmMain, editors, QStringLiteral("tabInsp"), parent)
 {
     QVBoxLayout *lay = stackLayout(this);
     QWidget *bar = topBar(this, 25);
@@ -59,6 +59,7 @@ InspectionsPage::InspectionsPage(kw::data::TdmMain &dmMain, QWidget *parent)
     cbNsnInsp->rowsVisible = 15;
     cbNsnInsp->alignRight = true;
     cbNsnInsp->matchWhileTyping = true;
+    addColumnEditor(cbNsnInsp);
 }
 
 void InspectionsPage::buildTopBar(QWidget *bar)
@@ -101,8 +102,7 @@ void InspectionsPage::buildTopBar(QWidget *bar)
 
 void InspectionsPage::buildGrid()
 {
-    grdInsp = new TDBGrid(this);
-    grdInsp->setObjectName(QStringLiteral("grdInsp"));
+    grdInsp = newGrid(this, QStringLiteral("grdInsp"));
     grdInsp->setColumns(gridColumns(
         {QStringLiteral("Hr Number"), QStringLiteral("Hr Holder"), QStringLiteral("NSN"),
          QStringLiteral("Nomenclature"), QStringLiteral("Serial Number"), QStringLiteral("UI"),
@@ -124,6 +124,7 @@ void InspectionsPage::enter()
     lblInspSort->setText(kSortedBy + QStringLiteral("Insp Due"));
     const bool dueOrder = dm.qryInsp.sql().value(kOrderByLine) == kInspDueOrder;
     orderItemQuery(dm, dm.qryInsp, dueOrder ? QString() : kInspDueOrder);
+    readAgainIfStale(dm.qryInsp);
 }
 
 void InspectionsPage::preload()

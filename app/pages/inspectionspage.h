@@ -18,7 +18,7 @@ class TDateEdit;
 class InspectionsPage : public Page {
     Q_OBJECT
 public:
-    explicit InspectionsPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
+    explicit InspectionsPage(kw::data::TdmMain &dm, TColumnEditors &editors, QWidget *parent = nullptr);
 
     // Back to the due-date order with its label, then opens qryInsp.
     void enter() override;

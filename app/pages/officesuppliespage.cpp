@@ -16,8 +16,8 @@
 namespace kw::app {
 
 
-OfficeSuppliesPage::OfficeSuppliesPage(kw::data::TdmMain &dmMain, QWidget *parent)
-    : Page(dmMain, QStringLiteral("tabOfficeSupplies"), parent)
+OfficeSuppliesPage::OfficeSuppliesPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, QWidget *parent)
+    : Page(dmMain, editors, QStringLiteral("tabOfficeSupplies"), parent)
 {
     QVBoxLayout *lay = stackLayout(this);
     buildTopBar();
@@ -26,8 +26,7 @@ OfficeSuppliesPage::OfficeSuppliesPage(kw::data::TdmMain &dmMain, QWidget *paren
     for (int i = 0; i < stockCategoryCaptions().size(); ++i)
         images << icons::stock(i);
     tabParts->setTabIcons(images);
-    grdOfficeSupplies = new TDBGrid(this);
-    grdOfficeSupplies->setObjectName(QStringLiteral("grdOfficeSupplies"));
+    grdOfficeSupplies = newGrid(this, QStringLiteral("grdOfficeSupplies"));
     grdOfficeSupplies->setColumns(gridColumns(
         {QStringLiteral("Drawer"), QStringLiteral("Bin"), QStringLiteral("NSN"), QStringLiteral("Nomenclature"),
          QStringLiteral("Part Number"), QStringLiteral("UI"), QStringLiteral("Auth"), QStringLiteral("On Hand"),
@@ -80,6 +79,7 @@ void OfficeSuppliesPage::buildColumnEditors()
         e->rowsVisible = 10;
         e->listTitles = false;
         e->listLines = false;
+        addColumnEditor(e);
     }
     const QList<GridColumn> partColumns = {
         {QStringLiteral("LIN"), QStringLiteral("LIN"), 6},
@@ -93,11 +93,13 @@ void OfficeSuppliesPage::buildColumnEditors()
                                               partColumns, this);
     cbPartsNsn->rowsVisible = 10;
     cbPartsNsn->popupWidth = 400;
+    addColumnEditor(cbPartsNsn);
 }
 
 void OfficeSuppliesPage::enter()
 {
     dm.qryParts.open();
+    readAgainIfStale(dm.qryParts);
 }
 
 void OfficeSuppliesPage::leave()

@@ -17,7 +17,7 @@ class TDBNavigator;
 class OfficeSuppliesPage : public Page {
     Q_OBJECT
 public:
-    explicit OfficeSuppliesPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
+    explicit OfficeSuppliesPage(kw::data::TdmMain &dm, TColumnEditors &editors, QWidget *parent = nullptr);
 
     // Opens qryParts.
     void enter() override;

@@ -1,6 +1,7 @@
 #include "app/pages/page.h"
 
 #include "app/apperror.h"
+#include "app/columneditors.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
 #include "app/duestatus.h"
@@ -15,9 +16,46 @@
 
 namespace kw::app {
 
-Page::Page(kw::data::TdmMain &dmMain, const QString &name, QWidget *parent) : QWidget(parent), dm(dmMain)
+Page::Page(kw::data::TdmMain &dmMain, TColumnEditors &columnEditors, const QString &name, QWidget *parent)
+    : QWidget(parent), dm(dmMain), editors(columnEditors)
 {
     setObjectName(name);
+}
+
+TDBGrid *Page::newGrid(QWidget *parent, const QString &name)
+{
+    auto *g = new TDBGrid(parent);
+    g->setObjectName(name);
+    g->setColumnEditors(&editors);
+    return g;
+}
+
+void Page::addColumnEditor(TColumnEditor *editor)
+{
+    editors.add(editor);
+}
+
+QList<TDBGrid *> Page::grids() const
+{
+    return findChildren<TDBGrid *>();
+}
+
+void Page::bringUpToDate()
+{
+    for (TDBGrid *g : grids()) {
+        kw::data::Dataset *d = g->dataset();
+        if (!d || !d->active())
+            continue;
+        d->checkBrowseMode();
+        if (auto *q = qobject_cast<kw::data::QueryDataset *>(d))
+            readAgainIfStale(*q);
+    }
+}
+
+void readAgainIfStale(kw::data::QueryDataset &qry)
+{
+    if (qry.active() && qry.stale())
+        qry.refresh();
 }
 
 void Page::addPrintButton(QAbstractButton *button)
@@ -28,7 +66,8 @@ void Page::addPrintButton(QAbstractButton *button)
     connect(button, &QAbstractButton::clicked, this, [this, name] {
         // A copy: the handler may replace itself while it runs.
         const std::function<void()> handler = m_print[name].second;
-        if (handler)
+        // What is being typed is stored first, so the report shows it.
+        if (handler && guarded([this] { bringUpToDate(); }))
             guarded(handler);
     });
 }

@@ -21,6 +21,8 @@ class QVBoxLayout;
 
 namespace kw::app {
 
+class TColumnEditor;
+class TColumnEditors;
 class TDBGrid;
 class TDBNavigator;
 
@@ -28,7 +30,9 @@ class Page : public QWidget {
     Q_OBJECT
 public:
     // name: the page's component name ("tabInsp"), also its object name.
-    Page(kw::data::TdmMain &dm, const QString &name, QWidget *parent = nullptr);
+    // editors: the window's column editors, which the page's grids use and
+    // to which it adds those it builds.
+    Page(kw::data::TdmMain &dm, TColumnEditors &editors, const QString &name, QWidget *parent = nullptr);
 
     // Runs when the navigation bar shows the page, also when it is shown
     // already. Errors propagate to the caller, which reports them.
@@ -53,12 +57,25 @@ public:
     // Names of the page's print buttons.
     QStringList printButtons() const;
 
+    // The page's data grids.
+    QList<TDBGrid *> grids() const;
+    // Before a report prints what the page shows: what a grid's open cell
+    // holds goes to its dataset, pending edits are stored, and a joined
+    // query that a change elsewhere left behind is read again.
+    void bringUpToDate();
+
 protected:
     // Registers a print button: disabled until setPrintHandler attaches one;
-    // a click runs the handler, an error shows its message.
+    // a click runs the handler (after the page's pending edits are stored),
+    // an error shows its message.
     void addPrintButton(QAbstractButton *button);
+    // A data grid named name that finds the window's column editors.
+    TDBGrid *newGrid(QWidget *parent, const QString &name);
+    // Enters a column editor the page built.
+    void addColumnEditor(TColumnEditor *editor);
 
     kw::data::TdmMain &dm;
+    TColumnEditors &editors;
 
 private:
     friend void colourByDueStatus(TDBGrid *, const QString &, const QString &);
@@ -73,6 +90,10 @@ QHBoxLayout *barLayout(QWidget *bar);
 QVBoxLayout *stackLayout(QWidget *w);
 // A record navigator (insert, delete, post) named name, on a data source.
 TDBNavigator *navigator(QWidget *parent, const QString &name, kw::data::DataSource *source);
+
+// Reads a joined query again when a table it reads was changed since (by
+// another page, a dialog); it stays on its current record.
+void readAgainIfStale(kw::data::QueryDataset &qry);
 
 // Draws the grid's rows in the due-status colour of the date in dueField of
 // its dataset; with expiryField, a date there before today also marks the

@@ -16,8 +16,8 @@
 namespace kw::app {
 
 
-PartsListPage::PartsListPage(kw::data::TdmMain &dmMain, QWidget *parent)
-    : Page(dmMain, QStringLiteral("tabPartsList"), parent)
+PartsListPage::PartsListPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, QWidget *parent)
+    : Page(dmMain, editors, QStringLiteral("tabPartsList"), parent)
 {
     QVBoxLayout *lay = stackLayout(this);
     QWidget *top = topBar(this, 33);
@@ -40,8 +40,7 @@ PartsListPage::PartsListPage(kw::data::TdmMain &dmMain, QWidget *parent)
     barLayout(tabsBar)->addWidget(tabPartsMaster, 1, Qt::AlignBottom);
     barLayout(tabsBar)->addWidget(btnMstrPartsList);
 
-    grdMasterOfficeSupplies = new TDBGrid(this);
-    grdMasterOfficeSupplies->setObjectName(QStringLiteral("grdMasterOfficeSupplies"));
+    grdMasterOfficeSupplies = newGrid(this, QStringLiteral("grdMasterOfficeSupplies"));
     grdMasterOfficeSupplies->setColumns({{QStringLiteral("LIN"), QStringLiteral("LIN"), 6},
                                          {QStringLiteral("NSN"), QStringLiteral("NSN"), 16},
                                          {QStringLiteral("Nomenclature"), QStringLiteral("Nomenclature"), 30},

@@ -17,7 +17,7 @@ class TDBNavigator;
 class PartsListPage : public Page {
     Q_OBJECT
 public:
-    explicit PartsListPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
+    explicit PartsListPage(kw::data::TdmMain &dm, TColumnEditors &editors, QWidget *parent = nullptr);
 
     // tabPartsListHide.
     void leave() override;

@@ -36,8 +36,8 @@ TDBGrid *gridOf(QWidget *w, const QList<TDBGrid *> &grids)
 
 } // namespace
 
-SetupPage::SetupPage(kw::data::TdmMain &dmMain, SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent)
-    : Page(dmMain, QStringLiteral("tabSetup"), parent), m_texts(texts), m_ini(ini)
+SetupPage::SetupPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent)
+    : Page(dmMain, editors, QStringLiteral("tabSetup"), parent), m_texts(texts), m_ini(ini)
 {
     QVBoxLayout *lay = stackLayout(this);
     QWidget *bar = topBar(this, 23);
@@ -92,8 +92,7 @@ void SetupPage::buildSetupPanel(QWidget *panel)
 
 TDBGrid *SetupPage::setupGrid(const char *name, kw::data::DataSource *source, const QList<GridColumn> &columns)
 {
-    auto *g = new TDBGrid(this);
-    g->setObjectName(QLatin1String(name));
+    TDBGrid *g = newGrid(this, QLatin1String(name));
     g->setColumns(columns);
     g->setDataSource(source);
     g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -22,7 +22,7 @@ class TDBNavigator;
 class SetupPage : public Page {
     Q_OBJECT
 public:
-    SetupPage(kw::data::TdmMain &dm, SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent = nullptr);
+    SetupPage(kw::data::TdmMain &dm, TColumnEditors &editors, SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent = nullptr);
     ~SetupPage() override;
 
     // Fills the five edit boxes from the setup texts.

@@ -27,8 +27,8 @@ const KitOrder kKitOrders[] = {
 };
 } // namespace
 
-SurvivalPage::SurvivalPage(kw::data::TdmMain &dmMain, QWidget *parent)
-    : Page(dmMain, QStringLiteral("tabSurvival"), parent)
+SurvivalPage::SurvivalPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, QWidget *parent)
+    : Page(dmMain, editors, QStringLiteral("tabSurvival"), parent)
 {
     QVBoxLayout *lay = stackLayout(this);
     QWidget *bar = topBar(this, 25);
@@ -52,8 +52,7 @@ SurvivalPage::SurvivalPage(kw::data::TdmMain &dmMain, QWidget *parent)
 
 void SurvivalPage::buildGrid()
 {
-    grdSurvival = new TDBGrid(this);
-    grdSurvival->setObjectName(QStringLiteral("grdSurvival"));
+    grdSurvival = newGrid(this, QStringLiteral("grdSurvival"));
     grdSurvival->setColumns(gridColumns(
         {QStringLiteral("Aircraft"), QStringLiteral("Kit Type"), QStringLiteral("Serial Number"),
          QStringLiteral("Flare Lot"), QStringLiteral("Food Exp"), QStringLiteral("Insp Freq"),
@@ -74,10 +73,12 @@ void SurvivalPage::buildColumnEditors()
                                               this);
     cbAircraft->rowsVisible = 10;
     cbAircraft->freeText = true;
+    addColumnEditor(cbAircraft);
     // Kit types only from the list.
     cbKitType = new TLookupComboEditor(QStringLiteral("cbKitType"), &dm.tblKitType, QStringLiteral("Type"),
                                        gridColumns({QStringLiteral("Type")}), this);
     cbKitType->rowsVisible = 10;
+    addColumnEditor(cbKitType);
     connect(cbKitType, &TLookupComboEditor::closedUp, this,
             [this](QWidget *editor) { guarded([&] { kitTypeListClosed(editor); }); });
 }
@@ -97,9 +98,7 @@ void SurvivalPage::kitTypeListClosed(QWidget *editor)
     // Only an editor open in this grid speaks for the current kit.
     if (!editor || !grdSurvival->isAncestorOf(editor))
         return;
-    QAbstractItemDelegate *delegate = grdSurvival->itemDelegate();
-    emit delegate->commitData(editor);
-    emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    grdSurvival->submitEditor(editor);
     cbKitTypeCloseUp();
 }
 

@@ -16,7 +16,7 @@ class TLookupComboEditor;
 class SurvivalPage : public Page {
     Q_OBJECT
 public:
-    explicit SurvivalPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
+    explicit SurvivalPage(kw::data::TdmMain &dm, TColumnEditors &editors, QWidget *parent = nullptr);
 
     void grdSurvivalTitleButtonClick(const QString &fieldName);
     // The kit-type list closed: copies Insp Type and Insp Freq of the kit

@@ -10,8 +10,8 @@
 
 namespace kw::app {
 
-TechManualsPage::TechManualsPage(kw::data::TdmMain &dmMain, QWidget *parent)
-    : Page(dmMain, QStringLiteral("tabTechManuals"), parent)
+TechManualsPage::TechManualsPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, QWidget *parent)
+    : Page(dmMain, editors, QStringLiteral("tabTechManuals"), parent)
 {
     QVBoxLayout *lay = stackLayout(this);
     QWidget *bar = topBar(this, 25);
@@ -25,8 +25,7 @@ TechManualsPage::TechManualsPage(kw::data::TdmMain &dmMain, QWidget *parent)
     barLayout(bar)->addWidget(btnTechManList);
 
     // The manuals stay in binder and book order: the titles do not sort.
-    grdTechMan = new TDBGrid(this);
-    grdTechMan->setObjectName(QStringLiteral("grdTechMan"));
+    grdTechMan = newGrid(this, QStringLiteral("grdTechMan"));
     grdTechMan->setColumns({{QStringLiteral("Binder"), QStringLiteral("Binder"), 5},
                             {QStringLiteral("Book"), QStringLiteral("Book"), 5},
                             {QStringLiteral("TM"), QStringLiteral("TM"), 4},

@@ -13,7 +13,7 @@ class TDBNavigator;
 class TechManualsPage : public Page {
     Q_OBJECT
 public:
-    explicit TechManualsPage(kw::data::TdmMain &dm, QWidget *parent = nullptr);
+    explicit TechManualsPage(kw::data::TdmMain &dm, TColumnEditors &editors, QWidget *parent = nullptr);
 
 private:
     TDBNavigator *DBNavigator4;

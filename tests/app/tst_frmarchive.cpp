@@ -306,8 +306,8 @@ private slots:
         frm.show();
         auto *item = frm.findChild<QAction *>(QStringLiteral("BackupRestore1"));
         QVERIFY(item->isEnabled());
-        const QStringList holders = kwtest::columnValues(dm.tblHrdf, QStringLiteral("HR Number"));
-        QVERIFY(holders.size() > 1);
+        const QStringList listed = kwtest::columnValues(dm.tblList, QStringLiteral("NSN"));
+        QVERIFY(listed.size() > 1);
         const QString path = out("Shop.Alse");
 
         auto run = [&](const char *button, bool *tablesClosed, int *result) {
@@ -345,16 +345,16 @@ private slots:
         QVERIFY(dm.tblHrdf.active());
         const auto backedUp = kwtest::fileHashes(data());
 
-        // A holder goes; the restore brings it back.
-        dm.tblHrdf.first();
-        dm.tblHrdf.deleteRecord();
-        QCOMPARE(kwtest::columnValues(dm.tblHrdf, QStringLiteral("HR Number")).size(), holders.size() - 1);
+        // A master-list item goes; the restore brings it back.
+        dm.tblList.first();
+        dm.tblList.deleteRecord();
+        QCOMPARE(kwtest::columnValues(dm.tblList, QStringLiteral("NSN")).size(), listed.size() - 1);
         run("btnRestore", &closed, &result);
         QVERIFY(closed);
         QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('|')));
         QCOMPARE(result, int(QDialog::Accepted));
-        QVERIFY(dm.tblHrdf.active());
-        QCOMPARE(kwtest::columnValues(dm.tblHrdf, QStringLiteral("HR Number")), holders);
+        QVERIFY(dm.tblList.active());
+        QCOMPARE(kwtest::columnValues(dm.tblList, QStringLiteral("NSN")), listed);
         const auto restored = kwtest::fileHashes(data());
         for (const QString &name : TfrmArchive::shopFiles().names())
             QCOMPARE(restored.value(name), backedUp.value(name));

@@ -314,13 +314,13 @@ private slots:
     {
         TdmMain &dm = *m_dm;
         dm.qryInsp.open();
-        const QStringList good = dm.updInsp.modifySql;
-        dm.updInsp.modifySql = {QStringLiteral("update \"Missing.DB\" set \"X\" = :\"OH\"")};
+        const QString good = dm.updInsp.tableFile;
+        dm.updInsp.tableFile = QStringLiteral("Missing.DB");
         dm.qryInsp.fieldByName("OH").setValue(9);
         QVERIFY(!errorOf([&] { dm.qryInsp.post(); }).isEmpty());
         QVERIFY(dm.qryInsp.updatesPending());
         QCOMPARE(dm.qryInsp.fieldByName("OH").value().toInt(), 9);
-        dm.updInsp.modifySql = good;
+        dm.updInsp.tableFile = good;
         dm.applyOnLeave(dm.qryInsp);
         QVERIFY(!dm.qryInsp.active());
         bool written = false;
