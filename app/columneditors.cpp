@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -252,6 +253,25 @@ void LookupCombo::showPopup()
     // Shrunk after it was first shown: drawn again at its final size.
     popup->update();
     tv->scrollTo(tv->model()->index(std::max(0, currentIndex()), 0), QAbstractItemView::PositionAtCenter);
+}
+
+void LookupCombo::keyPressEvent(QKeyEvent *e)
+{
+    const QString text = e->text();
+    if (isEditable() || view()->isVisible() || text.isEmpty() || !text.at(0).isPrint()
+        || (e->modifiers() & ~Qt::ShiftModifier)) {
+        QComboBox::keyPressEvent(e);
+        return;
+    }
+    const bool more = m_lastKey.isValid() && m_lastKey.elapsed() < QApplication::keyboardInputInterval();
+    m_lastKey.start();
+    m_search = more ? m_search + text : text;
+    const QModelIndexList hit = model()->match(model()->index(0, modelColumn()), Qt::DisplayRole, m_search, 1,
+                                               Qt::MatchStartsWith);
+    if (!hit.isEmpty() && hit.first().row() != currentIndex()) {
+        setCurrentIndex(hit.first().row());
+        emit activated(hit.first().row());
+    }
 }
 
 void LookupCombo::hidePopup()

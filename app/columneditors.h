@@ -7,6 +7,7 @@
 #include "app/datasetmodel.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -112,6 +113,15 @@ public:
 signals:
     // The open list closed.
     void closedUp();
+
+protected:
+    // Typed letters pick the entry by the column the editor stores (an NSN),
+    // also where another column is shown first and nothing is chosen yet.
+    void keyPressEvent(QKeyEvent *e) override;
+
+private:
+    QString m_search;
+    QElapsedTimer m_lastKey;
 };
 
 } // namespace kw::app

@@ -166,15 +166,24 @@ bool TGridDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, const 
     return model->setData(index, on ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
 }
 
-bool TGridDelegate::eventFilter(QObject *editor, QEvent *event)
+bool TGridDelegate::eventFilter(QObject *object, QEvent *event)
 {
     // Tab, Enter, Escape and the focus leaving end an edit from here.
     const TDBGrid::Busy busy(m_grid);
-    const bool enter = event->type() == QEvent::KeyPress
-                       && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
-                           || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
-    const QScopedValueRollback enterKey(m_grid->m_enterPressed, enter);
-    return QStyledItemDelegate::eventFilter(editor, event);
+    auto *editor = qobject_cast<QWidget *>(object);
+    if (editor && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        auto *combo = qobject_cast<QComboBox *>(editor);
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !(combo && combo->view()->isVisible())) {
+            // Stored at once: Qt would store it only after the keys that
+            // follow, which may already belong to the next cell.
+            m_grid->submitEditor(editor);
+            if (m_grid->enterMovesToNextColumn)
+                m_grid->moveToNextColumn();
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
 }
 
 // --- grid
@@ -206,8 +215,10 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     setItemDelegate(new TGridDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
+    // A click on the current cell edits it at once (mouseReleaseEvent): Qt's
+    // own trigger waits for a double-click time and drops keys typed meanwhile.
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                    | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+                    | QAbstractItemView::AnyKeyPressed);
     setWordWrap(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     horizontalHeader()->setHighlightSections(false);
@@ -407,12 +418,21 @@ void TDBGrid::placeCurrent(bool reveal)
         scrollTo(idx);
 }
 
+// The first editable cell the new row leaves empty: a detail row already
+// holds its master's key, which typing must not overwrite.
 int TDBGrid::firstEditableColumn() const
 {
-    for (int c = 0; c < m_model->columnCount(); ++c)
-        if (m_model->columnEditable(c))
+    const int row = m_model->dataset() ? m_model->dataset()->recNo() : -1;
+    int first = -1;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        if (!m_model->columnEditable(c))
+            continue;
+        if (first < 0)
+            first = c;
+        if (m_model->index(row, c).data(DatasetModel::ValueRole).isNull())
             return c;
-    return 0;
+    }
+    return std::max(first, 0);
 }
 
 void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
@@ -467,9 +487,16 @@ QWidget *TDBGrid::openEditor() const
 void TDBGrid::onUpdatingRecord()
 {
     // The dataset is about to post or end its edit: what the open cell
-    // holds goes into the record first.
-    if (QWidget *editor = openEditor())
+    // holds goes into the record first (unless that value is what is being
+    // stored: a new NSN posts the row while its editor is being committed).
+    if (QWidget *editor = openEditor(); editor && !m_committing)
         submitEditor(editor);
+}
+
+void TDBGrid::commitData(QWidget *editor)
+{
+    const QScopedValueRollback committing(m_committing, true);
+    QTableView::commitData(editor);
 }
 
 void TDBGrid::submitEditor(QWidget *editor)
@@ -483,14 +510,11 @@ void TDBGrid::submitEditor(QWidget *editor)
 
 void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
-    // Enter ends an edit as SubmitModelCache, and so does Qt when the focus
-    // moves to another row with the editor open: only Enter moves on.
-    const bool enter = std::exchange(m_enterPressed, false);
+    // Qt ends an edit with SubmitModelCache when the focus moves to another
+    // row with the editor open; the row is stored by that move already.
     if (hint == QAbstractItemDelegate::SubmitModelCache)
         hint = QAbstractItemDelegate::NoHint;
     QTableView::closeEditor(editor, hint);
-    if (enter && enterMovesToNextColumn)
-        moveToNextColumn();
 }
 
 // --- keys and the operations behind them
@@ -552,6 +576,23 @@ void TDBGrid::keyPressEvent(QKeyEvent *e)
         }
     }
     QTableView::keyPressEvent(e);
+}
+
+void TDBGrid::mousePressEvent(QMouseEvent *e)
+{
+    const QModelIndex idx = indexAt(e->position().toPoint());
+    m_pressOnCurrent = e->button() == Qt::LeftButton && idx.isValid() && idx == currentIndex();
+    QTableView::mousePressEvent(e);
+}
+
+void TDBGrid::mouseReleaseEvent(QMouseEvent *e)
+{
+    QTableView::mouseReleaseEvent(e);
+    const QModelIndex idx = indexAt(e->position().toPoint());
+    const Field *f = m_model->fieldAt(idx.column());
+    if (std::exchange(m_pressOnCurrent, false) && idx == currentIndex() && f && !f->checkBox
+        && state() != QAbstractItemView::EditingState)
+        edit(idx);
 }
 
 // A cell whose text is cut shows all of it as a tooltip.

@@ -108,6 +108,9 @@ protected:
     bool event(QEvent *e) override;
     bool viewportEvent(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void commitData(QWidget *editor) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void changeEvent(QEvent *e) override;
@@ -139,8 +142,9 @@ private:
     int m_busy = 0;
     bool m_syncing = false;      // the grid moves its own current cell
     bool m_resetting = false;    // the model is being reset
-    bool m_enterPressed = false; // the editor is being closed by Enter
     bool m_commitFailed = false; // the editor's value was refused
+    bool m_committing = false;   // an editor's value is being stored
+    bool m_pressOnCurrent = false; // the mouse went down on the current cell
     bool m_focusNewRow = false;  // a row was inserted from outside the grid
     bool m_ownEdit = false;      // the grid itself began the edit
     int m_wantColumn = 0;        // the column the user moved to

@@ -565,6 +565,7 @@ void TfrmMain::setActivePage(Page *page)
 void TfrmMain::showNavEntry(int group, int index)
 {
     const NavEntry &e = m_nav.at({group, index});
+    highlightNavItem(group, index);
     setWindowTitle(e.caption);
     stbMain->setImage(icons::nav(e.icon));
     stbMain->setDueLegend(e.page->dueColours());
@@ -591,12 +592,23 @@ bool TfrmMain::navigate(int group, int index)
 
 void TfrmMain::showNavSelection(Page *page)
 {
-    for (const auto &[key, entry] : m_nav) {
-        if (entry.page != page)
-            continue;
-        olMain->openGroup(key.first);
-        olMain->groupList(key.first)->setCurrentRow(key.second);
-        return;
+    for (const auto &[key, entry] : m_nav)
+        if (entry.page == page) {
+            olMain->openGroup(key.first);
+            highlightNavItem(key.first, key.second);
+            return;
+        }
+}
+
+// Only the item of the page shown is highlighted, in whichever group.
+void TfrmMain::highlightNavItem(int group, int index)
+{
+    for (int g = 0; g < olMain->groupCount(); ++g) {
+        QListWidget *list = olMain->groupList(g);
+        if (g == group)
+            list->setCurrentRow(index);
+        else
+            list->clearSelection();
     }
 }
 

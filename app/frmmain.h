@@ -122,6 +122,7 @@ private:
 
     void showItemsWithoutHolder();
     void showNavSelection(Page *page);
+    void highlightNavItem(int group, int index);
     // Stores every pending edit before closing; when one cannot be stored
     // the user chooses between going back to it and discarding it.
     bool storeEverything();

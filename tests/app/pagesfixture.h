@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QListWidget>
 #include <QTimer>
+#include <functional>
 
 namespace kwtest {
 
@@ -177,17 +178,22 @@ public:
     std::unique_ptr<kw::app::TfrmMain> frm;
     ScriptedPrompts prompts;
 
-    // Once per test program.
-    void initTestCase()
+    // Once per test program; fill makes the shop in the template directory
+    // (the small shop above when empty).
+    void initTestCase(const std::function<void(const QString &dir)> &fill = {})
     {
         QVERIFY(cfg.isValid());
         qputenv("KITWARDEN_CONFIG_DIR", cfg.path().toLocal8Bit());
         kw::app::setPrompts(&prompts);
         kw::data::Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(10, 30)));
+        if (fill) {
+            fill(templ.path());
+            return;
+        }
         kw::data::Session s;
-        kw::data::TdmMain fill(s);
-        fillShop(fill, templ.path());
-        fillOffice(fill, templ.path());
+        kw::data::TdmMain dm(s);
+        fillShop(dm, templ.path());
+        fillOffice(dm, templ.path());
     }
     void cleanupTestCase() { kw::app::setPrompts(nullptr); }
 

@@ -1,0 +1,338 @@
+// What a clerk types into every data grid of the window, driven with real
+// input events (clicks on cell rectangles, keys sent to the focus widget),
+// checked in the table files afterwards and against the grid's focus: the
+// cell that shows the focus must be the dataset's record, and what was
+// typed must land in the record it was typed into.
+#include "app/dbgrid.h"
+#include "app/dbnavigator.h"
+#include "data/demoshop.h"
+#include "pagesfixture.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QTableView>
+
+using namespace kw::app;
+using namespace kw::data;
+
+namespace {
+
+// A grid and what the sequences type into it.
+struct GridCase {
+    const char *list;
+    int index;         // navigation item that shows the grid's page
+    const char *grid;
+    const char *nav;   // the grid's navigator; nullptr: none (Insert key adds, moves post)
+    const char *field; // a column typed into
+    const char *table; // the table file behind it
+    const char *key;   // column naming a row in the file (a field of the dataset too)
+    const char *v1, *v2;
+    // Keys typed after "+" ("\t" is Tab; {hr} and {nsn} are the first row's
+    // values), and the condition that finds the new row in the file; "max":
+    // the row with the highest key.
+    const char *plus, *plusRow;
+};
+
+const GridCase kGrids[] = {
+    {"olListMaint", 0, "grdHrdf", "navHrdf", "HR Holder", "Hrdf.DB", "HR Number", "ALPHA", "BRAVO",
+     "97\tNEW HOLDER", "\"HR Number\" = 97 and \"HR Holder\" = 'NEW HOLDER'"},
+    {"olListMaint", 0, "grdHandReceipt", "navAlse", "Remarks", "Equipment.DB", "Serial Number", "ALPHA", "BRAVO",
+     "8\t\tNEWSER", "\"Serial Number\" = 'NEWSER'"},
+    {"olListMaint", 1, "grdInsp", "navInsp", "Remarks", "Equipment.DB", "Auto", "ALPHA", "BRAVO",
+     "{hr}\t\t{nsn}\t\tNEWSER", "max"},
+    {"olListMaint", 2, "grdGear", nullptr, "Remarks", "Equipment.DB", "Auto", "ALPHA", "BRAVO",
+     "{hr}\t\t{nsn}\t\tNEWSER", "max"},
+    {"olListMaint", 3, "grdSurvival", "navKits", "Flare Lot", "Kits.DB", "Auto", "LOT ALPHA", "LOT BRAVO",
+     "N777", "max"},
+    {"olListOffice", 0, "grdOfficeSupplies", "DBNavigator3", "On Hand", "Parts.DB", "Auto", "71", "72", "D\tB\t5",
+     "max"},
+    {"olListOffice", 1, "grdTechMan", "DBNavigator4", "Title", "TechManuals.db", "Auto", "ALPHA", "BRAVO",
+     "Z9\t\t\tTM 9-NEW", "max"},
+    {"olListSetup", 0, "grdList", "DBNavigator2", "Nomenclature", "Lists.DB", "NSN", "ALPHA", "BRAVO",
+     "L999\t9999-00-000-0001", "NSN = '9999-00-000-0001'"},
+    {"olListSetup", 1, "grdMasterOfficeSupplies", "navPartsList", "Nomenclature", "PartsList.DB", "NSN", "ALPHA",
+     "BRAVO", "L999\t9999-00-000-0002", "NSN = '9999-00-000-0002'"},
+    {"olListSetup", 2, "grdSetupTailNum", "navSetup", "Aircraft", "Aircraft.db", "Aircraft", "AA-1", "AA-2", "N888",
+     "Aircraft = 'N888'"},
+    {"olListSetup", 2, "grdKitType", "navSetup", "Type", "KitType.DB", "Type", "AAKIT1", "AAKIT2", "NEWKIT",
+     "Type = 'NEWKIT'"},
+    {"olListSetup", 2, "grdDrawer", "navSetup", "Drawer", "Drawer.db", "Drawer", "AADRAWER1", "AADRAWER2",
+     "DRAWER 99", "Drawer = 'DRAWER 99'"},
+    {"olListSetup", 2, "grdSetupBin", "navSetup", "Bin", "Bin.db", "Bin", "AABIN1", "AABIN2", "BIN 99",
+     "Bin = 'BIN 99'"},
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(const GridCase *)
+
+class TstGridScenarios : public QObject {
+    Q_OBJECT
+    kwtest::ShopWindow s;
+    const GridCase *c = nullptr;
+    TDBGrid *grid = nullptr;
+
+    Dataset &ds() const { return *grid->dataset(); }
+    int column(const QString &field) const { return grid->gridModel()->columnOfField(field); }
+    QVariant keyAt(int row) const { return ds().rowValue(row, ds().fieldByName(QLatin1String(c->key)).index()); }
+
+    // --- the clerk's hands
+    static void settle() { QCoreApplication::processEvents(); }
+    void click(int row, const QString &field)
+    {
+        const QModelIndex idx = grid->gridModel()->index(row, column(field));
+        grid->scrollTo(idx);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(idx).center());
+        settle();
+    }
+    static void press(Qt::Key key)
+    {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        settle();
+    }
+    static void type(const QString &keys)
+    {
+        for (const QChar ch : keys) {
+            if (ch == QLatin1Char('\t'))
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            else
+                QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+            settle();
+        }
+    }
+    void post()
+    {
+        QTest::mouseClick(s.w<TDBNavigator>(c->nav)->btnPost(), Qt::LeftButton);
+        settle();
+    }
+
+    // --- what the files hold
+    QVariantList fileValues(const QString &sql, const QVariant &key = {}) const
+    {
+        Session look;
+        look.openReadOnly = true;
+        look.addPassword(shop::kTablePassword);
+        QHash<QString, QVariant> params;
+        if (key.isValid())
+            params.insert(QStringLiteral("k"), key);
+        QVariantList out;
+        for (const Row &r : look.sql().exec(sql, s.data->path(), params).rows)
+            out << r.value(0);
+        return out;
+    }
+    QVariant stored(const QVariant &key) const
+    {
+        const QVariantList v = fileValues(QStringLiteral("SELECT \"%1\" FROM \"%2\" WHERE \"%3\" = :k")
+                                              .arg(QLatin1String(c->field), QLatin1String(c->table),
+                                                   QLatin1String(c->key)),
+                                          key);
+        return v.size() == 1 ? v[0] : QVariant(QStringLiteral("<%1 rows>").arg(v.size()));
+    }
+    bool keyedByField() const { return qstrcmp(c->field, c->key) == 0; }
+    // The value typed is in the record that had `key`.
+    void expectStored(const QVariant &key, const QString &value) const
+    {
+        if (keyedByField()) { // the typed value is the row's new key
+            QCOMPARE(fileValues(QStringLiteral("SELECT count(*) FROM \"%1\" WHERE \"%2\" = :k")
+                                    .arg(QLatin1String(c->table), QLatin1String(c->key)),
+                                value)
+                         .value(0)
+                         .toInt(),
+                     1);
+            QCOMPARE(fileValues(QStringLiteral("SELECT count(*) FROM \"%1\" WHERE \"%2\" = :k")
+                                    .arg(QLatin1String(c->table), QLatin1String(c->key)),
+                                key)
+                         .value(0)
+                         .toInt(),
+                     0);
+            return;
+        }
+        QCOMPARE(stored(key).toString().trimmed(), value);
+    }
+    // The focus (current cell, its selection, the row marker) is on the
+    // dataset's record `key`, in column field.
+    void expectFocus(const QVariant &key, const QString &field) const
+    {
+        const QModelIndex cur = grid->currentIndex();
+        QVERIFY(cur.isValid());
+        QCOMPARE(cur.row(), ds().recNo());
+        QCOMPARE(cur.column(), column(field));
+        QCOMPARE(grid->selectionModel()->selectedIndexes(), QModelIndexList{cur});
+        QVERIFY(!grid->gridModel()->headerData(cur.row(), Qt::Vertical, Qt::DisplayRole).toString().isEmpty());
+        QCOMPARE(keyAt(cur.row()), key);
+    }
+
+    // Opens the window on the grid's page, its grid focused; the hand
+    // receipt items show the holder with the most items.
+    void openGrid()
+    {
+        QFETCH(const GridCase *, grid_case);
+        c = grid_case;
+        s.open();
+        s.frm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+        s.nav(c->list, c->index);
+        grid = s.w<TDBGrid>(c->grid);
+        if (qstrcmp(c->grid, "grdHandReceipt") == 0) {
+            int best = 0, most = 0;
+            for (const auto &h : s.dm->itemsByHolder())
+                if (h.items > most)
+                    most = h.items, best = h.hrNumber;
+            QVERIFY(most >= 3);
+            QVERIFY(s.dm->tblHrdf.findKey({best}));
+        }
+        QVERIFY(ds().recordCount() >= 3);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        s.initTestCase([](const QString &dir) {
+            shop::DemoSize size;
+            size.holders = 8;
+            size.items = 40;
+            size.masterItems = 30;
+            size.aircraft = 5;
+            size.kits = 8;
+            size.partsList = 12;
+            size.parts = 12;
+            size.manuals = 6;
+            shop::createDemoShop(dir, size, QDate(2026, 12, 1));
+        });
+    }
+    void cleanup() { s.close(); }
+    void cleanupTestCase() { s.cleanupTestCase(); }
+
+    void grids_data()
+    {
+        QTest::addColumn<const GridCase *>("grid_case");
+        for (const GridCase &g : kGrids)
+            QTest::newRow(g.grid) << &g;
+    }
+
+    // Type, Down, type: each value in its own record, the focus on the second.
+    void typeDownType_data() { grids_data(); }
+    void typeDownType()
+    {
+        openGrid();
+        const QVariant a = keyAt(0), b = keyAt(1);
+        click(0, c->field);
+        type(c->v1);
+        press(Qt::Key_Down);
+        type(c->v2);
+        if (c->nav)
+            post();
+        else
+            press(Qt::Key_Up); // a grid without navigator stores by moving
+        QVERIFY2(s.prompts.messages.isEmpty(), qPrintable(s.prompts.messages.join('|')));
+        expectStored(a, c->v1);
+        expectStored(b, c->v2);
+        if (c->nav)
+            expectFocus(keyedByField() ? QVariant(QString::fromLatin1(c->v2)) : b, c->field);
+    }
+
+    // Type, click another row, type.
+    void clickOtherRowAndType_data() { grids_data(); }
+    void clickOtherRowAndType()
+    {
+        openGrid();
+        const QVariant a = keyAt(0), third = keyAt(2);
+        click(0, c->field);
+        type(c->v1);
+        click(2, c->field);
+        type(c->v2);
+        press(Qt::Key_Return);
+        if (c->nav)
+            post();
+        else
+            press(Qt::Key_Up);
+        QVERIFY2(s.prompts.messages.isEmpty(), qPrintable(s.prompts.messages.join('|')));
+        expectStored(a, c->v1);
+        expectStored(third, c->v2);
+    }
+
+    // The post button while the cell editor is still open stores its text;
+    // the first key already lights the button.
+    void postWhileEditing_data() { grids_data(); }
+    void postWhileEditing()
+    {
+        openGrid();
+        if (!c->nav)
+            QSKIP("no post button");
+        const QVariant b = keyAt(1);
+        click(1, c->field);
+        auto *btn = s.w<TDBNavigator>(c->nav)->btnPost();
+        QVERIFY(!btn->isEnabled());
+        type(QString(QLatin1String(c->v1)).left(1));
+        QVERIFY(btn->isEnabled());
+        type(QString(QLatin1String(c->v1)).mid(1));
+        QVERIFY(grid->indexWidget(grid->currentIndex())); // still typing
+        post();
+        QVERIFY2(s.prompts.messages.isEmpty(), qPrintable(s.prompts.messages.join('|')));
+        expectStored(b, c->v1);
+        QVERIFY(!ds().isEditing());
+        if (!keyedByField())
+            expectFocus(b, c->field);
+    }
+
+    // Escape twice: the typed text and the row's edit are dropped.
+    void escapeDropsTheEdit_data() { grids_data(); }
+    void escapeDropsTheEdit()
+    {
+        openGrid();
+        const QVariant a = keyAt(0);
+        const QVariant before = stored(a);
+        click(0, c->field);
+        type(c->v1);
+        press(Qt::Key_Escape);
+        press(Qt::Key_Escape);
+        QVERIFY(!ds().isEditing());
+        QCOMPARE(stored(a), before);
+        expectFocus(a, c->field);
+    }
+
+    // "+" (or Insert) puts the focus in the new row; what is typed makes it,
+    // and the focus follows it to its place.
+    void plusThenType_data() { grids_data(); }
+    void plusThenType()
+    {
+        openGrid();
+        QString keys = QLatin1String(c->plus);
+        if (Field *hr = ds().findField(QStringLiteral("Hr Number")))
+            keys.replace(QLatin1String("{hr}"), ds().rowValue(0, hr->index()).toString());
+        if (Field *nsn = ds().findField(QStringLiteral("NSN")))
+            keys.replace(QLatin1String("{nsn}"), ds().rowValue(0, nsn->index()).toString());
+        const int before = fileValues(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(QLatin1String(c->table)))
+                               .value(0)
+                               .toInt();
+        click(1, c->field);
+        if (c->nav) {
+            QTest::mouseClick(s.w<TDBNavigator>(c->nav)->btnInsert(), Qt::LeftButton);
+            settle();
+        } else {
+            press(Qt::Key_Insert);
+        }
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(grid));
+        QCOMPARE(ds().state(), DatasetState::Insert);
+        type(keys);
+        if (c->nav)
+            post();
+        else
+            press(Qt::Key_Up);
+        QVERIFY2(s.prompts.messages.isEmpty(), qPrintable(s.prompts.messages.join('|')));
+        QCOMPARE(fileValues(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(QLatin1String(c->table))).value(0).toInt(),
+                 before + 1);
+        const QString where = qstrcmp(c->plusRow, "max") == 0
+                                  ? QStringLiteral("\"%1\" = (SELECT max(\"%1\") FROM \"%2\")")
+                                        .arg(QLatin1String(c->key), QLatin1String(c->table))
+                                  : QLatin1String(c->plusRow);
+        const QVariantList made = fileValues(QStringLiteral("SELECT \"%1\" FROM \"%2\" WHERE %3")
+                                                 .arg(QLatin1String(c->key), QLatin1String(c->table), where));
+        QCOMPARE(made.size(), 1);
+        if (c->nav) // stored by the post button: the focus stays with the new row
+            QCOMPARE(keyAt(grid->currentIndex().row()), made[0]);
+    }
+};
+
+QTEST_MAIN(TstGridScenarios)
+#include "tst_gridscenarios.moc"
