@@ -394,6 +394,9 @@ void TdmMain::defineFields()
     tblHr.fieldByName(QStringLiteral("NSN")).onChange = [this](Field &f) { tblHrNSNChange(f); };
     tblHrdf.beforeDelete = [this](Dataset &ds) { tblHrdfBeforeDelete(ds); };
     tblHrdf.beforePost = [this](Dataset &ds) { tblHrdfBeforePost(ds); };
+    for (Dataset *items : {static_cast<Dataset *>(&tblHr), static_cast<Dataset *>(&qryInsp),
+                           static_cast<Dataset *>(&qryGear)})
+        items->beforePost = [this](Dataset &ds) { checkItemHolder(ds); };
     qryInsp.afterPost = [this](Dataset &ds) { qryInspAfterPost(ds); };
     qryGear.afterPost = [this](Dataset &ds) { qryGearAfterPost(ds); };
     qryParts.afterPost = [this](Dataset &ds) { qryPartsAfterPost(ds); };
@@ -595,6 +598,20 @@ void TdmMain::tblHrdfBeforePost(Dataset &ds)
                                          "another holder first (their HR # on Hand Receipts), or add a new holder "
                                          "with the new number and move them there.")
                               .arg(holderName(ds, was), itemsText(n)));
+}
+
+// An item stored under a number that no holder has would show on no page.
+void TdmMain::checkItemHolder(Dataset &items)
+{
+    const Field &number = items.fieldByName(QStringLiteral("HR Number"));
+    const QVariant hr = number.value();
+    if (hr.isNull() || (items.state() == DatasetState::Edit && items.oldValue(number) == hr))
+        return;
+    const ParadoxTable *holders = session.table(dbMain.directory(), QStringLiteral("Hrdf.DB"));
+    if (holders->findKey(Row{hr}) < 0)
+        throw EngineError(QStringLiteral("No holder has HR # %1: add the holder first, or give the item the number "
+                                         "of an existing holder.")
+                              .arg(hr.toInt()));
 }
 
 void TdmMain::qryInspAfterPost(Dataset &) { writeBack(qryInsp); }

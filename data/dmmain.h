@@ -86,6 +86,8 @@ public:
     // A holder who still signs for items is neither deleted nor renumbered.
     void tblHrdfBeforeDelete(Dataset &ds);
     void tblHrdfBeforePost(Dataset &ds);
+    // An item's HR number must be a holder's (checked when it is set).
+    void checkItemHolder(Dataset &items);
 
 private:
     void applyDueDateRule(Dataset &ds, Field &completed);

@@ -9,6 +9,7 @@
 #include "pagesfixture.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
 
@@ -100,9 +101,9 @@ class TstGridScenarios : public QObject {
             settle();
         }
     }
-    void post()
+    void post(const char *nav = nullptr)
     {
-        QTest::mouseClick(s.w<TDBNavigator>(c->nav)->btnPost(), Qt::LeftButton);
+        QTest::mouseClick(s.w<TDBNavigator>(nav ? nav : c->nav)->btnPost(), Qt::LeftButton);
         settle();
     }
 
@@ -160,6 +161,28 @@ class TstGridScenarios : public QObject {
         QCOMPARE(grid->selectionModel()->selectedIndexes(), QModelIndexList{cur});
         QVERIFY(!grid->gridModel()->headerData(cur.row(), Qt::Vertical, Qt::DisplayRole).toString().isEmpty());
         QCOMPARE(keyAt(cur.row()), key);
+    }
+
+    // The shown row whose field holds value in the grid's dataset, -1 when none.
+    int rowWith(const QString &field, const QVariant &value) const
+    {
+        for (int r = 0; r < ds().recordCount(); ++r)
+            if (ds().rowValue(r, ds().fieldByName(field).index()).toString() == value.toString())
+                return r;
+        return -1;
+    }
+    // Shows a page and makes its grid the one the hands work on.
+    void show(const char *list, int index, const char *gridName)
+    {
+        s.nav(list, index);
+        grid = s.w<TDBGrid>(gridName);
+    }
+    QVariant fileItem(const QString &column, const QString &serial) const
+    {
+        return fileValues(QStringLiteral("SELECT \"%1\" FROM \"Equipment.DB\" WHERE \"Serial Number\" = :k")
+                              .arg(column),
+                          serial)
+            .value(0);
     }
 
     // Opens the window on the grid's page, its grid focused; the hand
@@ -291,6 +314,132 @@ private slots:
         expectFocus(a, c->field);
     }
 
+    // An item edited on one page and then on another keeps both changes:
+    // entering a page reads its joined query again, and a write-back writes
+    // only what was changed.
+    void editsOnTwoPagesBothStay()
+    {
+        s.open();
+        s.frm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+        show("olListMaint", 1, "grdInsp");
+        const QString serial = ds().rowValue(0, ds().fieldByName("Serial Number").index()).toString();
+        const QVariant holder = ds().rowValue(0, ds().fieldByName("Hr Number").index());
+
+        // Remarks typed on Hand Receipts...
+        show("olListMaint", 0, "grdHrdf");
+        click(rowWith("HR Number", holder), "HR Number");
+        grid = s.w<TDBGrid>("grdHandReceipt");
+        click(rowWith("Serial Number", serial), "Remarks");
+        type("SEEN");
+        press(Qt::Key_Return);
+        // ...stay when OH is changed on Inspections.
+        show("olListMaint", 1, "grdInsp");
+        QCOMPARE(ds().rowValue(rowWith("Serial Number", serial), ds().fieldByName("Remarks").index()).toString(),
+                 QStringLiteral("SEEN"));
+        click(rowWith("Serial Number", serial), "OH");
+        type("5");
+        press(Qt::Key_Return);
+        // A completion date moves the due date and the row; the focus follows.
+        press(Qt::Key_Right);
+        press(Qt::Key_Right);
+        press(Qt::Key_Right);
+        type("12/9/2026");
+        press(Qt::Key_Return);
+        post("navInsp");
+        QCOMPARE(ds().fieldByName("Serial Number").asString(), serial);
+        const QDate due = fileItem("Insp Due", serial).toDate();
+        QVERIFY(due > QDate(2026, 12, 9));
+        // The moved due date stays when OH is changed on View by Type.
+        show("olListMaint", 2, "grdGear");
+        click(rowWith("Serial Number", serial), "OH");
+        type("4");
+        press(Qt::Key_Up);
+        QVERIFY2(s.prompts.messages.isEmpty(), qPrintable(s.prompts.messages.join('|')));
+        QCOMPARE(fileItem("Remarks", serial).toString(), QStringLiteral("SEEN"));
+        QCOMPARE(fileItem("OH", serial).toInt(), 4);
+        QCOMPARE(fileItem("Insp Due", serial).toDate(), due);
+    }
+
+    // Every editor a grid's field names is one the pages built.
+    void everyEditorNameResolves()
+    {
+        s.open();
+        QStringList used;
+        for (TDBGrid *g : s.frm->findChildren<TDBGrid *>())
+            for (int col = 0; col < g->gridModel()->columnCount(); ++col)
+                if (const Field *f = g->gridModel()->fieldAt(col); f && !f->editorName.isEmpty()) {
+                    QVERIFY2(g->columnEditor(f->editorName), qPrintable(g->objectName() + ": " + f->editorName));
+                    used << f->editorName;
+                }
+        used.removeDuplicates();
+        used.sort();
+        QCOMPARE(used, s.frm->columnEditors().names());
+    }
+
+    // A row that cannot be stored at closing: back to it, or close without it.
+    void closingWithARowThatCannotBeStored_data()
+    {
+        QTest::addColumn<bool>("discard");
+        QTest::newRow("go back") << false;
+        QTest::newRow("discard and close") << true;
+    }
+    void closingWithARowThatCannotBeStored()
+    {
+        QFETCH(bool, discard);
+        s.open();
+        s.frm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+        grid = s.w<TDBGrid>("grdHrdf");
+        QTest::mouseClick(s.w<TDBNavigator>("navHrdf")->btnInsert(), Qt::LeftButton);
+        type("97"); // no holder name
+        s.prompts.answers = {discard};
+        QCOMPARE(s.frm->close(), discard);
+        QCOMPARE(s.prompts.questions.size(), 1);
+        QVERIFY(s.prompts.questions[0].startsWith(QStringLiteral("Field 'HR Holder' must have a value")));
+        QCOMPARE(s.frm->isVisible(), !discard);
+        QCOMPARE(ds().isEditing(), !discard);
+        QVERIFY(fileValues(QStringLiteral("SELECT * FROM \"Hrdf.DB\" WHERE \"HR Number\" = 97")).isEmpty());
+    }
+
+    // A page that cannot be left keeps its item highlighted in the bar.
+    void navigationBarShowsThePageShown()
+    {
+        s.open();
+        s.frm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+        grid = s.w<TDBGrid>("grdHandReceipt");
+        click(0, "HR Number");
+        type("999"); // no such holder: the item cannot be stored
+        s.nav("olListMaint", 1);
+        QCOMPARE(s.page(), QStringLiteral("tabHandReceipt"));
+        QCOMPARE(s.prompts.messages.value(0), QStringLiteral("No holder has HR # 999: add the holder first, or give "
+                                                             "the item the number of an existing holder."));
+        auto *maint = s.w<QListWidget>("olListMaint");
+        QCOMPARE(maint->selectedItems(), QList<QListWidgetItem *>{maint->item(0)});
+        click(0, "Serial Number");
+        press(Qt::Key_Escape); // the change is dropped
+        QVERIFY(!ds().isEditing());
+        s.nav("olListOffice", 1);
+        QCOMPARE(s.page(), QStringLiteral("tabTechManuals"));
+        QVERIFY(maint->selectedItems().isEmpty());
+    }
+
+    // Items under a number no holder has are not hidden without a word.
+    void itemsWithoutHolderAreCounted()
+    {
+        s.open();
+        auto *text = s.w<QLabel>("stbText");
+        QVERIFY(!text->text().contains(QStringLiteral("no holder")));
+        s.session->sql().exec(QStringLiteral("INSERT INTO \"Equipment.DB\" (\"HR Number\", NSN, \"Serial Number\") "
+                                             "VALUES (555, '1', 'LOST-1')"),
+                              s.data->path());
+        s.session->notifyTableChanged(nullptr);
+        settle();
+        QCOMPARE(text->text(), QStringLiteral("1 item stands under HR # 555, which no holder has: add a holder with "
+                                              "that number on Hand Receipts to see them."));
+    }
+
     // "+" (or Insert) puts the focus in the new row; what is typed makes it,
     // and the focus follows it to its place.
     void plusThenType_data() { grids_data(); }
@@ -334,5 +483,15 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGridScenarios)
+int main(int argc, char **argv)
+{
+    // Each test copies a shop and the window syncs every write: on a memory
+    // file system that costs nothing, so the many short runs stay quick.
+    if (QFileInfo(QStringLiteral("/dev/shm")).isWritable() && qEnvironmentVariableIsEmpty("TMPDIR"))
+        qputenv("TMPDIR", "/dev/shm");
+    QApplication app(argc, argv);
+    TstGridScenarios t;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&t, argc, argv);
+}
 #include "tst_gridscenarios.moc"

@@ -346,7 +346,7 @@ private slots:
         const QModelIndex nsn = m->index(0, m->columnOfField(QStringLiteral("NSN")));
         grid()->setCurrentIndex(nsn);
         grid()->edit(nsn);
-        combo = grid()->findChild<LookupCombo *>();
+        combo = qobject_cast<LookupCombo *>(grid()->indexWidget(nsn)); // the bin's editor may not be deleted yet
         QVERIFY(combo);
         combo->showPopup();
         QCOMPARE(combo->view()->window()->width(), 400);

@@ -91,6 +91,16 @@ QString errorOf(const std::function<void()> &f)
     return {};
 }
 
+// Serial numbers of a dataset's rows, in order.
+QStringList kwtestSerials(Dataset &ds)
+{
+    QStringList out;
+    const int f = ds.fieldByName(QStringLiteral("Serial Number")).index();
+    for (int r = 0; r < ds.recordCount(); ++r)
+        out << ds.rowValue(r, f).toString();
+    return out;
+}
+
 } // namespace
 
 class TstDmMain : public QObject {
@@ -743,6 +753,119 @@ private slots:
         holders.sort();
         QCOMPARE(holders, expected);
     }
+    // A post that re-reads and re-orders a joined query stays on the record:
+    // the one posted, or the one the move went to.
+    void postKeepsTheRecordThroughAReRead()
+    {
+        TdmMain &dm = *m_dm;
+        QueryDataset &q = dm.qryInsp;
+        q.open();
+        QCOMPARE(kwtestSerials(q), (QStringList{"F1", "V1"}));
+        q.fieldByName("Insp Due").setValue(QDate(2009, 1, 1)); // F1 moves to the end
+        q.post();
+        QCOMPARE(kwtestSerials(q), (QStringList{"V1", "F1"}));
+        QCOMPARE(q.fieldByName("Serial Number").asString(), QStringLiteral("F1"));
+        q.fieldByName("Insp Due").setValue(QDate(2000, 1, 1)); // F1 back to the front...
+        q.moveTo(0);                                           // ...while the move goes to V1
+        QCOMPARE(kwtestSerials(q), (QStringList{"F1", "V1"}));
+        QCOMPARE(q.fieldByName("Serial Number").asString(), QStringLiteral("V1"));
+        QCOMPARE(q.recNo(), 1);
+    }
+
+    // A joined row writes back only what was changed in it, and never over
+    // a change made elsewhere since it was read.
+    void staleJoinedRow_data()
+    {
+        QTest::addColumn<QString>("elsewhere"); // column changed on the table meanwhile ("" = row deleted)
+        QTest::addColumn<QString>("here");      // column changed in the query
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("other column") << "Remarks" << "OH" << false;
+        QTest::newRow("same column") << "OH" << "OH" << true;
+        QTest::newRow("row deleted") << "" << "OH" << true;
+    }
+    void staleJoinedRow()
+    {
+        QFETCH(QString, elsewhere);
+        QFETCH(QString, here);
+        QFETCH(bool, refused);
+        TdmMain &dm = *m_dm;
+        dm.qryGear.open(); // V1 read now
+        QVERIFY(!dm.qryGear.stale());
+        QVERIFY(dm.tblHrdf.findKey({101}));
+        dm.tblHr.open();
+        for (int r = 0; r < dm.tblHr.recordCount(); ++r)
+            if (dm.tblHr.rowValue(r, dm.tblHr.fieldByName("Serial Number").index()) == QStringLiteral("V1"))
+                dm.tblHr.moveTo(r);
+        if (elsewhere.isEmpty())
+            dm.tblHr.deleteRecord();
+        else
+            dm.tblHr.fieldByName(elsewhere).setValue(elsewhere == "OH" ? QVariant(5) : QVariant("CHECKED"));
+        dm.tblHr.post();
+        QVERIFY(dm.qryGear.stale());
+
+        dm.qryGear.moveTo(int(kwtestSerials(dm.qryGear).indexOf("V1")));
+        dm.qryGear.fieldByName(here).setValue(9);
+        const QString error = errorOf([&] { dm.qryGear.post(); });
+        QCOMPARE(error.isEmpty(), !refused);
+        QVERIFY(!dm.qryGear.updatesPending());
+        Row v1;
+        for (const Row &r : fileRows(dir(), "Equipment.DB"))
+            if (r[3] == QStringLiteral("V1"))
+                v1 = r;
+        if (elsewhere.isEmpty()) {
+            QVERIFY(v1.isEmpty()); // not brought back
+            QVERIFY(!kwtestSerials(dm.qryGear).contains("V1"));
+            return;
+        }
+        QCOMPARE(v1[4].toInt(), refused ? 5 : 9);
+        if (elsewhere == "Remarks")
+            QCOMPARE(v1[7].toString(), QStringLiteral("CHECKED"));
+        // What the query shows is what the table holds.
+        QVERIFY(!dm.qryGear.stale());
+        QCOMPARE(dm.qryGear.fieldByName("Serial Number").asString(), QStringLiteral("V1"));
+        QCOMPARE(dm.qryGear.fieldByName("OH").value().toInt(), v1[4].toInt());
+    }
+
+    // Items stand under their holder's number: a holder who still signs for
+    // items is neither deleted nor renumbered; one without items is.
+    void holdersKeepTheirItems()
+    {
+        TdmMain &dm = *m_dm;
+        QVERIFY(dm.tblHrdf.findKey({101}));
+        QCOMPARE(errorOf([&] { dm.tblHrdf.deleteRecord(); }),
+                 QStringLiteral("HR 101 (SGT ZULU) still signs for 2 items: move or delete them first."));
+        dm.tblHrdf.fieldByName("HR Number").setValue(103);
+        QVERIFY(errorOf([&] { dm.tblHrdf.post(); })
+                    .startsWith(QStringLiteral("HR 101 (SGT ZULU) still signs for 2 items, so its number cannot change.")));
+        dm.tblHrdf.cancel();
+        QCOMPARE(fileRows(dir(), "Hrdf.DB").size(), 2);
+        QCOMPARE(fileRows(dir(), "Hrdf.DB")[0][0].toInt(), 101);
+
+        dm.tblHrdf.append();
+        dm.tblHrdf.fieldByName("HR Number").setValue(104);
+        dm.tblHrdf.fieldByName("HR Holder").setValue("SPC NEW");
+        dm.tblHrdf.post();
+        dm.tblHrdf.fieldByName("HR Number").setValue(105);
+        dm.tblHrdf.post();
+        QVERIFY(dm.tblHrdf.findKey({105}));
+        dm.tblHrdf.deleteRecord();
+        QCOMPARE(fileRows(dir(), "Hrdf.DB").size(), 2);
+
+        // An item takes only a holder's number.
+        QVERIFY(dm.tblHrdf.findKey({101}));
+        dm.tblHr.open();
+        dm.tblHr.fieldByName("HR Number").setValue(999);
+        QCOMPARE(errorOf([&] { dm.tblHr.post(); }), QStringLiteral("No holder has HR # 999: add the holder first, or "
+                                                                   "give the item the number of an existing holder."));
+        dm.tblHr.cancel();
+
+        // Older data: an item whose number no holder has.
+        const auto orphans = dm.itemsWithoutHolder();
+        QCOMPARE(orphans.size(), 1);
+        QCOMPARE(orphans[0].hrNumber, 555);
+        QCOMPARE(orphans[0].items, 1);
+    }
+
 };
 
 class TstDueDate : public QObject {
