@@ -29,8 +29,8 @@ struct GridCase {
     const char *key;   // column naming a row in the file (a field of the dataset too)
     const char *v1, *v2;
     // Keys typed after "+" ("\t" is Tab; {hr} and {nsn} are the first row's
-    // values), and the condition that finds the new row in the file; "max":
-    // the row with the highest key.
+    // values), and the condition that finds the new row in the file; "max
+    // ...": the row with the highest key, and the conditions that follow.
     const char *plus, *plusRow;
 };
 
@@ -45,8 +45,8 @@ const GridCase kGrids[] = {
      "{hr}\t\t{nsn}\t\tNEWSER", "max"},
     {"olListMaint", 3, "grdSurvival", "navKits", "Flare Lot", "Kits.DB", "Auto", "LOT ALPHA", "LOT BRAVO",
      "N777", "max"},
-    {"olListOffice", 0, "grdOfficeSupplies", "DBNavigator3", "On Hand", "Parts.DB", "Auto", "71", "72", "D\tB\t5",
-     "max"},
+    {"olListOffice", 0, "grdOfficeSupplies", "DBNavigator3", "On Hand", "Parts.DB", "Auto", "71", "72", "A\t0\t5",
+     "max and Drawer is not null and Bin is not null and NSN is not null"},
     {"olListOffice", 1, "grdTechMan", "DBNavigator4", "Title", "TechManuals.db", "Auto", "ALPHA", "BRAVO",
      "Z9\t\t\tTM 9-NEW", "max"},
     {"olListSetup", 0, "grdList", "DBNavigator2", "Nomenclature", "Lists.DB", "NSN", "ALPHA", "BRAVO",
@@ -471,10 +471,12 @@ private slots:
         QVERIFY2(s.prompts.messages.isEmpty(), qPrintable(s.prompts.messages.join('|')));
         QCOMPARE(fileValues(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(QLatin1String(c->table))).value(0).toInt(),
                  before + 1);
-        const QString where = qstrcmp(c->plusRow, "max") == 0
-                                  ? QStringLiteral("\"%1\" = (SELECT max(\"%1\") FROM \"%2\")")
-                                        .arg(QLatin1String(c->key), QLatin1String(c->table))
-                                  : QLatin1String(c->plusRow);
+        // "max ..." is the row with the highest key, and what follows.
+        QString where = QLatin1String(c->plusRow);
+        if (where.startsWith(QLatin1String("max")))
+            where = QStringLiteral("\"%1\" = (SELECT max(\"%1\") FROM \"%2\")%3")
+                        .arg(QLatin1String(c->key), QLatin1String(c->table), where.mid(3));
+
         const QVariantList made = fileValues(QStringLiteral("SELECT \"%1\" FROM \"%2\" WHERE %3")
                                                  .arg(QLatin1String(c->key), QLatin1String(c->table), where));
         QCOMPARE(made.size(), 1);
