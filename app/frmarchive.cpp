@@ -9,6 +9,7 @@
 
 #include "app/apperror.h"
 #include "app/archiveprompts.h"
+#include "app/filefolders.h"
 #include "archive/encoding.h"
 #include "archive/messages.h"
 #include "data/dmmain.h"
@@ -291,8 +292,10 @@ void TfrmArchive::reject()
 
 void TfrmArchive::btnFileDlgClick()
 {
+    // The location's folder (the last backup's, a medium or Documents) while
+    // it exists, else Documents: never the program's working folder.
     const QFileInfo current(location());
-    FileDlg->setDirectory(current.absolutePath());
+    FileDlg->setDirectory(folderOf(location(), documentsFolder()));
     FileDlg->selectFile(current.fileName().isEmpty() ? QStringLiteral("Backup.Alse") : current.fileName());
     if (!execFileDlg(*FileDlg))
         return;

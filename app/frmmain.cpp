@@ -338,6 +338,8 @@ void TfrmMain::FormShow()
     if (const QScreen *sc = screen())
         resize(firstStartSize(sc->availableGeometry()));
     Ini->LoadItems();
+    // The page set-up chosen in an earlier run.
+    m_printSetup.setStore(Ini);
     // 3. The setup texts.
     readSetupTexts();
     // 4. Due-by date.

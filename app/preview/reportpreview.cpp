@@ -6,6 +6,7 @@
 #include "app/preview/reportpreview.h"
 
 #include "app/apperror.h"
+#include "app/filefolders.h"
 #include "app/icons.h"
 #include "app/preview/pageview.h"
 #include "app/printsetup.h"
@@ -69,18 +70,26 @@ bool defaultAskPrint(QWidget *owner, QPrinter &printer, int pageCount, int curre
     return true;
 }
 
+// Report files are saved and opened where the last one was.
+const QString kReportFolder = QStringLiteral("ReportFolder");
+
 QString defaultChooseFile(QWidget *owner, bool save, const QString &caption, const QString &filters)
 {
     QString selected;
-    if (!save)
-        return QFileDialog::getOpenFileName(owner, caption, QString(), filters, &selected);
-    QString name = QFileDialog::getSaveFileName(owner, caption, QString(), filters, &selected);
+    const QString start = lastFolder(kReportFolder);
+    if (!save) {
+        const QString name = QFileDialog::getOpenFileName(owner, caption, start, filters, &selected);
+        keepLastFolder(kReportFolder, name);
+        return name;
+    }
+    QString name = QFileDialog::getSaveFileName(owner, caption, start, filters, &selected);
     // A name without a known extension takes the one of the chosen type.
     if (!name.isEmpty() && !formatForPath(name)) {
         const int open = int(selected.indexOf(QLatin1String("*."))), close = int(selected.indexOf(QLatin1Char(')')));
         if (open >= 0 && close > open)
             name += selected.mid(open + 1, close - open - 1);
     }
+    keepLastFolder(kReportFolder, name);
     return name;
 }
 

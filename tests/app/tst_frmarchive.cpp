@@ -2,6 +2,7 @@
 // file chooser, the information area, a backup and a restore from the main
 // window's menu, refused archives, and what holds while a job runs.
 #include "app/apperror.h"
+#include "app/filefolders.h"
 #include "app/frmarchive.h"
 #include "app/frmmain.h"
 #include "archive/encoding.h"
@@ -209,33 +210,44 @@ private slots:
                  QDir::toNativeSeparators(kept ? remembered : defaultBackupLocation()));
     }
 
+    // The chooser starts in the current location's folder while it exists,
+    // else in Documents: never in the program's working folder.
     void fileDialog_data()
     {
-        QTest::addColumn<QString>("answer"); // empty: the user cancels
+        QTest::addColumn<QString>("location"); // "<out>" stands for an existing folder
+        QTest::addColumn<QString>("answer");   // empty: the user cancels
         QTest::addColumn<QString>("expected");
-        QTest::newRow("chosen") << "Shop.Alse" << "Shop.Alse";
-        QTest::newRow("cancelled") << QString() << "Backup.Alse";
+        QTest::addColumn<QString>("startDir"); // "<out>" or "<docs>"
+        QTest::newRow("chosen") << "<out>/Backup.Alse" << "Shop.Alse" << "<out>/Shop.Alse" << "<out>";
+        QTest::newRow("cancelled") << "<out>/Backup.Alse" << QString() << "<out>/Backup.Alse" << "<out>";
+        QTest::newRow("folder gone") << "<out>/gone/Backup.Alse" << "Shop.Alse" << "<out>/Shop.Alse" << "<docs>";
+        QTest::newRow("bare name") << "Backup.Alse" << QString() << "Backup.Alse" << "<docs>";
     }
     void fileDialog()
     {
+        QFETCH(QString, location);
         QFETCH(QString, answer);
         QFETCH(QString, expected);
+        QFETCH(QString, startDir);
+        auto place = [&](QString s) {
+            return s.replace("<out>", m_out->path()).replace("<docs>", kw::app::documentsFolder());
+        };
         auto dlg = dialog();
-        setLocation(*dlg, out("Backup.Alse"));
-        QString startDir, startName;
+        setLocation(*dlg, place(location));
+        QString shownDir, shownName;
         dlg->execFileDlg = [&](QFileDialog &fd) {
-            startDir = fd.directory().absolutePath();
-            startName = fd.selectedFiles().value(0);
+            shownDir = fd.directory().absolutePath();
+            shownName = fd.selectedFiles().value(0);
             if (answer.isEmpty())
                 return false;
             fd.selectFile(out(answer));
             return true;
         };
         part<QToolButton>(dlg.get(), "btnFileDlg")->click();
-        QCOMPARE(part<QLineEdit>(dlg.get(), "edFileName")->text(), QDir::toNativeSeparators(out(expected)));
-        // The chooser starts at the current location.
-        QCOMPARE(startDir, m_out->path());
-        QCOMPARE(QFileInfo(startName).fileName(), QStringLiteral("Backup.Alse"));
+        QCOMPARE(part<QLineEdit>(dlg.get(), "edFileName")->text(), QDir::toNativeSeparators(place(expected)));
+        QCOMPARE(shownDir, place(startDir));
+        QVERIFY(shownDir != QDir::currentPath());
+        QCOMPARE(QFileInfo(shownName).fileName(), QStringLiteral("Backup.Alse"));
     }
 
     void info_data()

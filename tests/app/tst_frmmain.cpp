@@ -20,6 +20,9 @@
 #include "data/engineerror.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QScopeGuard>
 #include <QDateEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -627,6 +630,53 @@ private slots:
         QCOMPARE(printer.pageLayout().orientation(), accept ? QPageLayout::Landscape : QPageLayout::Portrait);
         // The same printer stays the one the reports use.
         QCOMPARE(&m_frm->printSetup().printer(), &printer);
+    }
+
+    // Until a choice is made, Print Setup shows the reports' own paper and
+    // margins; a choice made with OK comes back at the next start.
+    void printSetupDefaultsAndKeeps()
+    {
+        makeWindow();
+        showWindow();
+        QStringList shown;
+        QTimer::singleShot(0, this, [&] {
+            auto *dlg = qobject_cast<QPageSetupDialog *>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            auto close = qScopeGuard([dlg] { dlg->reject(); });
+            auto *paper = dlg->findChild<QComboBox *>(QStringLiteral("pageSizeCombo"));
+            auto *units = dlg->findChild<QComboBox *>(QStringLiteral("unitCombo"));
+            QVERIFY(paper && units);
+            shown << paper->currentText() << units->currentText();
+            for (const char *side : {"leftMargin", "topMargin", "rightMargin", "bottomMargin"})
+                shown << dlg->findChild<QDoubleSpinBox *>(QLatin1String(side))->text();
+            // A choice: A4 in landscape, accepted with OK.
+            paper->setCurrentIndex(paper->findText(QStringLiteral("A4"), Qt::MatchStartsWith));
+            QTest::mouseClick(dlg->findChild<QRadioButton *>(QStringLiteral("landscape")), Qt::LeftButton);
+            auto *box = dlg->findChild<QDialogButtonBox *>();
+            close.dismiss();
+            QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        });
+        QVERIFY(!m_frm->printSetup().pageChosen());
+        w<QAction>("PrintSetup1")->trigger();
+        QCOMPARE(shown.size(), 6);
+        QVERIFY2(shown[0].startsWith(QLatin1String("Letter")) || shown[0].startsWith(QLatin1String("US Letter")),
+                 qPrintable(shown.join('|')));
+        QVERIFY2(shown[1].contains(QLatin1String("inch"), Qt::CaseInsensitive), qPrintable(shown.join('|')));
+        for (int i = 2; i < 6; ++i)
+            QVERIFY2(shown[i].startsWith(QLatin1String("0.5")), qPrintable(shown.join('|')));
+        QVERIFY(m_frm->printSetup().pageChosen());
+        QVERIFY(m_frm->close());
+        cleanup();
+
+        makeWindow();
+        showWindow();
+        QVERIFY(m_frm->printSetup().pageChosen());
+        const QPageLayout kept = m_frm->printSetup().printer().pageLayout();
+        QCOMPARE(kept.pageSize().id(), QPageSize::A4);
+        QCOMPARE(kept.orientation(), QPageLayout::Landscape);
+        const QMarginsF m = kept.margins(QPageLayout::Inch);
+        QVERIFY(qAbs(m.left() - 0.5) < 0.01 && qAbs(m.bottom() - 0.5) < 0.01);
     }
 
     void closeAndReopenTables()

@@ -27,6 +27,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSpinBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
@@ -399,6 +401,52 @@ private slots:
         QVERIFY(f.read(start.size()) == start);
         if (openable)
             QVERIFY(reopened == shown);
+    }
+
+    // The save dialog starts in Documents, then in the folder last saved to.
+    void saveDialogFolders()
+    {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+        qputenv("HOME", home.path().toLocal8Bit());
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("Documents")) && QDir(home.path()).mkpath(QStringLiteral("exports")));
+        const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(docs, home.filePath(QStringLiteral("Documents")));
+        QStringList shownDirs;
+        // Answers one file dialog: notes where it opened and names the file.
+        auto answer = [&](const QString &typed) {
+            auto *timer = new QTimer(this);
+            timer->setInterval(5);
+            connect(timer, &QTimer::timeout, this, [&shownDirs, typed, timer] {
+                auto *fd = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                if (!fd || !fd->isVisible())
+                    return;
+                timer->stop();
+                timer->deleteLater();
+                shownDirs << fd->directory().absolutePath();
+                auto *name = fd->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                auto *box = fd->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+                if (!name || !box || !box->button(QDialogButtonBox::Save)) {
+                    fd->reject();
+                    return;
+                }
+                // Typed name, then a click on Save (a completer popup would
+                // take a Return key for itself).
+                name->setText(typed);
+                QTest::mouseClick(box->button(QDialogButtonBox::Save), Qt::LeftButton);
+            });
+            timer->start();
+        };
+        runHolders([&](TReportPreview &p) {
+            answer(home.filePath(QStringLiteral("exports/first.csv")));
+            child<QToolButton>(&p, "btnSave")->click();
+            answer(QStringLiteral("second.txt"));
+            child<QToolButton>(&p, "btnSave")->click();
+        });
+        QCOMPARE(shownDirs, (QStringList{docs, home.filePath(QStringLiteral("exports"))}));
+        QVERIFY(QFile::exists(home.filePath(QStringLiteral("exports/first.csv"))));
+        QVERIFY(QFile::exists(home.filePath(QStringLiteral("exports/second.txt"))));
     }
 
     void damagedFileOpensWithAMessage()
