@@ -14,9 +14,9 @@
 // the dataset's record, in the column the user moved to, with the scroll
 // position and column widths it had.
 #include "app/datasetmodel.h"
+#include "app/griddelegate.h"
 
 #include <QHash>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
 
@@ -25,28 +25,6 @@ namespace kw::app {
 class TDBGrid;
 class TColumnEditor;
 class TColumnEditors;
-
-class TGridDelegate : public QStyledItemDelegate {
-    Q_OBJECT
-public:
-    explicit TGridDelegate(TDBGrid *grid);
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
-                          const QModelIndex &index) const override;
-    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
-    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
-    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
-                              const QModelIndex &index) const override;
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
-                     const QModelIndex &index) override;
-
-protected:
-    bool eventFilter(QObject *editor, QEvent *event) override;
-
-private:
-    TColumnEditor *columnEditor(const QModelIndex &index) const;
-    TDBGrid *m_grid;
-};
 
 class TDBGrid : public QTableView {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "app/frmmain.h"
 
 #include "app/apperror.h"
+#include "app/dbgrid.h"
 #include "app/forms.h"
 #include "app/frmarchive.h"
 #include "app/frmimport.h"
@@ -315,6 +316,46 @@ void TfrmMain::readSetupTexts()
     }
 }
 
+// Columns the user widened stay so across restarts: per grid, one value
+// "Field=pixels;Field=pixels" under the Columns key.
+static const QString kColumnsKey = QStringLiteral("\\Software\\Quillfen\\Kitwarden\\Columns");
+
+void TfrmMain::restoreColumnWidths()
+{
+    for (TDBGrid *g : findChildren<TDBGrid *>()) {
+        QString text;
+        try {
+            text = Ini->ReadRegString(kColumnsKey, g->objectName(), QString());
+        } catch (...) {
+            continue; // a value of another type counts as none
+        }
+        QHash<QString, int> widths;
+        for (const QString &item : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const qsizetype eq = item.lastIndexOf(QLatin1Char('='));
+            bool ok = false;
+            const int px = item.mid(eq + 1).toInt(&ok);
+            if (eq > 0 && ok && px > 0)
+                widths.insert(item.left(eq), px);
+        }
+        if (!widths.isEmpty())
+            g->setUserColumnWidths(widths);
+    }
+}
+
+void TfrmMain::saveColumnWidths()
+{
+    for (TDBGrid *g : findChildren<TDBGrid *>()) {
+        const QHash<QString, int> widths = g->userColumnWidths();
+        if (widths.isEmpty())
+            continue;
+        QStringList items;
+        for (auto it = widths.cbegin(); it != widths.cend(); ++it)
+            items << it.key() + QLatin1Char('=') + QString::number(it.value());
+        items.sort();
+        guarded([&] { Ini->WriteRegString(kColumnsKey, g->objectName(), items.join(QLatin1Char(';'))); });
+    }
+}
+
 void TfrmMain::writeSetupTexts()
 {
     for (const auto &entry : SetupTexts::defaults()) {
@@ -340,6 +381,7 @@ void TfrmMain::FormShow()
     Ini->LoadItems();
     // The page set-up chosen in an earlier run.
     m_printSetup.setStore(Ini);
+    restoreColumnWidths();
     // 3. The setup texts.
     readSetupTexts();
     // 4. Due-by date.
@@ -516,6 +558,7 @@ void TfrmMain::closeEvent(QCloseEvent *e)
         return;
     }
     Ini->SaveItems();
+    saveColumnWidths();
     writeSetupTexts();
     e->accept();
 }

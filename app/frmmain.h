@@ -112,6 +112,8 @@ private:
     void bindIniItems();
     void readSetupTexts();
     void writeSetupTexts();
+    void restoreColumnWidths();
+    void saveColumnWidths();
     void addPage(Page *page, const QString &caption);
     bool navigate(int group, int index);
     void showNavEntry(int group, int index);

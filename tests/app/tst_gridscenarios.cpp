@@ -9,8 +9,10 @@
 #include "pagesfixture.h"
 
 #include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolTip>
 #include <QTableView>
 
 using namespace kw::app;
@@ -359,6 +361,77 @@ private slots:
         QCOMPARE(fileItem("Remarks", serial).toString(), QStringLiteral("SEEN"));
         QCOMPARE(fileItem("OH", serial).toInt(), 4);
         QCOMPARE(fileItem("Insp Due", serial).toDate(), due);
+    }
+
+    // A column the user widens stays wide: through a post that reads the
+    // query again, a page change, and a restart.
+    void widenedColumnsStay()
+    {
+        s.open();
+        s.frm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+        show("olListMaint", 1, "grdInsp");
+        const int col = column("Nomenclature");
+        QHeaderView *h = grid->horizontalHeader();
+        const int before = h->sectionSize(col);
+        const QPoint edge(h->sectionViewportPosition(col) + before - 1, h->height() / 2);
+        QTest::mousePress(h->viewport(), Qt::LeftButton, {}, edge);
+        QTest::mouseMove(h->viewport(), edge + QPoint(30, 0));
+        QTest::mouseMove(h->viewport(), edge + QPoint(60, 0));
+        QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, edge + QPoint(60, 0));
+        const int wide = h->sectionSize(col);
+        QVERIFY2(wide >= before + 50, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(wide)));
+        click(1, "OH");
+        type("3");
+        post("navInsp");
+        QCOMPARE(h->sectionSize(col), wide);
+        show("olListMaint", 0, "grdHrdf");
+        show("olListMaint", 1, "grdInsp");
+        QCOMPARE(grid->horizontalHeader()->sectionSize(col), wide);
+
+        QVERIFY(s.frm->close());
+        s.frm = std::make_unique<TfrmMain>(*s.dm);
+        s.frm->setDataDirectory(s.data->path());
+        s.frm->runSplash = nullptr;
+        s.frm->autoUpdateCheck = nullptr;
+        s.frm->show();
+        show("olListMaint", 1, "grdInsp");
+        QCOMPARE(grid->horizontalHeader()->sectionSize(col), wide);
+    }
+
+    // Bench stock shows the master list as it is now, not as first read.
+    void benchStockFollowsTheMasterList()
+    {
+        s.open();
+        s.frm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+        show("olListOffice", 0, "grdOfficeSupplies");
+        const QString nsn = ds().rowValue(0, ds().fieldByName("NSN").index()).toString();
+        show("olListSetup", 1, "grdMasterOfficeSupplies");
+        click(rowWith("NSN", nsn), "Nomenclature");
+        type("RENAMED");
+        post("navPartsList");
+        show("olListOffice", 0, "grdOfficeSupplies");
+        QCOMPARE(ds().rowValue(rowWith("NSN", nsn), ds().fieldByName("Nomenclature").index()).toString(),
+                 QStringLiteral("RENAMED"));
+    }
+
+    // A cell that cuts its text shows all of it as a tooltip; one that
+    // shows it whole has none.
+    void cutCellShowsItsText()
+    {
+        s.open();
+        show("olListOffice", 0, "grdOfficeSupplies");
+        grid->setColumnWidth(column("Nomenclature"), 30);
+        auto tipAt = [&](const QString &field) {
+            QToolTip::hideText();
+            const QPoint pos = grid->visualRect(grid->gridModel()->index(0, column(field))).center();
+            QHelpEvent e(QEvent::ToolTip, pos, grid->viewport()->mapToGlobal(pos));
+            QApplication::sendEvent(grid->viewport(), &e);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt("UI"), QString());
+        QCOMPARE(tipAt("Nomenclature"), ds().rowValue(0, ds().fieldByName("Nomenclature").index()).toString());
     }
 
     // Every editor a grid's field names is one the pages built.
