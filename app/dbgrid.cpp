@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "app/columneditors.h"
+#include "app/dbnavigator.h"
 
 #include <QAction>
 #include <QApplication>
@@ -364,12 +365,7 @@ void TDBGrid::insertRow()
 
 void TDBGrid::deleteRowAsked()
 {
-    Dataset *d = m_model->dataset();
-    if (!d || !d->active() || d->isEmpty())
-        return;
-    if (!prompts().confirm(QStringLiteral("Delete record?")))
-        return;
-    guarded([&] { d->deleteRecord(); });
+    deleteRecordAsked(m_model->dataset());
 }
 
 void TDBGrid::moveToNextColumn()

@@ -78,14 +78,20 @@ void TDBNavigator::insertClick()
         guarded([&] { d->insert(); });
 }
 
-void TDBNavigator::deleteClick()
+void deleteRecordAsked(Dataset *d)
 {
-    Dataset *d = dataset();
     if (!d || !d->active() || d->isEmpty())
+        return;
+    if (d->beforeDelete && !guarded([&] { d->beforeDelete(*d); }))
         return;
     if (!prompts().confirm(QStringLiteral("Delete record?")))
         return;
     guarded([&] { d->deleteRecord(); });
+}
+
+void TDBNavigator::deleteClick()
+{
+    deleteRecordAsked(dataset());
 }
 
 void TDBNavigator::postClick()

@@ -9,6 +9,11 @@
 
 namespace kw::app {
 
+// Deletes the current record after the question "Delete record?". A rule
+// that refuses the deletion (a holder who still signs for items) says so
+// before the question is asked.
+void deleteRecordAsked(kw::data::Dataset *d);
+
 class TDBNavigator : public QWidget {
     Q_OBJECT
 public:

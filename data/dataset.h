@@ -170,7 +170,8 @@ public:
     void setFiltered(bool on);
     bool filtered() const { return m_filtered; }
 
-    // --- events (named after the engine's events)
+    // --- events (named after the engine's events). beforeDelete only checks
+    // (it may run before the user is asked) and refuses by throwing.
     std::function<void(Dataset &)> beforePost, afterPost, afterScroll,
         onNewRecord, afterOpen, beforeClose, afterClose, afterDelete,
         afterCancel, beforeDelete;

@@ -475,6 +475,30 @@ private slots:
         QVERIFY(fileValues(QStringLiteral("SELECT * FROM \"Hrdf.DB\" WHERE \"HR Number\" = 97")).isEmpty());
     }
 
+    // A holder who still signs for items is not deleted, and the clerk is
+    // told so without first being asked to confirm.
+    void deletingAHolder()
+    {
+        s.open();
+        s.frm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+        grid = s.w<TDBGrid>("grdHrdf");
+        const QVariant withItems = s.dm->itemsByHolder().value(0).hrNumber;
+        click(rowWith("HR Number", withItems), "HR Holder");
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(s.prompts.questions.isEmpty());
+        QVERIFY(s.prompts.messages.value(0).contains(QStringLiteral("still signs for")));
+        QVERIFY(rowWith("HR Number", withItems) >= 0);
+
+        QTest::mouseClick(s.w<TDBNavigator>("navHrdf")->btnInsert(), Qt::LeftButton);
+        type("97\tNOBODY");
+        post("navHrdf");
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(s.prompts.questions, QStringList{QStringLiteral("Delete record?")});
+        QCOMPARE(rowWith("HR Number", 97), -1);
+        QVERIFY(fileValues(QStringLiteral("SELECT * FROM \"Hrdf.DB\" WHERE \"HR Number\" = 97")).isEmpty());
+    }
+
     // A page that cannot be left keeps its item highlighted in the bar.
     void navigationBarShowsThePageShown()
     {
