@@ -4,22 +4,6 @@
 
 namespace kw::app {
 
-DueStatus dueStatus(const QDate &due, const QDate &today)
-{
-    if (!due.isValid() || !today.isValid())
-        return DueStatus::None;
-    if (due < today)
-        return DueStatus::Overdue;
-    if (today.daysTo(due) <= kDueSoonDays)
-        return DueStatus::Soon;
-    return DueStatus::None;
-}
-
-DueStatus worseOf(DueStatus a, DueStatus b)
-{
-    return int(a) > int(b) ? a : b;
-}
-
 QColor dueStatusColor(DueStatus status, const QPalette &palette)
 {
     if (status == DueStatus::None)

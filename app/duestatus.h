@@ -1,28 +1,21 @@
 #pragma once
 // Due status at a glance: rows of items and kits whose inspection is overdue
-// or due soon are drawn in their own text colour.
+// or due soon are drawn in their own text colour. Which rows those are is
+// the rule of data/duerules.h; this file only colours and explains it.
+#include "data/duerules.h"
+
 #include <QColor>
-#include <QDate>
 
 class QPalette;
 
 namespace kw::app {
 
-enum class DueStatus { None, Soon, Overdue };
-
-// How far ahead "due soon" looks, in days.
-constexpr int kDueSoonDays = 30;
+using kw::data::DueStatus;
+using kw::data::kDueSoonDays;
 
 // What the colours of a page's rows mean: nothing coloured, items by their
 // inspection, or kits by their inspection and their food's expiry.
 enum class DueColours { None, Inspections, InspectionsAndFood };
-
-// Overdue: before today. Soon: today or within the next 30 days. None: later,
-// or no date.
-DueStatus dueStatus(const QDate &due, const QDate &today);
-
-// The more urgent of two statuses (a kit is overdue by either of its dates).
-DueStatus worseOf(DueStatus a, DueStatus b);
 
 // Dark red for overdue, dark amber for soon, derived from the palette's text
 // colour so that both stay readable on light and dark themes; invalid for

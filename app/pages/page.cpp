@@ -146,10 +146,9 @@ void colourByDueStatus(TDBGrid *grid, const QString &dueField, const QString &ex
             const kw::data::Field *f = name.isEmpty() ? nullptr : ds->findField(name);
             return f ? ds->rowValue(row, f->index()).toDate() : QDate();
         };
-        DueStatus status = dueStatus(dateOf(dueField), today);
-        const QDate expiry = dateOf(expiryField);
-        if (expiry.isValid() && expiry < today)
-            status = worseOf(status, DueStatus::Overdue);
+        const DueStatus status = expiryField.isEmpty()
+                                     ? kw::data::dueStatus(dateOf(dueField), today)
+                                     : kw::data::kitDueStatus(dateOf(dueField), dateOf(expiryField), today);
         return dueStatusColor(status, grid->palette());
     };
     grid->viewport()->update();

@@ -1,5 +1,5 @@
-// The due-status rule that colours the rows of items and kits, and its
-// colours on light and dark palettes.
+// The colours of the due status of items and kits, on light and dark
+// palettes (the status itself: tests/data/tst_duerules.cpp).
 #include "app/duestatus.h"
 
 #include <QPalette>
@@ -7,49 +7,9 @@
 
 using namespace kw::app;
 
-Q_DECLARE_METATYPE(kw::app::DueStatus)
-
 class TestDueStatus : public QObject {
     Q_OBJECT
 private slots:
-    void rule_data()
-    {
-        QTest::addColumn<QDate>("today");
-        QTest::addColumn<QDate>("due");
-        QTest::addColumn<DueStatus>("status");
-        const QDate d(2026, 12, 9);
-        QTest::newRow("yesterday: overdue") << d << d.addDays(-1) << DueStatus::Overdue;
-        QTest::newRow("years ago: overdue") << d << QDate(2001, 1, 1) << DueStatus::Overdue;
-        QTest::newRow("today: soon, not overdue") << d << d << DueStatus::Soon;
-        QTest::newRow("tomorrow: soon") << d << d.addDays(1) << DueStatus::Soon;
-        QTest::newRow("in 30 days: soon") << d << d.addDays(30) << DueStatus::Soon;
-        QTest::newRow("in 31 days: nothing") << d << d.addDays(31) << DueStatus::None;
-        QTest::newRow("empty due date: nothing") << d << QDate() << DueStatus::None;
-        QTest::newRow("no today: nothing") << QDate() << d << DueStatus::None;
-        // 28 Feb to 29 Mar 2028 is 30 days only because of the leap day.
-        QTest::newRow("leap year, 30 days over 29 Feb") << QDate(2028, 2, 28) << QDate(2028, 3, 29) << DueStatus::Soon;
-        QTest::newRow("leap year, 31 days over 29 Feb") << QDate(2028, 2, 28) << QDate(2028, 3, 30) << DueStatus::None;
-        QTest::newRow("common year, 31 days from 28 Feb") << QDate(2027, 2, 28) << QDate(2027, 3, 31) << DueStatus::None;
-        QTest::newRow("due on the leap day, day after") << QDate(2028, 3, 1) << QDate(2028, 2, 29) << DueStatus::Overdue;
-        QTest::newRow("today the leap day, due a year on") << QDate(2028, 2, 29) << QDate(2029, 2, 28) << DueStatus::None;
-        QTest::newRow("across the year end") << QDate(2026, 12, 20) << QDate(2027, 1, 19) << DueStatus::Soon;
-    }
-    void rule()
-    {
-        QFETCH(QDate, today);
-        QFETCH(QDate, due);
-        QFETCH(DueStatus, status);
-        QCOMPARE(dueStatus(due, today), status);
-    }
-
-    void worse()
-    {
-        QCOMPARE(worseOf(DueStatus::None, DueStatus::Overdue), DueStatus::Overdue);
-        QCOMPARE(worseOf(DueStatus::Overdue, DueStatus::Soon), DueStatus::Overdue);
-        QCOMPARE(worseOf(DueStatus::Soon, DueStatus::None), DueStatus::Soon);
-        QCOMPARE(worseOf(DueStatus::None, DueStatus::None), DueStatus::None);
-    }
-
     // Both colours read against the base they are drawn on, on a light and a
     // dark theme alike; red stays red and amber amber.
     void colours_data()
