@@ -15,6 +15,10 @@ public:
     {
         QMessageBox::critical(QApplication::activeWindow(), applicationTitle(), text);
     }
+    void showInformation(const QString &text) override
+    {
+        QMessageBox::information(QApplication::activeWindow(), applicationTitle(), text);
+    }
     bool confirm(const QString &text) override
     {
         return QMessageBox::question(QApplication::activeWindow(), applicationTitle(),

@@ -12,8 +12,11 @@ namespace kw::app {
 class UserPrompts {
 public:
     virtual ~UserPrompts() = default;
-    // An error or information message with an OK button.
+    // An error message with an OK button.
     virtual void showMessage(const QString &text) = 0;
+    // A message that something went as asked ("The backup is in ..."), with
+    // an OK button: an information box, not an error box.
+    virtual void showInformation(const QString &text) { showMessage(text); }
     // A confirmation with OK and Cancel ("Delete record?"); true for OK.
     virtual bool confirm(const QString &text) = 0;
 };

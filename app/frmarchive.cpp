@@ -11,6 +11,7 @@
 #include "app/archiveprompts.h"
 #include "app/filefolders.h"
 #include "archive/encoding.h"
+#include "archive/jobtexts.h"
 #include "archive/messages.h"
 #include "data/dmmain.h"
 #include "data/shopschema.h"
@@ -363,14 +364,30 @@ void TfrmArchive::btnBackupClick()
     if (!m_backup.stored.isEmpty() && QFileInfo::exists(location()))
         rememberLocation();
     const QStringList problems = backupProblems(m_backup, m_dataDir);
-    if (!problems.isEmpty())
+    if (!problems.isEmpty()) {
         prompts().showMessage(problems.join(QLatin1Char('\n')));
-    else if (m_backup.complete())
+    } else if (m_backup.complete()) {
+        prompts().showInformation(backupDoneText(m_backup, location()));
         accept();
+    }
 }
 
 void TfrmArchive::btnRestoreClick()
 {
+    // What the backup holds, and the user's yes, before anything changes.
+    setRunning(true);
+    BackupContents contents;
+    bool readable = false;
+    try {
+        contents = readBackupContents(Archiver1, location(), shopFiles());
+        readable = true;
+    } catch (const EAbort &) {
+    } catch (...) {
+        showCurrentException();
+    }
+    setRunning(false);
+    if (!readable || !prompts().confirm(restoreQuestion(contents, location(), m_dataDir)))
+        return;
     setRunning(true);
     Archiver1.Close();
     m_restore = restoreDatabase(Archiver1, location(), m_dataDir, shopFiles(), shopTables());
@@ -386,6 +403,7 @@ void TfrmArchive::finishRestore()
     if (r.touched)
         rememberLocation();
     if (r.complete()) {
+        prompts().showInformation(restoreDoneText(r, m_dataDir));
         accept();
         return;
     }

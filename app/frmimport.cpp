@@ -138,10 +138,7 @@ TfrmImport::TfrmImport(kw::data::Session &session, const QString &dataDir, QWidg
     lay->addLayout(body, 1);
     setFixedSize(sizeHint().expandedTo(QSize(340, 150)));
 
-    openLog = [](const QString &path) {
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-            prompts().showMessage(QStringLiteral("The log could not be opened: %1").arg(QDir::toNativeSeparators(path)));
-    };
+    openLog = [](const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     connect(btnImport, &QToolButton::clicked, this, &TfrmImport::btnImportClick);
     connect(btnCancel, &QToolButton::clicked, this, &TfrmImport::btnCancelClick);
 }
@@ -184,6 +181,10 @@ void TfrmImport::btnImportClick()
         prompts().showMessage(kNoMarrowbyMessage.join(QLatin1Char('\n')));
         return;
     }
+    // It replaces the holders, items, aircraft, kits and company name: the
+    // user says yes first, knowing how many of each on both sides.
+    if (!prompts().confirm(importQuestion(previewImport(m_session, o), company)))
+        return;
     {
         m_running = true;
         btnImport->setEnabled(false);
@@ -209,8 +210,12 @@ void TfrmImport::finish()
         lblStatus->setText(m_report.restored ? QStringLiteral("Import stopped: nothing was changed.")
                                              : QStringLiteral("Import stopped: see the log."));
     }
-    if (!m_report.logFile.isEmpty() && openLog)
-        openLog(m_report.logFile);
+    // A log no viewer shows is still there: say where, as information
+    // (after a completed import, nothing went wrong).
+    if (!m_report.logFile.isEmpty() && openLog && !openLog(m_report.logFile))
+        prompts().showInformation((m_report.completed ? QStringLiteral("The import completed. Its log is in %1.")
+                                                      : QStringLiteral("The log of the import is in %1."))
+                                      .arg(QDir::toNativeSeparators(m_report.logFile)));
     if (!m_report.completed) {
         QString text = m_report.error;
         if (m_report.restored)

@@ -1,7 +1,8 @@
 #pragma once
-// The import dialog: runs the import from the predecessor program Marrowby
-// while the main window holds no table open, shows its status line and two
-// progress bars, and afterwards opens the log in the desktop's text viewer.
+// The import dialog: asks before the import replaces this program's data,
+// runs the import from the predecessor program Marrowby while the main
+// window holds no table open, shows its status line and two progress bars,
+// and afterwards opens the log in the desktop's text viewer.
 #include "import/marrowbyimport.h"
 
 #include <QDialog>
@@ -22,9 +23,13 @@ public:
 
     // Receives the company name once an import completed.
     std::function<void(const QString &company)> onCompanyImported;
+    // This program's company name now: the question before the import
+    // names what replaces it.
+    QString company;
     // Shows the log; the default opens it with the desktop's application
-    // for text files.
-    std::function<void(const QString &path)> openLog;
+    // for text files. False when it could not be shown: the dialog then says
+    // where the log is.
+    std::function<bool(const QString &path)> openLog;
     // Date and format of the generated NSNs; empty: today and the system's.
     kw::import::ImportOptions options;
 

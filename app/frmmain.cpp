@@ -83,6 +83,7 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
     backupDialogFactory = [this](QWidget *owner) { return new TfrmArchive(m_dataDir, Ini, owner); };
     importDialogFactory = [this](QWidget *owner) {
         auto *dlg = new TfrmImport(dm.session, m_dataDir, owner);
+        dlg->company = m_texts.Company;
         dlg->onCompanyImported = [this](const QString &company) { m_texts.Company = company; };
         return dlg;
     };

@@ -5,11 +5,13 @@
 #include "archive/backup.h"
 #include "archive/restore.h"
 #include "archive/encoding.h"
+#include "archive/jobtexts.h"
 #include "archive/scriptedprompts.h"
 #include "data/shopschema.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <utility>
 
 namespace kw::cli {
 namespace {
@@ -70,10 +72,13 @@ int backup(Context &ctx)
         err(line);
     if (r.cancelled)
         err(QStringLiteral("Backup stopped."));
-    out(QStringLiteral("%1 of %2 database files stored in %3")
-            .arg(r.stored.size())
-            .arg(shopFiles().names().size())
-            .arg(QDir::toNativeSeparators(path)));
+    if (r.complete())
+        out(backupDoneText(r, path));
+    else
+        out(QStringLiteral("%1 of %2 database files stored in %3")
+                .arg(r.stored.size())
+                .arg(shopFiles().names().size())
+                .arg(QDir::toNativeSeparators(path)));
     return r.complete() ? 0 : 1;
 }
 
@@ -93,17 +98,34 @@ int restore(Context &ctx)
                     .arg(undo.changedSince.join(QStringLiteral(", "))));
         return 0;
     }
+    const bool yes = takeSwitch(ctx.args, QStringLiteral("--yes"));
     CliArchiver c(ctx.args, true);
     const QString path = archiveArgument(ctx.args);
+    // What the backup holds, and a yes, before anything is touched.
+    BackupContents contents;
+    try {
+        // Quietly: the question comes first.
+        const auto verbose = std::exchange(c.archiver.OnDisplayMessage, {});
+        contents = readBackupContents(c.archiver, path, shopFiles());
+        c.archiver.OnDisplayMessage = verbose;
+    } catch (const EArchiverBase &e) {
+        err(e.message());
+        return 1;
+    }
+    if (const Answer a = ask(restoreQuestion(contents, path, ctx.dataDir), yes); a != Answer::Yes)
+        return declined(a, QStringLiteral("the restore"));
     // Restored tables are opened as the program would open them.
     const RestoreReport r = restoreDatabase(c.archiver, path, ctx.dataDir, shopFiles(), shopTables());
     for (const QString &line : restoreProblems(r))
         err(line);
     if (r.cancelled)
         err(QStringLiteral("Restore stopped."));
-    out(QStringLiteral("%1 database files restored into %2")
-            .arg(r.restored.size())
-            .arg(QDir::toNativeSeparators(ctx.dataDir)));
+    if (r.complete())
+        out(restoreDoneText(r, ctx.dataDir));
+    else
+        out(QStringLiteral("%1 database files restored into %2")
+                .arg(r.restored.size())
+                .arg(QDir::toNativeSeparators(ctx.dataDir)));
     if (!r.complete() && r.touched)
         err(QStringLiteral("The database files as they were before this restore are kept in %1; "
                            "run \"kitwarden-cli restore --undo\" to put them back.")
@@ -150,7 +172,9 @@ int list(Context &ctx)
 }
 
 const Register regBackup("backup", "backup ARCHIVE [--yes-to-all|--no]   back the database files up", backup);
-const Register regRestore("restore", "restore ARCHIVE [--yes-to-all|--no] | restore --undo   restore the database files",
+const Register regRestore("restore",
+                          "restore ARCHIVE [--yes] [--yes-to-all|--no] | restore --undo   restore the database files "
+                          "(--yes: without asking first)",
                           restore);
 const Register regInfo("info", "info ARCHIVE   show the user data of a backup", info);
 const Register regList("list", "list ARCHIVE   list the files of a backup", list);

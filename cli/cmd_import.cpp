@@ -7,6 +7,7 @@
 #include "import/marrowbyimport.h"
 #include "settings/iniout.h"
 #include "settings/registry.h"
+#include "settings/setuptexts.h"
 
 #include <QDir>
 
@@ -15,7 +16,8 @@ namespace {
 
 using namespace kw::import;
 
-Register importCmd("import", "import   (the predecessor's tables of the alias Marrowby)", [](Context &ctx) {
+Register importCmd("import", "import [--yes]   (the predecessor's tables of the alias Marrowby)", [](Context &ctx) {
+    const bool yes = takeSwitch(ctx.args, QStringLiteral("--yes"));
     expectArgs(ctx.args, 0, 0);
     kw::data::Session session;
     session.addPassword(kw::data::shop::kTablePassword);
@@ -25,7 +27,13 @@ Register importCmd("import", "import   (the predecessor's tables of the alias Ma
             err(line);
         return 1;
     }
-    const ImportReport r = importFromMarrowby(session, ImportOptions{ctx.dataDir, marrowby, {}, {}});
+    const ImportOptions options{ctx.dataDir, marrowby, {}, {}};
+    const Answer answer = ask(importQuestion(previewImport(session, options),
+                                             kw::settings::readSetupTexts().value(QStringLiteral("Company"))),
+                              yes);
+    if (answer != Answer::Yes)
+        return declined(answer, QStringLiteral("the import"));
+    const ImportReport r = importFromMarrowby(session, options);
     for (const QString &line : r.log)
         out(line);
     if (!r.logError.isEmpty())

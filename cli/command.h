@@ -51,4 +51,16 @@ bool takeSwitch(QStringList &args, const QString &name);
 void out(const QString &line);  // one line to stdout
 void err(const QString &line);  // one line to stderr
 
+// Commands that replace the user's data ask first.
+enum class Answer { Yes, No, NoTerminal };
+// Prints question to stderr. With yes (the command's --yes switch) the
+// answer is Yes at once; otherwise the user is asked "[y/N]" when standard
+// input is a terminal, and without one the answer is NoTerminal: a script
+// must say --yes.
+Answer ask(const QString &question, bool yes);
+// For an answer other than Yes: says that nothing was changed (and, without
+// a terminal, that doing so needs --yes) and returns the exit code: 2
+// without a terminal, as for a usage error, 1 for a no.
+int declined(Answer answer, const QString &command);
+
 } // namespace kw::cli

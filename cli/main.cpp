@@ -12,6 +12,11 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace kw::cli {
 
@@ -74,6 +79,43 @@ void err(const QString &line)
     static QTextStream s(stderr);
     s << kw::core::printableLines(line) << '\n';
     s.flush();
+}
+
+static bool inputIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stdin));
+#else
+    return isatty(STDIN_FILENO);
+#endif
+}
+
+Answer ask(const QString &question, bool yes)
+{
+    err(question);
+    if (yes)
+        return Answer::Yes;
+    if (!inputIsTerminal())
+        return Answer::NoTerminal;
+    {
+        QTextStream s(stderr);
+        s << "[y/N] ";
+    }
+    QTextStream in(stdin);
+    const QString reply = in.readLine().trimmed().toLower();
+    return reply == QLatin1String("y") || reply == QLatin1String("yes") ? Answer::Yes : Answer::No;
+}
+
+int declined(Answer answer, const QString &command)
+{
+    if (answer == Answer::NoTerminal) {
+        err(QStringLiteral("Nothing was changed: there is no terminal to ask on. "
+                           "Add --yes to run %1 without asking.")
+                .arg(command));
+        return 2;
+    }
+    err(QStringLiteral("Nothing was changed."));
+    return 1;
 }
 
 // The usage to stdout for --help, to stderr after a mistake.

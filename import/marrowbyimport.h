@@ -75,6 +75,26 @@ struct ImportReport {
         orphanMasterAdded = 0, items = 0, blankNsnItems = 0, aircraft = 0, kitTypes = 0, kits = 0;
 };
 
+// What an import would replace, counted on both sides before anything is
+// changed, so that the user can be asked first.
+struct ImportPreview {
+    // This program's tables as they are.
+    int holders = 0, items = 0, aircraft = 0, kits = 0;
+    // What the predecessor's tables bring: holders (numbered, and those
+    // known only from items), items with an NSN, distinct tail numbers and
+    // kits. -1 where a table cannot be read (the import then stops there
+    // and says why).
+    int marrowbyHolders = -1, marrowbyItems = -1, marrowbyAircraft = -1, marrowbyKits = -1;
+    QString marrowbyCompany; // the title of Suggest.DB; empty when there is none
+};
+
+// Counts both sides; reads only. Never throws.
+ImportPreview previewImport(const kw::data::Session &session, const ImportOptions &options);
+
+// The question before an import: what it replaces, with the counts of both
+// sides, and what it keeps. company is this program's company name now.
+QString importQuestion(const ImportPreview &p, const QString &company);
+
 // Runs every stage. The shop tables must not be held open by any dataset
 // (the main window closes them first); the session's open table files of
 // both directories are released when it returns. Never throws: every error

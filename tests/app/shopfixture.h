@@ -16,9 +16,10 @@ namespace kwtest {
 
 class ScriptedPrompts : public kw::app::UserPrompts {
 public:
-    QStringList messages, questions;
+    QStringList messages, questions, informations;
     QList<bool> answers; // taken in order; OK when empty
     void showMessage(const QString &text) override { messages << text; }
+    void showInformation(const QString &text) override { informations << text; }
     bool confirm(const QString &text) override
     {
         questions << text;

@@ -6,6 +6,7 @@
 #include "app/frmarchive.h"
 #include "app/frmmain.h"
 #include "archive/encoding.h"
+#include "archive/jobtexts.h"
 #include "archive/messages.h"
 #include "archive/scriptedprompts.h"
 #include "archivefixture.h"
@@ -139,9 +140,7 @@ private slots:
         m_cfg = std::make_unique<QTemporaryDir>();
         qputenv("KITWARDEN_CONFIG_DIR", m_cfg->path().toLocal8Bit());
         kwtest::copyDir(m_template.path(), data());
-        m_prompts.messages.clear();
-        m_prompts.questions.clear();
-        m_prompts.answers.clear();
+        m_prompts = kwtest::ScriptedPrompts();
         m_archivePrompts = ScriptedPrompts();
         Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(10, 30, 15)));
     }
@@ -354,6 +353,15 @@ private slots:
         QVERIFY(present > 11);
         QCOMPARE(kwtest::headerOf(path).ArchiveTotals.FileCount, present);
         QCOMPARE(result, int(QDialog::Accepted)); // a completed backup closes the dialog
+        // ... and says where the archive is, its size and its file count.
+        QCOMPARE(m_prompts.informations.size(), 1);
+        QVERIFY2(m_prompts.informations[0].startsWith(QStringLiteral("The backup is in %1: ")
+                                                           .arg(QDir::toNativeSeparators(path))),
+                 qPrintable(m_prompts.informations[0]));
+        QVERIFY2(m_prompts.informations[0].endsWith(QStringLiteral(", %1 database files.").arg(present)),
+                 qPrintable(m_prompts.informations[0]));
+        QVERIFY(m_prompts.informations[0].contains(
+            QLocale().formattedDataSize(QFileInfo(path).size(), 1, QLocale::DataSizeTraditionalFormat)));
         QVERIFY(dm.tblHrdf.active());
         const auto backedUp = kwtest::fileHashes(data());
 
@@ -365,6 +373,13 @@ private slots:
         QVERIFY(closed);
         QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('|')));
         QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(m_prompts.questions.size(), 1); // asked first, answered OK
+        QCOMPARE(m_prompts.informations.size(), 2);
+        QVERIFY2(m_prompts.informations[1].startsWith(QStringLiteral("%1 database files restored into %2.")
+                                                           .arg(present)
+                                                           .arg(QDir::toNativeSeparators(data()))),
+                 qPrintable(m_prompts.informations[1]));
+        QVERIFY(m_prompts.informations[1].contains(QStringLiteral("\"kitwarden-cli restore --undo\" puts it back.")));
         QVERIFY(dm.tblList.active());
         QCOMPARE(kwtest::columnValues(dm.tblList, QStringLiteral("NSN")), listed);
         const auto restored = kwtest::fileHashes(data());
@@ -376,6 +391,52 @@ private slots:
         TfrmArchive next(data(), &ini);
         QCOMPARE(part<QLineEdit>(&next, "edFileName")->text(), QDir::toNativeSeparators(path));
         frm.close();
+    }
+
+    // Before a restore replaces the database it shows the backup's date,
+    // creator and file count and asks; a no touches nothing (not even a copy
+    // of the files is taken).
+    void restoreAsksFirst_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("answered no") << false;
+        QTest::newRow("answered yes") << true;
+    }
+    void restoreAsksFirst()
+    {
+        QFETCH(bool, yes);
+        const QString path = backupWithVersion(out("Backup.Alse"), 200);
+        const int files = kwtest::headerOf(path).ArchiveTotals.FileCount;
+        kwtest::writeFile(QDir(data()).filePath(QStringLiteral("Hrdf.DB")), "changed since the backup");
+        const auto before = kwtest::fileHashes(data());
+        const QStringList entries = QDir(data()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        auto dlg = dialog();
+        dlg->show();
+        setLocation(*dlg, path);
+        m_prompts.answers = {yes};
+        QTest::mouseClick(part<QToolButton>(dlg.get(), "btnRestore"), Qt::LeftButton);
+        QCOMPARE(m_prompts.questions.size(), 1);
+        const QString q = m_prompts.questions[0];
+        QVERIFY2(q.startsWith(QStringLiteral("Restore the backup %1, made %2 by Kitwarden User, V.I. Zode (version 200), "
+                                             "with %3 database files?")
+                                  .arg(QDir::toNativeSeparators(path),
+                                       dateTimeText(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))))
+                                  .arg(files)),
+                 qPrintable(q));
+        QVERIFY(q.contains(QDir::toNativeSeparators(data())));
+        QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('|')));
+        if (!yes) {
+            QCOMPARE(kwtest::fileHashes(data()), before);
+            QCOMPARE(QDir(data()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), entries);
+            QVERIFY(m_prompts.informations.isEmpty());
+            QVERIFY(dlg->isVisible());
+            return;
+        }
+        QVERIFY(dlg->lastRestore().complete());
+        QVERIFY(kwtest::fileHashes(data()).value(QStringLiteral("Hrdf.DB")) != before.value(QStringLiteral("Hrdf.DB")));
+        QCOMPARE(m_prompts.informations, QStringList{restoreDoneText(dlg->lastRestore(), data())});
+        QVERIFY(m_prompts.informations[0].startsWith(QStringLiteral("%1 database files restored").arg(files)));
+        QVERIFY(!dlg->isVisible());
     }
 
     // Archives the program must not restore from: the message, and not one
@@ -496,7 +557,7 @@ private slots:
             if (++replacedAtCancel == 3)
                 part<QToolButton>(dlg.get(), "btnCancel")->click();
         };
-        m_prompts.answers = {putBack};
+        m_prompts.answers = {true, putBack}; // restore, then put back or not
         const BusyView v = clickAndWatch(*dlg, "btnRestore", TOperation::opExtract, [] {});
         QVERIFY(v.seen);
         QCOMPARE(v.status, QStringLiteral("Restoring..."));
@@ -504,9 +565,11 @@ private slots:
         QCOMPARE(v.closeMessages, QStringList{"There's an operation in progress."});
         QVERIFY(dlg->lastRestore().cancelled);
         QVERIFY(dlg->lastRestore().touched);
-        QCOMPARE(m_prompts.questions.size(), 1);
-        QVERIFY2(m_prompts.questions[0].endsWith("Put the database files from before this restore back now?"),
-                 qPrintable(m_prompts.questions[0]));
+        QCOMPARE(m_prompts.questions.size(), 2);
+        QVERIFY(m_prompts.questions[0].startsWith("Restore the backup "));
+        QVERIFY2(m_prompts.questions[1].endsWith("Put the database files from before this restore back now?"),
+                 qPrintable(m_prompts.questions[1]));
+        QVERIFY(m_prompts.informations.isEmpty()); // it did not complete
         QVERIFY(dlg->isVisible());
         const auto after = kwtest::fileHashes(data());
         int same = 0;

@@ -69,7 +69,10 @@ class TstFrmImport : public QObject {
             auto *dlg = static_cast<TfrmImport *>(factory(owner));
             dlg->options.today = QDate(2026, 12, 9);
             dlg->options.shortDateFormat = QStringLiteral("d/M/yyyy");
-            dlg->openLog = [this](const QString &path) { m_opened << path; };
+            dlg->openLog = [this](const QString &path) {
+                m_opened << path;
+                return true;
+            };
             QTimer::singleShot(0, dlg, [&answered, dlg, answer] {
                 answered = true;
                 answer(*dlg);
@@ -99,7 +102,7 @@ private slots:
         m_session = std::make_unique<Session>();
         m_session->setConfigFile(QDir(m_cfg->path()).filePath(QStringLiteral("engine.json")));
         m_dm = std::make_unique<TdmMain>(*m_session);
-        m_prompts.messages.clear();
+        m_prompts = ScriptedPrompts();
         m_opened.clear();
     }
     void cleanup()
@@ -147,7 +150,10 @@ private slots:
         m_session->config().setAlias(QStringLiteral("marrowby"), m_marrowby->path()); // not the exact name
         const auto before = kwtest::fileHashes(data());
         TfrmImport dlg(*m_session, data());
-        dlg.openLog = [this](const QString &p) { m_opened << p; };
+        dlg.openLog = [this](const QString &p) {
+            m_opened << p;
+            return true;
+        };
         part<QToolButton>(&dlg, "btnImport")->click();
         QCOMPARE(m_prompts.messages, QStringList{"Marrowby does not appear to be on your system.\n"
                                                  "Please contact Support if you think this an error."});
@@ -155,6 +161,67 @@ private slots:
         QVERIFY(m_opened.isEmpty());
         QVERIFY(part<QProgressBar>(&dlg, "barTotal")->isHidden());
         QCOMPARE(part<QToolButton>(&dlg, "btnCancel")->text(), QStringLiteral("Cancel"));
+    }
+
+    // Before it changes anything the import says what it replaces, with
+    // the counts of both sides, and asks; a no changes nothing, here or in
+    // Marrowby's files. A log that no viewer shows is pointed to, as
+    // information.
+    void importAsksFirst_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("viewerOpens");
+        QTest::newRow("answered no") << false << true;
+        QTest::newRow("answered yes") << true << true;
+        QTest::newRow("answered yes, no viewer for the log") << true << false;
+    }
+    void importAsksFirst()
+    {
+        QFETCH(bool, yes);
+        QFETCH(bool, viewerOpens);
+        const kwtest::Marrowby m = predecessor();
+        m.write(m_marrowby->path());
+        m_session->config().setAlias(QStringLiteral("Marrowby"), m_marrowby->path());
+        const auto shopBefore = kwtest::fileHashes(data());
+        const auto marrowbyBefore = kwtest::fileHashes(m_marrowby->path());
+        m_dm->dbMain.setParam(QStringLiteral("PATH"), data()); // as the main window sets it
+        TfrmImport dlg(*m_session, data());
+        dlg.company = QStringLiteral("HHC 1-150");
+        dlg.openLog = [&](const QString &p) {
+            m_opened << p;
+            return viewerOpens;
+        };
+        m_prompts.answers = {yes};
+        dlg.show();
+        QTest::mouseClick(part<QToolButton>(&dlg, "btnImport"), Qt::LeftButton);
+        // Asked once, with both sides counted: the shop's 3 holders, 3
+        // items and no kits, the predecessor's 2 holders (12 is consolidated).
+        QCOMPARE(m_prompts.questions.size(), 1);
+        const QString q = m_prompts.questions[0];
+        QVERIFY2(q.startsWith(QStringLiteral("The import replaces 3 holders, ")), qPrintable(q));
+        QVERIFY2(q.contains(QStringLiteral("the company name \"HHC 1-150\" with Marrowby's 2 holders, 1 item, "
+                                           "1 aircraft, 1 kit and \"%1\".").arg(m.title)),
+                 qPrintable(q));
+        QVERIFY(q.contains(QStringLiteral("The master list and the kit types are kept and added to.")));
+        const QString log = QDir(data()).filePath(QStringLiteral("Import.txt"));
+        if (!yes) {
+            QCOMPARE(kwtest::fileHashes(data()), shopBefore);
+            QCOMPARE(kwtest::fileHashes(m_marrowby->path()), marrowbyBefore);
+            QVERIFY(m_opened.isEmpty());
+            QVERIFY(part<QProgressBar>(&dlg, "barTotal")->isHidden());
+            QCOMPARE(part<QToolButton>(&dlg, "btnCancel")->text(), QStringLiteral("Cancel"));
+            QVERIFY(m_prompts.messages.isEmpty() && m_prompts.informations.isEmpty());
+            return;
+        }
+        QVERIFY2(dlg.lastReport().completed, qPrintable(dlg.lastReport().error));
+        QCOMPARE(dlg.lastReport().holders, 2);
+        QCOMPARE(m_opened, QStringList{log});
+        // Nothing went wrong: no error box, whether or not the log showed.
+        QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join(u'|')));
+        QCOMPARE(m_prompts.informations,
+                 viewerOpens ? QStringList{}
+                             : QStringList{QStringLiteral("The import completed. Its log is in %1.")
+                                               .arg(QDir::toNativeSeparators(log))});
     }
 
     void importFromTheMenu()

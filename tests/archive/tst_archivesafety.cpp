@@ -90,7 +90,7 @@ private slots:
             kwtest::setEntryFlags(arc, file, efFile);
         const QString target = fakeData(2);
         const QByteArray before = kwtest::readFile(target + '/' + file);
-        const Run r = cli({"--data", target, "restore", "--yes-to-all", arc});
+        const Run r = cli({"--data", target, "restore", "--yes", "--yes-to-all", arc});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(file), qPrintable(r.err));
         QCOMPARE(kwtest::readFile(target + '/' + file), before); // the old one is still there
@@ -110,7 +110,7 @@ private slots:
         kwtest::writeFile(arc, bytes);
         const QString target = fakeData(4);
         const QByteArray before = kwtest::readFile(target + "/Hrdf.DB");
-        const Run r = cli({"--data", target, "restore", "--yes-to-all", arc});
+        const Run r = cli({"--data", target, "restore", "--yes", "--yes-to-all", arc});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("Bad CRC"), qPrintable(r.err));
         QCOMPARE(kwtest::readFile(target + "/Hrdf.DB"), before);
@@ -129,7 +129,7 @@ private slots:
         QVERIFY(kwtest::storedFile(arc, "Equipment.DB").frames.size() >= 2);
         kwtest::swapFrames(arc, "Equipment.DB", 0);
         const QHash<QString, QByteArray> before = snapshot(target);
-        const Run r = cli({"--data", target, "restore", arc});
+        const Run r = cli({"--data", target, "restore", "--yes", arc});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("Equipment.DB"), qPrintable(r.err));
         for (const QString &n : kwtest::shopDatabaseFiles().names())
@@ -148,7 +148,7 @@ private slots:
         const QString shop = fresh("shop"), target = fresh("target");
         QCOMPARE(cli({"demo", shop, "--items", "200"}).code, 0);
         QCOMPARE(cli({"demo", target, "--items", "30"}).code, 0);
-        const Run r = cli({"--data", target, "restore", backupOf(shop)});
+        const Run r = cli({"--data", target, "restore", "--yes", backupOf(shop)});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(snapshot(target), snapshot(shop));
         QVERIFY(!QFileInfo::exists(target + "/Restore-Incoming"));
@@ -196,7 +196,7 @@ private slots:
         const QString outside = fresh("outside");
         kwtest::writeFile(outside + "/keep.txt", "outside the data directory");
         QVERIFY(QFile::link(outside, target + '/' + folder));
-        const Run r = cli({"--data", target, "restore", arc});
+        const Run r = cli({"--data", target, "restore", "--yes", arc});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"keep.txt"});
         QCOMPARE(kwtest::readFile(outside + "/keep.txt"), QByteArray("outside the data directory"));

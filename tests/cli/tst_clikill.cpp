@@ -167,7 +167,7 @@ private slots:
         QVERIFY2(backup.code == 0, qPrintable(backup.err));
         QVERIFY(!QFileInfo::exists(data + "/Equipment.DB-journal"));
         const QString elsewhere = fresh("elsewhere");
-        const Run restore = cli({"--data", elsewhere, "restore", arc});
+        const Run restore = cli({"--data", elsewhere, "restore", "--yes", arc});
         QVERIFY2(restore.code == 0, qPrintable(restore.err));
         QCOMPARE(count(elsewhere, "SELECT COUNT(*) FROM Equipment"), after);
     }
@@ -183,7 +183,7 @@ private slots:
         // Killed at the table's first write: its journal is whole, the table untouched.
         QCOMPARE(killedAt("write", 2, {"--data", data, "sql", "UPDATE Hrdf SET Section = 'AFTER'"}).code, -1);
         QVERIFY(QFileInfo(data + "/Hrdf.DB-journal").size() > 0);
-        const Run r = cli({"--data", data, "restore", arc});
+        const Run r = cli({"--data", data, "restore", "--yes", arc});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(count(data, "SELECT COUNT(*) FROM Hrdf WHERE Section = 'AFTER'"), 0);
         QMap<QString, QByteArray> now = database(data);
@@ -221,10 +221,10 @@ private slots:
                 kwtest::writeFile(data + '/' + it.key(), it.value());
         };
         const QStringList args = job == "undo" ? QStringList{"--data", data, "restore", "--undo"}
-                                               : QStringList{"--data", data, "restore", arc};
+                                               : QStringList{"--data", data, "restore", "--yes", arc};
         reset();
         if (job == "undo")
-            QCOMPARE(cli({"--data", data, "restore", arc}).code, 0);
+            QCOMPARE(cli({"--data", data, "restore", "--yes", arc}).code, 0);
         // strace counts each system call on its own: files are renamed into
         // place with rename, the copy aside with renameat2.
         const int total = callsOf(QStringLiteral("rename"), args);
@@ -236,7 +236,7 @@ private slots:
         for (const auto &[syscall, n] : points) {
             reset();
             if (job == "undo")
-                QCOMPARE(cli({"--data", data, "restore", arc}).code, 0);
+                QCOMPARE(cli({"--data", data, "restore", "--yes", arc}).code, 0);
             const Run r = killedAt(syscall, n, args);
             const QString at = QStringLiteral("killed at %1 %2: ").arg(syscall).arg(n);
             const Run next = cli({"--data", data, "dump", "Kits.DB"});

@@ -58,6 +58,38 @@ inline CliRun runCli(const QStringList &args, const QString &configDir = QString
         env.insert(QStringLiteral("KITWARDEN_CONFIG_DIR"), configDir);
     return runProgram(QStringLiteral(KW_CLI_PATH), args, env, timeoutMs);
 }
+// kitwarden-cli on a terminal of its own (a pseudo-terminal that script(1)
+// makes), with input typed on it: what a user at a terminal sees and
+// answers. Both output streams (and the echo of the input) end up in out.
+// Code -2 when script(1) is not installed.
+inline CliRun runCliOnTerminal(const QStringList &args, const QByteArray &input,
+                               const QString &configDir = QString(), int timeoutMs = 300000)
+{
+    const QString script = QStringLiteral("/usr/bin/script");
+    if (!QFileInfo(script).isExecutable())
+        return {-2, QString(), QStringLiteral("script(1) is not installed")};
+    auto quoted = [](QString a) { return QLatin1Char('\'') + a.replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\''); };
+    QString command = quoted(QStringLiteral(KW_CLI_PATH));
+    for (const QString &a : args)
+        command += QLatin1Char(' ') + quoted(a);
+    QProcess p;
+    QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+    if (!configDir.isEmpty())
+        all.insert(QStringLiteral("KITWARDEN_CONFIG_DIR"), configDir);
+    p.setProcessEnvironment(all);
+    // -e: script exits with the command's code.
+    p.start(script, {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return {-1, QString(), QStringLiteral("did not end in time: ") + args.join(QLatin1Char(' '))};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()).remove(QLatin1Char('\r')),
+            QString::fromUtf8(p.readAllStandardError())};
+}
 #endif
 
 } // namespace kwtest
