@@ -1,6 +1,5 @@
 // Table commands: init, demo, dump, sql, alias.
 #include "cli/command.h"
-#include "core/csv.h"
 #include "data/demoshop.h"
 #include "data/dmmain.h"
 #include "data/engineerror.h"
@@ -34,31 +33,6 @@ QString text(const QVariant &v, FieldType type)
             return QString::fromLatin1(v.toByteArray().toHex());
         return v.toString();
     }
-}
-
-void printTable(const QStringList &header, const QVector<QStringList> &rows, bool csv)
-{
-    if (csv) {
-        out(kw::core::csvRow(header));
-        for (const QStringList &r : rows)
-            out(kw::core::csvRow(r));
-        return;
-    }
-    QVector<int> width(header.size());
-    for (int c = 0; c < header.size(); ++c)
-        width[c] = header[c].size();
-    for (const QStringList &r : rows)
-        for (int c = 0; c < r.size(); ++c)
-            width[c] = qMax(width[c], int(r[c].size()));
-    auto line = [&](const QStringList &cells) {
-        QStringList padded;
-        for (int c = 0; c < cells.size(); ++c)
-            padded << cells[c].leftJustified(width[c]);
-        out(padded.join(QStringLiteral("  ")).trimmed());
-    };
-    line(header);
-    for (const QStringList &r : rows)
-        line(r);
 }
 
 // Enough for any demonstration; more only fills the disk.

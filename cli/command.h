@@ -2,6 +2,7 @@
 // Sub-commands of kitwarden-cli register themselves here, one file each.
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <functional>
 #include "core/error.h"
 
@@ -49,6 +50,8 @@ void expectArgs(const QStringList &args, int min, int max);
 bool takeSwitch(QStringList &args, const QString &name);
 
 void out(const QString &line);  // one line to stdout
+// Rows under a header: comma-separated values, or columns padded to line up.
+void printTable(const QStringList &header, const QVector<QStringList> &rows, bool csv);
 void err(const QString &line);  // one line to stderr
 
 // Commands that replace the user's data ask first.

@@ -1,5 +1,6 @@
 // kitwarden-cli: the command-line companion for administrators and scripts.
 #include "cli/command.h"
+#include "core/csv.h"
 #include "archive/backup.h"
 #include "archive/restore.h"
 #include "data/paths.h"
@@ -116,6 +117,31 @@ int declined(Answer answer, const QString &command)
     }
     err(QStringLiteral("Nothing was changed."));
     return 1;
+}
+
+void printTable(const QStringList &header, const QVector<QStringList> &rows, bool csv)
+{
+    if (csv) {
+        out(kw::core::csvRow(header));
+        for (const QStringList &r : rows)
+            out(kw::core::csvRow(r));
+        return;
+    }
+    QVector<int> width(header.size());
+    for (int c = 0; c < header.size(); ++c)
+        width[c] = header[c].size();
+    for (const QStringList &r : rows)
+        for (int c = 0; c < r.size(); ++c)
+            width[c] = qMax(width[c], int(r[c].size()));
+    auto line = [&](const QStringList &cells) {
+        QStringList padded;
+        for (int c = 0; c < cells.size(); ++c)
+            padded << cells[c].leftJustified(width[c]);
+        out(padded.join(QStringLiteral("  ")).trimmed());
+    };
+    line(header);
+    for (const QStringList &r : rows)
+        line(r);
 }
 
 // The usage to stdout for --help, to stderr after a mistake.
