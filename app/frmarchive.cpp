@@ -72,7 +72,8 @@ const DatabaseFiles &TfrmArchive::shopFiles()
 
 DatabaseTables TfrmArchive::shopTables()
 {
-    return databaseTablesFrom(kw::data::shop::tablesThatDoNotOpen, kw::data::shop::settleTables);
+    return databaseTablesFrom(kw::data::shop::tablesThatDoNotOpen, kw::data::shop::settleTables,
+                              [](const QString &dir) { return kw::data::shop::tablesOpenForWriting(dir); });
 }
 
 TfrmArchive::TfrmArchive(const QString &dataDir, kw::settings::TIniOut *ini, QWidget *parent)
@@ -419,7 +420,7 @@ void TfrmArchive::finishRestore()
     if (!prompts().confirm(problems.join(QLatin1Char('\n')) +
                            QStringLiteral("\n\nPut the database files from before this restore back now?")))
         return;
-    const UndoReport undo = undoRestore(m_dataDir, shopFiles());
+    const UndoReport undo = undoRestore(m_dataDir, shopFiles(), shopTables());
     if (!undo.done)
         prompts().showMessage(undo.error);
     else

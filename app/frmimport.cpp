@@ -222,7 +222,8 @@ void TfrmImport::finish()
             text += QStringLiteral("\n\nThe import did not complete. Nothing was changed.");
         else
             text += QStringLiteral("\n\nThe import did not complete, and the files could not all be put back:\n%1\n"
-                                   "Copies of them as they were are kept in %2; the next import puts them back first.")
+                                   "Copies of them as they were are kept in %2; \"kitwarden-cli import --undo\" "
+                                   "puts them back.")
                         .arg(m_report.restoreError, QDir::toNativeSeparators(m_report.keptDir));
         prompts().showMessage(text);
     }

@@ -24,6 +24,7 @@
 #include "archive/restore.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/paths.h"
+#include "import/marrowbyimport.h"
 #include "data/shopschema.h"
 #include "settings/iniout.h"
 
@@ -402,6 +403,7 @@ void TfrmMain::FormShow()
     dm.dbMain.setParam(QStringLiteral("PATH"), dir);
     stbMain->setText(QStringLiteral("Data: %1").arg(QDir::toNativeSeparators(m_dataDir)));
     offerUndoOfInterruptedRestore();
+    offerUndoOfInterruptedImport();
     guarded([&] {
         // A first start on an empty directory gets the empty tables an
         // installer would have put there.
@@ -435,10 +437,28 @@ void TfrmMain::offerUndoOfInterruptedRestore()
     const QString text = kw::archive::interruptedRestoreText(m_dataDir);
     if (text.isEmpty())
         return;
-    if (!prompts().confirm(text + lostChangesText(kw::archive::changedSinceRestore(m_dataDir)) +
+    if (!prompts().confirm(text + lostChangesText(kw::archive::changedSinceRestore(m_dataDir, TfrmArchive::shopFiles())) +
                            QStringLiteral("\n\nPut the previous database back now?")))
         return;
-    const kw::archive::UndoReport undo = kw::archive::undoRestore(m_dataDir, TfrmArchive::shopFiles());
+    const kw::archive::UndoReport undo =
+        kw::archive::undoRestore(m_dataDir, TfrmArchive::shopFiles(), TfrmArchive::shopTables());
+    if (!undo.done)
+        prompts().showMessage(undo.error);
+}
+
+// An import that stopped part-way leaves the shop half imported; the next
+// import finishes it, or the copy taken before it puts everything back.
+void TfrmMain::offerUndoOfInterruptedImport()
+{
+    const QString text = kw::import::interruptedImportText(m_dataDir);
+    if (text.isEmpty())
+        return;
+    if (!prompts().confirm(text + lostChangesText(kw::import::changedSinceImport(m_dataDir)) +
+                           QStringLiteral("\n\nPut the tables and the Marrowby files back as they were before "
+                                          "the import now?")))
+        return;
+    const kw::import::ImportUndoReport undo =
+        kw::import::undoImport(m_dataDir, kw::import::marrowbyDirectory(dm.session));
     if (!undo.done)
         prompts().showMessage(undo.error);
 }

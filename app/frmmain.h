@@ -130,6 +130,7 @@ private:
     bool storeEverything();
     void discardPendingEdits();
     void offerUndoOfInterruptedRestore();
+    void offerUndoOfInterruptedImport();
     void schedulePreload();
 
     struct NavEntry {

@@ -34,6 +34,8 @@ public:
     QStringList pathsIn(const QString &dir) const;
     // Whether path is a database file or a journal (any case) of dir.
     bool covers(const QString &dir, const QString &path) const;
+    // Whether name is a journal's (any case).
+    bool isJournal(const QString &name) const { return m_journalsByLower.contains(name.toLower()); }
 
 private:
     QStringList m_names;
@@ -54,13 +56,17 @@ struct TableProblem {
 //         (read-only, nothing written);
 //  settle: brings every table of a directory to the state the engine reads
 //         (a change its journal completed goes into the table, the journal
-//         goes) and returns the tables that do not open or are busy.
+//         goes) and returns the tables that do not open or are busy;
+//  busy:  the table files of a directory another program holds open for
+//         writing (nothing written to find out).
 struct DatabaseTables {
     std::function<QList<TableProblem>(const QString &dir, const QStringList &files)> check;
     std::function<QList<TableProblem>(const QString &dir)> settle;
+    std::function<QStringList(const QString &dir)> busy;
 };
 // Adapts functions that return any list of {files, reason, busy} values.
-template <class Check, class Settle> DatabaseTables databaseTablesFrom(Check check, Settle settle)
+template <class Check, class Settle, class Busy>
+DatabaseTables databaseTablesFrom(Check check, Settle settle, Busy busy)
 {
     const auto convert = [](const auto &list) {
         QList<TableProblem> problems;
@@ -69,7 +75,7 @@ template <class Check, class Settle> DatabaseTables databaseTablesFrom(Check che
         return problems;
     };
     return {[check, convert](const QString &dir, const QStringList &files) { return convert(check(dir, files)); },
-            [settle, convert](const QString &dir) { return convert(settle(dir)); }};
+            [settle, convert](const QString &dir) { return convert(settle(dir)); }, busy};
 }
 
 constexpr int kProductId = 102;

@@ -41,12 +41,21 @@ QString bareName(const QString &stored)
     return stored.mid(i + 1);
 }
 
-QStringList fileNames(const QStringList &paths)
+// The tables the changed files belong to, by their table files ("Lists.DB";
+// an index or a journal counts for its table).
+QStringList tablesOf(const QStringList &paths, const DatabaseFiles &files)
 {
-    QStringList names;
-    for (const QString &p : paths)
-        names << QFileInfo(p).fileName();
-    return names;
+    QStringList tables;
+    for (const QString &p : paths) {
+        QString table = QFileInfo(p).fileName();
+        const QString base = QFileInfo(p).completeBaseName();
+        for (const QString &n : files.names())
+            if (!files.journalOf(n).isEmpty() && QFileInfo(n).completeBaseName().compare(base, Qt::CaseInsensitive) == 0)
+                table = n;
+        if (!tables.contains(table))
+            tables << table;
+    }
+    return tables;
 }
 
 std::function<bool(const QString &)> mayTouch(const DatabaseFiles &files, const QString &root)
@@ -81,8 +90,8 @@ void refuseBusyTables(const QList<TableProblem> &problems)
 {
     for (const TableProblem &p : problems)
         if (p.busy)
-            throw EArchiver(QStringLiteral("Nothing was restored: %1 is open for writing in another program. Close "
-                                           "it there, then restore again.\n%2")
+            throw EArchiver(QStringLiteral("Nothing was changed: %1 is open for writing in another program. Close "
+                                           "it there, then try again.\n%2")
                                 .arg(p.files.value(0), p.reason));
 }
 
@@ -209,7 +218,12 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
         QList<TableProblem> before;
         openedBefore = tablesThatOpen(root, files, tables, &before);
         refuseBusyTables(before);
-        undo.take(files.pathsIn(root), kRestoreJob);
+        const QStringList paths = files.pathsIn(root);
+        QStringList journals;
+        for (const QString &p : paths)
+            if (files.isJournal(QFileInfo(p).fileName()))
+                journals << p;
+        undo.take(paths, kRestoreJob, journals);
         marked = true;
         removeJournalsOf(listed, root, files);
         QString why;
@@ -259,14 +273,14 @@ QStringList restoreProblems(const RestoreReport &r)
     return lines;
 }
 
-QStringList changedSinceRestore(const QString &dataDir)
+QStringList changedSinceRestore(const QString &dataDir, const DatabaseFiles &files)
 {
     kw::core::CopyAside undo(undoDirectory(dataDir));
     undo.noticeInterruption();
-    return fileNames(undo.changedSince());
+    return tablesOf(undo.changedSince(), files);
 }
 
-UndoReport undoRestore(const QString &dataDir, const DatabaseFiles &files)
+UndoReport undoRestore(const QString &dataDir, const DatabaseFiles &files, const DatabaseTables &tables)
 {
     UndoReport u;
     const QString root = QDir::cleanPath(QDir(dataDir).absolutePath());
@@ -281,7 +295,12 @@ UndoReport undoRestore(const QString &dataDir, const DatabaseFiles &files)
             break;
         }
         undo.noticeInterruption();
-        u.changedSince = fileNames(undo.changedSince());
+        u.changedSince = tablesOf(undo.changedSince(), files);
+        if (tables.busy)
+            if (const QStringList busy = tables.busy(root); !busy.isEmpty())
+                throw EArchiver(QStringLiteral("Nothing was changed: %1 is open for writing in another program. "
+                                               "Close it there, then try again.")
+                                    .arg(busy.join(QStringLiteral(", "))));
         undo.begin(kUndoJob);
         undo.putBack(mayTouch(files, root));
         QString why;

@@ -56,18 +56,19 @@ QStringList restoreProblems(const RestoreReport &r);
 struct UndoReport {
     bool done = false;
     QString error;
-    // Database files changed since the restore ended, or since it was found
-    // interrupted: their changes are gone with the undo.
+    // Tables whose files changed since the restore ended, or since it was
+    // found interrupted: their changes are gone with the undo.
     QStringList changedSince;
 };
-// The database files an undo would take back to before the last restore
-// that were changed since that restore (what the undo loses).
-QStringList changedSinceRestore(const QString &dataDir);
+// The tables an undo would take back to before the last restore whose files
+// were changed since that restore (what the undo loses): "Lists.DB".
+QStringList changedSinceRestore(const QString &dataDir, const DatabaseFiles &files);
 // Puts the database files as they were before the last restore back, and
 // their journals. It marks itself as a restore does: an undo stopped
 // part-way is reported, and the next undo finishes it. The copy goes once
-// everything is back.
-UndoReport undoRestore(const QString &dataDir, const DatabaseFiles &files);
+// everything is back. With tables.busy, a table another program holds open
+// for writing refuses the undo before anything is changed.
+UndoReport undoRestore(const QString &dataDir, const DatabaseFiles &files, const DatabaseTables &tables = {});
 
 // Whether a restore into dataDir, or its undo, was interrupted (the program
 // or the machine stopped before it ended): the database may mix old and new

@@ -27,7 +27,8 @@ const DatabaseFiles &shopFiles()
 // Tables are checked and settled as the program opens them.
 DatabaseTables shopTables()
 {
-    return databaseTablesFrom(kw::data::shop::tablesThatDoNotOpen, kw::data::shop::settleTables);
+    return databaseTablesFrom(kw::data::shop::tablesThatDoNotOpen, kw::data::shop::settleTables,
+                              [](const QString &dir) { return kw::data::shop::tablesOpenForWriting(dir); });
 }
 
 // Non-interactive answers: the continue dialog from the switches; disk
@@ -86,7 +87,7 @@ int restore(Context &ctx)
 {
     if (takeSwitch(ctx.args, QStringLiteral("--undo"))) {
         expectArgs(ctx.args, 0, 0);
-        const UndoReport undo = undoRestore(ctx.dataDir, shopFiles());
+        const UndoReport undo = undoRestore(ctx.dataDir, shopFiles(), shopTables());
         if (!undo.done) {
             err(undo.error);
             return 1;

@@ -3,6 +3,7 @@
 #include "core/csv.h"
 #include "archive/backup.h"
 #include "archive/restore.h"
+#include "import/importundo.h"
 #include "data/paths.h"
 #include "update/verinfo.h"
 
@@ -248,10 +249,14 @@ int main(int argc, char **argv)
     ctx.dataDirGiven = !data.isNull();
     try {
         ctx.dataDir = ctx.dataDirGiven ? data : kw::data::defaultDataDir();
-        // Said at every start until the database is put back (or restored anew).
-        const bool undoing = name == QLatin1String("restore") && args.contains(QLatin1String("--undo"));
-        if (!undoing)
+        // Said at every start until the job is finished or undone; the
+        // command that does that says itself what it does.
+        const bool undoing = args.contains(QLatin1String("--undo"));
+        if (!(undoing && name == QLatin1String("restore")))
             if (const QString text = kw::archive::interruptedRestoreText(ctx.dataDir); !text.isEmpty())
+                err(text);
+        if (name != QLatin1String("import"))
+            if (const QString text = kw::import::interruptedImportText(ctx.dataDir); !text.isEmpty())
                 err(text);
         return it->second.run(ctx);
     } catch (const UsageError &e) {

@@ -131,8 +131,11 @@ void CopyAside::hold(QFile &mark)
         fail(QStringLiteral("\"%1\" is in use by a job running in another process.").arg(shown(m_folder)));
 }
 
-void CopyAside::take(const QStringList &paths, const QString &job)
+void CopyAside::take(const QStringList &paths, const QString &job, const QStringList &emptyIsAbsent)
 {
+    QSet<QString> countsWhenFull;
+    for (const QString &p : emptyIsAbsent)
+        countsWhenFull.insert(cleanAbsolute(p));
     if (state() == State::Running && !m_mark)
         fail(QStringLiteral("\"%1\" is in use by a job running in another process.").arg(shown(m_folder)));
     m_mark.reset();
@@ -145,11 +148,11 @@ void CopyAside::take(const QStringList &paths, const QString &job)
     for (const QString &p : paths) {
         const QString abs = cleanAbsolute(p);
         const QFileInfo fi(abs);
-        if (fi.isFile()) {
+        if (fi.isFile() && !(fi.size() == 0 && countsWhenFull.contains(abs))) {
             const QString copy = QStringLiteral("%1.kept").arg(n++, 4, 10, QLatin1Char('0'));
             copyNew(abs, QDir(fresh).filePath(copy));
             list += "present\t" + copy.toUtf8() + '\t' + abs.toUtf8() + '\n';
-        } else if (fi.exists()) {
+        } else if (fi.exists() && !fi.isFile()) {
             fail(QStringLiteral("\"%1\" is not a regular file: it cannot be set aside.").arg(shown(abs)));
         } else {
             list += "absent\t\t" + abs.toUtf8() + '\n';
@@ -186,8 +189,6 @@ void CopyAside::begin(const QString &job)
         break;
     }
     m_mark.reset();
-    // What an earlier job left is no measure for this one.
-    QFile::remove(QDir(m_folder).filePath(kLeft));
     const QString markPath = QDir(m_folder).filePath(kMark);
     QString why;
     if (!writeFileDurably(markPath, job.toUtf8() + '\n', &why))
@@ -214,6 +215,15 @@ void CopyAside::end()
     writeLeft();
     QFile::remove(QDir(m_folder).filePath(kMark));
     syncDirectory(m_folder);
+    m_mark.reset();
+}
+
+void CopyAside::leaveInterrupted()
+{
+    // A state noted earlier (the job was found interrupted before) stays
+    // the measure: what changed since then is still what an undo loses.
+    if (!QFileInfo::exists(QDir(m_folder).filePath(kLeft)))
+        writeLeft();
     m_mark.reset();
 }
 

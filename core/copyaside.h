@@ -45,17 +45,24 @@ public:
 
     // Takes a new copy of paths and marks job as running (held by this
     // object): each file that exists is copied whole, each that does not is
-    // noted absent. The copy is built in "<folder>.new" and takes the place
-    // of an earlier one only once complete and on the disk. Links found at
-    // either folder are removed as links, never followed. Throws Error
-    // naming what failed; an earlier copy is then as it was.
-    void take(const QStringList &paths, const QString &job);
-    // Marks the existing copy: job running (an undo, a job taken up again).
-    // Throws Error when there is no copy or a live process holds the mark.
+    // noted absent, and so is each of emptyIsAbsent that holds nothing (a
+    // journal whose change is done). The copy is built in "<folder>.new" and
+    // takes the place of an earlier one only once complete and on the disk.
+    // Links found at either folder are removed as links, never followed.
+    // Throws Error naming what failed; an earlier copy is then as it was.
+    void take(const QStringList &paths, const QString &job, const QStringList &emptyIsAbsent = {});
+    // Marks the existing copy: job running (an undo, a job taken up again);
+    // a state noted before stays. Throws Error when there is no copy or a
+    // live process holds the mark.
     void begin(const QString &job);
     // The running job ended: the state of the files is noted (changedSince)
     // and the mark goes. The copy stays.
     void end();
+    // The running job stops before it is done (it failed, and its files are
+    // as they were when it began): the state of the files is noted (unless
+    // it was when the job was first found interrupted) and the mark is let
+    // go, so that the job counts as interrupted.
+    void leaveInterrupted();
     // Drops the copy and the mark. The list goes first: from then on what
     // is left is no copy.
     void discard();

@@ -1,5 +1,6 @@
 #include "data/shopschema.h"
 
+#include "core/filelock.h"
 #include "core/findfile.h"
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
@@ -219,6 +220,22 @@ QHash<QString, QString> journalFiles()
         journals.insert(db, ParadoxTable::journalFileName(db));
     }
     return journals;
+}
+
+QStringList tablesOpenForWriting(const QString &dir, const QStringList &tables)
+{
+    QStringList names = tables;
+    if (names.isEmpty())
+        for (const ShopTable &t : shop::tables())
+            names << t.name;
+    QStringList busy;
+    for (const QString &name : std::as_const(names)) {
+        QFile f(kw::core::findExistingFileNoCase(dir, name + QStringLiteral(".DB")));
+        // A writer holds its table file locked (see the engine's open).
+        if (f.exists() && f.open(QIODevice::ReadWrite) && !kw::core::tryLockFile(f, kw::core::LockMode::Exclusive))
+            busy << QFileInfo(f.fileName()).fileName();
+    }
+    return busy;
 }
 
 QVector<TableOpenProblem> settleTables(const QString &dir)

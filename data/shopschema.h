@@ -50,6 +50,10 @@ struct TableOpenProblem {
     QString reason;
     bool busy = false;
 };
+// The table files among tables ("Hrdf"; all of them when empty) of dir
+// that another program holds open for writing; nothing is written to find
+// out.
+QStringList tablesOpenForWriting(const QString &dir, const QStringList &tables = {});
 // Brings every shop table of dir to the state the engine reads: opened for
 // writing and closed, a change that a crash left complete in its journal
 // goes into the table and the journal goes. Returns the tables that do not

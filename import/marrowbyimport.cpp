@@ -7,13 +7,14 @@
 // and nomenclatures hold apostrophes and quotes ("O'Neil"), which must not
 // end up in the SQL text.
 //
-// All or nothing rests on KeptFiles: the six shop tables written (all their
-// files) and the three predecessor tables rewritten are copied before the
-// first change, while the shop tables are held open for writing so nothing
-// else changes them; any failure puts the copies back.
+// All or nothing rests on ImportCopies (importundo.h): the six shop tables
+// written (all their files) and the three predecessor tables rewritten are
+// copied before the first change, while the shop tables are held open for
+// writing so nothing else changes them; any failure puts the copies back.
 #include "import/marrowbyimport.h"
 
 #include "core/durablefile.h"
+#include "core/folders.h"
 #include "core/findfile.h"
 #include "data/fieldvalue.h"
 #include "data/dbase/dbftable.h"
@@ -31,7 +32,7 @@
 #include <memory>
 #include <optional>
 
-#include "import/keptfiles.h"
+#include "import/importundo.h"
 
 namespace kw::import {
 
@@ -46,10 +47,6 @@ QString marrowbyDirectory(const Session &session)
 namespace {
 
 const QString kSpacer = QStringLiteral(" ");
-// The shop tables the import writes, and the predecessor tables it rewrites.
-const QStringList kShopTables = {QStringLiteral("Equipment"), QStringLiteral("Hrdf"), QStringLiteral("Lists"),
-                                 QStringLiteral("Kits"), QStringLiteral("KitType"), QStringLiteral("Aircraft")};
-const QStringList kRewritten = {QStringLiteral("HRDF.DBF"), QStringLiteral("ALSE.DBF"), QStringLiteral("SHRMSTR.DBF")};
 
 QString message(const std::exception &e)
 {
@@ -570,22 +567,6 @@ private:
     int m_part = 1, m_total = 1; // as started() shows them
 };
 
-// The files a failed import must find as they were.
-QStringList filesToKeep(const ImportOptions &o)
-{
-    QStringList files;
-    for (const QString &name : kShopTables) {
-        const shop::ShopTable *t = shop::findTable(name);
-        for (const QString &ext : t->fileExtensions())
-            files << findFileNoCase(o.dataDir, t->name + QLatin1Char('.') + ext);
-    }
-    for (const QString &file : kRewritten) {
-        files << findFileNoCase(o.marrowbyDir, file);
-        files << findFileNoCase(o.marrowbyDir, QFileInfo(file).completeBaseName() + QStringLiteral(".DBT"));
-    }
-    return files;
-}
-
 void releaseAll(Session &session, const ImportOptions &o)
 {
     try {
@@ -596,9 +577,17 @@ void releaseAll(Session &session, const ImportOptions &o)
     }
 }
 
+// The log goes where any file a user reads goes: never over a database
+// file, whatever link its name is.
 void writeLog(ImportReport &r, const QString &dataDir)
 {
     const QString path = QDir(dataDir).filePath(kLogFileName);
+    QStringList protectedNames = shop::databaseFiles();
+    for (const QString &journal : shop::journalFiles())
+        protectedNames << journal;
+    r.logError = kw::core::refusedTarget(path, QStringLiteral("the import log"), dataDir, protectedNames);
+    if (!r.logError.isEmpty())
+        return;
     QByteArray text;
     for (const QString &line : std::as_const(r.log))
         text += line.toUtf8() + '\n';
@@ -623,6 +612,44 @@ std::unique_ptr<Database> ensureConnection(Session &session, const QString &data
     auto db = std::make_unique<Database>(session, QStringLiteral("Kitwarden"));
     db->setParam(QStringLiteral("PATH"), want);
     return db;
+}
+
+// The copies go; when they cannot, the next start says the import was
+// interrupted, which is the safe side.
+void finishCompleted(ImportReport &report, ImportCopies &copies)
+{
+    try {
+        copies.completed();
+    } catch (const std::exception &e) {
+        report.log << QStringLiteral("The copies taken before the import could not be removed: ") + message(e);
+    }
+}
+
+void finishFailed(ImportReport &report, ImportCopies &copies, bool changing)
+{
+    report.company.clear();
+    if (!report.log.isEmpty() && report.log.last() != kSpacer)
+        report.log << kSpacer;
+    if (!report.failedStatus.isEmpty())
+        report.log << QStringLiteral("The import stopped at: ") + report.failedStatus;
+    report.log << report.error;
+    if (!changing) {
+        report.restored = true;
+        report.log << QStringLiteral("Nothing was changed.");
+        return;
+    }
+    try {
+        copies.failed();
+        report.restored = true;
+        report.log << QStringLiteral("Nothing was changed: the Kitwarden tables and the Marrowby files "
+                                     "are as they were before the import.");
+    } catch (const std::exception &e) {
+        report.restoreError = message(e);
+        report.log << QStringLiteral("The files could not all be put back: ") + report.restoreError
+                   << QStringLiteral("Copies of the files as they were before the import are kept in ")
+                          + QDir::toNativeSeparators(copies.directory())
+                          + QStringLiteral("; \"kitwarden-cli import --undo\" puts them back.");
+    }
 }
 
 } // namespace
@@ -767,9 +794,8 @@ QString importQuestion(const ImportPreview &p, const QString &company)
 ImportReport importFromMarrowby(Session &session, const ImportOptions &options, ImportProgress *progress)
 {
     ImportReport report;
-    KeptFiles kept(QDir(options.dataDir).filePath(kKeptDirName));
-    report.keptDir = kept.directory();
-    const QStringList dirs{options.dataDir, options.marrowbyDir};
+    ImportCopies copies(options.dataDir, options.marrowbyDir);
+    report.keptDir = copies.directory();
     std::unique_ptr<Database> connection;
     std::optional<Run> run;
     bool changing = false;
@@ -784,18 +810,20 @@ ImportReport importFromMarrowby(Session &session, const ImportOptions &options, 
         if (progress)
             progress->progress(1, 1);
         releaseAll(session, options);
-        if (kept.exists()) {
-            // An import that a crash ended left its copies: the files go
-            // back first, so this one starts from the data as it was.
-            kept.putBack(dirs);
-            kept.discard();
-            report.log << QStringLiteral("An import that did not finish was undone first.") << kSpacer;
-        }
         // Held open for writing (locked) from here on: nothing else changes
-        // the tables between the copies and the import.
-        for (const QString &name : kShopTables)
+        // the tables between the copies and the import. Opening them also
+        // settles what a killed write left in their journals.
+        for (const QString &name : importedTables())
             session.table(options.dataDir, shop::findTable(name)->fileName);
-        kept.keep(filesToKeep(options));
+        if (copies.take()) {
+            report.log << QStringLiteral("An import that was interrupted is finished by this one, from the tables "
+                                         "as they are now.");
+            report.log << (copies.predecessorPutBack()
+                               ? QStringLiteral("The Marrowby files were taken back to what they were before it.")
+                               : QStringLiteral("The Marrowby files changed since it was interrupted: they are taken "
+                                                "as they are."));
+            report.log << kSpacer;
+        }
         changing = true;
         run.emplace(session, options, progress, report);
         run->stages();
@@ -808,34 +836,10 @@ ImportReport importFromMarrowby(Session &session, const ImportOptions &options, 
         report.failedStatus = run ? run->status() : QString();
     }
     releaseAll(session, options);
-    if (report.completed) {
-        kept.discard();
-    } else {
-        report.company.clear();
-        if (!report.log.isEmpty() && report.log.last() != kSpacer)
-            report.log << kSpacer;
-        if (!report.failedStatus.isEmpty())
-            report.log << QStringLiteral("The import stopped at: ") + report.failedStatus;
-        report.log << report.error;
-        if (changing) {
-            try {
-                kept.putBack(dirs);
-                kept.discard();
-                report.restored = true;
-                report.log << QStringLiteral("Nothing was changed: the Kitwarden tables and the Marrowby files "
-                                             "are as they were before the import.");
-            } catch (const std::exception &e) {
-                report.restoreError = message(e);
-                report.log << QStringLiteral("The files could not all be put back: ") + report.restoreError
-                           << QStringLiteral("Copies of the files as they were are kept in ")
-                                  + QDir::toNativeSeparators(kept.directory())
-                                  + QStringLiteral("; the next import puts them back first.");
-            }
-        } else {
-            report.restored = true;
-            report.log << QStringLiteral("Nothing was changed.");
-        }
-    }
+    if (report.completed)
+        finishCompleted(report, copies);
+    else
+        finishFailed(report, copies, changing);
     writeLog(report, options.dataDir);
     return report;
 }

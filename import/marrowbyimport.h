@@ -6,9 +6,13 @@
 // kit types. It repairs some of the predecessor's data in place on the way.
 //
 // All or nothing: before the first change the six tables it writes and the
-// predecessor files it rewrites are copied aside; when any stage fails they
-// are all put back. No widgets here: the dialog and kitwarden-cli watch it
+// predecessor files it rewrites are copied aside (importundo.h); when any
+// stage fails they are all put back. A run killed part-way is reported at
+// every later start; the next run finishes it, or undoImport puts back the
+// state from before it. No widgets here: the dialog and kitwarden-cli watch it
 // through ImportProgress and read the ImportReport it returns.
+#include "import/importundo.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -26,8 +30,6 @@ inline const QStringList kNoMarrowbyMessage = {
 };
 // The log, written to the data directory.
 inline const QString kLogFileName = QStringLiteral("Import.txt");
-// Where the copies taken before the first change are kept, in the data directory.
-inline const QString kKeptDirName = QStringLiteral("Import-Undo");
 
 // The predecessor's directory when its alias is configured, else empty.
 QString marrowbyDirectory(const kw::data::Session &session);
@@ -59,7 +61,8 @@ struct ImportReport {
     QString error;            // the error that stopped the import
     QString failedStatus;     // the status line shown when it stopped
     // After a failure: whether the kept files were all put back, and if
-    // not, why (the copies then stay in keptDir for the next import).
+    // not, why (the copies then stay in keptDir, marked as an interrupted
+    // import: undoImport puts them back).
     bool restored = false;
     QString restoreError;
     QString keptDir;

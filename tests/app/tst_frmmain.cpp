@@ -18,6 +18,8 @@
 #include "archive/backup.h"
 #include "archive/restore.h"
 #include "data/engineerror.h"
+#include "data/paradox/paradoxtable.h"
+#include "import/importundo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -229,7 +231,7 @@ private slots:
         kw::archive::TArchiver a;
         kw::archive::configureForApplication(a);
         const QString arc = other.filePath(QStringLiteral("Backup.Alse"));
-        QVERIFY(kw::archive::backupDatabase(a, arc, other.path(), kw::archive::DatabaseFiles(shop::databaseFiles()))
+        QVERIFY(kw::archive::backupDatabase(a, arc, other.path(), kwtest::shopDatabaseFiles())
                     .complete());
         QProcess p;
         p.start(QStringLiteral(CRASH_RESTORER), {arc, m_data->path(), QStringLiteral("3")});
@@ -250,6 +252,43 @@ private slots:
         QCOMPARE(m_dm->tblHrdf.recordCount(), 3); // not among the files replaced
     }
 #endif
+
+    // An import killed part-way: the next start says so, says which tables
+    // changed since, and offers the tables and files from before it.
+    void interruptedImportIsOffered_data()
+    {
+        QTest::addColumn<bool>("putBack");
+        QTest::newRow("put back") << true;
+        QTest::newRow("kept as it is") << false;
+    }
+    void interruptedImportIsOffered()
+    {
+        QFETCH(bool, putBack);
+        makeWindow();
+        QTemporaryDir marrowby;
+        m_session->config().setAlias(QStringLiteral("Marrowby"), marrowby.path());
+        kwtest::writeFile(marrowby.filePath(QStringLiteral("HRDF.DBF")), "before the import");
+        { kw::import::ImportCopies killed(m_data->path(), marrowby.path()); killed.take(); } // its process dies
+        kwtest::writeFile(marrowby.filePath(QStringLiteral("HRDF.DBF")), "half imported");
+        QVERIFY(!kw::import::interruptedImportText(m_data->path()).isEmpty()); // noticed by a command
+        {
+            auto t = kw::data::ParadoxTable::open(m_data->path() + QStringLiteral("/Lists.DB"), {shop::kTablePassword});
+            t->remove(0); // work done since
+            t->close();
+        }
+        m_prompts.answers = {putBack};
+        w<QCheckBox>("cbAutoUpdate")->setChecked(false);
+        showWindow();
+        QCOMPARE(m_prompts.questions.size(), 1);
+        const QString question = m_prompts.questions.first();
+        QVERIFY2(question.contains(QLatin1String("import")) && question.contains(QLatin1String("interrupted"))
+                     && question.contains(QLatin1String("Changes made since to Lists.DB would be lost")),
+                 qPrintable(question));
+        QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('\n')));
+        QCOMPARE(kw::import::importWasInterrupted(m_data->path()), !putBack);
+        QCOMPARE(kwtest::readFile(marrowby.filePath(QStringLiteral("HRDF.DBF"))),
+                 QByteArray(putBack ? "before the import" : "half imported"));
+    }
 
     void firstStartCreatesTables()
     {

@@ -3,6 +3,7 @@
 // is left must be the old state or the new one, or a mark that the next
 // command reports.
 #include "archivefixture.h"
+#include "marrowbyfixture.h"
 #include "clirun.h"
 #include "core/folders.h"
 
@@ -58,14 +59,18 @@ class TstCliKill : public QObject {
             qFatal("the copy does not back up");
         return to;
     }
-    // The database: its 74 files and the journals that hold a change.
+    // The database: its 74 files and the journals that hold a change; the
+    // predecessor's tables.
     static QMap<QString, QByteArray> database(const QString &dir)
     {
         QMap<QString, QByteArray> files;
         for (const QString &f : QDir(dir).entryList(QDir::Files)) {
             QFile file(dir + '/' + f);
             const bool journal = f.endsWith(QLatin1String("-journal")) && file.size() > 0;
-            if ((journal || !kwtest::shopDatabaseFiles().canonical(f).isEmpty()) && file.open(QIODevice::ReadOnly))
+            const bool predecessor = f.endsWith(QLatin1String(".DBF"), Qt::CaseInsensitive)
+                || f.endsWith(QLatin1String(".DBT"), Qt::CaseInsensitive) || f.compare(QLatin1String("Suggest.DB"), Qt::CaseInsensitive) == 0;
+            if ((journal || predecessor || !kwtest::shopDatabaseFiles().canonical(f).isEmpty())
+                && file.open(QIODevice::ReadOnly))
                 files.insert(f, file.readAll());
         }
         return files;
@@ -252,6 +257,79 @@ private slots:
                 QVERIFY2(now == old || now == restored, qPrintable(at));
             }
             QVERIFY2(r.code == -1, qPrintable(at + "ran to its end"));
+        }
+    }
+
+    // An import killed at chosen moments leaves the old tables and files,
+    // or the imported ones, or a mark that the next command reports; then
+    // "import --undo" gives back exactly the tables and files from before
+    // it, and running the import again finishes it.
+    void importKilled_data()
+    {
+        QTest::addColumn<QString>("then");
+        QTest::newRow("undone") << "undo";
+        QTest::newRow("finished") << "import";
+    }
+    void importKilled()
+    {
+        QFETCH(QString, then);
+        kwtest::Marrowby m;
+        m.holders = {{1, QStringLiteral("Able")}, {2, QStringLiteral("Baker")}, {2, QStringLiteral("Charlie")}};
+        m.master = {{"8465-01-111-1111", "V11111", "VEST: LIFE", "EA", "2", "Y", "1"}};
+        m.items = {{1, "8465-01-111-1111", "VEST", "V-1", ""}, {7, "8465-01-111-1111", "VEST", "V-2", "old"}};
+        m.kits = {{"90-26001", "SKIT", "K-1", "", QDate(2027, 1, 1), "180", "D", QDate()}};
+        const QString marrowby = fresh("marrowby");
+        QDir().mkpath(marrowby);
+        m.write(marrowby);
+        QCOMPARE(cli({"alias", "set", "Marrowby", marrowby}).code, 0);
+        const QString data = copyOf(demo(10));
+        const QMap<QString, QByteArray> oldShop = database(data), oldMarrowby = database(marrowby);
+        const auto reset = [&] {
+            for (const auto &[dir, files] : {std::pair{data, oldShop}, std::pair{marrowby, oldMarrowby}}) {
+                QVERIFY(kw::core::removeTree(dir));
+                QVERIFY(QDir().mkpath(dir));
+                for (auto it = files.cbegin(); it != files.cend(); ++it)
+                    kwtest::writeFile(dir + '/' + it.key(), it.value());
+            }
+        };
+        const auto holders = [&] { return cli({"--data", data, "dump", "Hrdf.DB", "--csv"}).out; };
+        reset();
+        const QStringList args{"--data", data, "import", "--yes"};
+        const int renames = callsOf(QStringLiteral("rename"), args);
+        reset();
+        const int syncs = callsOf(QStringLiteral("fdatasync"), args);
+        QCOMPARE(cli({"--data", data, "dump", "Kits.DB"}).code, 0);
+        const QString imported = holders();
+        QVERIFY(imported.contains("! Baker") && renames > 10 && syncs > 10);
+        // Files set aside, a statement on the predecessor's files, tables
+        // written, the copies dropped.
+        const QList<std::pair<QString, int>> points{{"rename", 1}, {"rename", 2}, {"rename", renames / 3},
+                                                    {"rename", renames / 2}, {"rename", renames - 2},
+                                                    {"rename", renames}, {"fdatasync", syncs / 3},
+                                                    {"fdatasync", syncs / 2}, {"fdatasync", syncs - 3}};
+        for (const auto &[syscall, n] : points) {
+            reset();
+            const Run r = killedAt(syscall, n, args);
+            const QString at = QStringLiteral("killed at %1 %2: ").arg(syscall).arg(n);
+            QVERIFY2(r.code == -1, qPrintable(at + "ran to its end"));
+            const Run next = cli({"--data", data, "dump", "Kits.DB"});
+            if (!next.err.contains("import") || !next.err.contains("interrupted")) {
+                QVERIFY2(next.err.isEmpty(), qPrintable(at + next.err));
+                const bool before = database(data) == oldShop && database(marrowby) == oldMarrowby;
+                QVERIFY2(before || holders() == imported, qPrintable(at + holders()));
+                continue;
+            }
+            QVERIFY2(next.err.contains("import --undo"), qPrintable(at + next.err));
+            const Run done = cli(QStringList{"--data", data, "import", "--yes"}
+                                 + (then == "undo" ? QStringList{"--undo"} : QStringList{}));
+            QVERIFY2(done.code == 0, qPrintable(at + done.err));
+            QVERIFY2(!cli({"--data", data, "dump", "Kits.DB"}).err.contains("interrupted"), qPrintable(at));
+            if (then == "undo") {
+                QVERIFY2(database(data) == oldShop, qPrintable(at));
+                QVERIFY2(database(marrowby) == oldMarrowby, qPrintable(at));
+            } else {
+                QCOMPARE(holders(), imported);
+            }
         }
     }
 };

@@ -1,7 +1,6 @@
 // The import from the predecessor program on small predecessor directories
 // written by the tests: one table of cases per stage family, the log, the
 // progress it reports, and all or nothing when a stage fails.
-#include "import/keptfiles.h"
 #include "import/marrowbyimport.h"
 #include "marrowbyfixture.h"
 
@@ -82,6 +81,22 @@ bool matches(const QStringList &actual, const QStringList &patterns)
         if (!QRegularExpression(QRegularExpression::wildcardToRegularExpression(patterns[i])).match(actual[i]).hasMatch())
             return false;
     return true;
+}
+
+// A master list row of its own (LIN as given, no NSN).
+Row listRow(const char *lin)
+{
+    return Row{QString::fromLatin1(lin), QVariant(), QVariant(), QStringLiteral("ITEM ") + QString::fromLatin1(lin),
+               QVariant(), QVariant(), QVariant(), QVariant(), false, false, false, false, false, false, false, false};
+}
+
+// The first field of every master list row.
+QStringList listKeys(const QString &dir)
+{
+    QStringList keys;
+    for (const Row &r : shopRows(dir, QStringLiteral("Lists")))
+        keys << r[0].toString();
+    return keys;
 }
 
 QList<MarrowbyHolder> holderList(const QStringList &specs)
@@ -591,57 +606,126 @@ private slots:
         QCOMPARE(r.log, (QStringList{r.error, "Nothing was changed."}));
     }
 
-    // Copies left by an import that a crash ended go back before a new one.
-    void copiesOfAnUnfinishedImportGoBackFirst()
+    // An import that a crash ended is taken up by the next one as the tables
+    // are now: the copies from before it are not put back over work done
+    // since, which stays; the next import finishes the job.
+    void interruptedImportIsFinishedByTheNext()
     {
         Marrowby m = basic();
         m.holders = holderList({"1=Able", "1=Baker"});
         m.write(marrowby());
-        addShopRow(data(), "Lists", Row{"OLD", QVariant(), QVariant(), "OLD ITEM", QVariant(), QVariant(), QVariant(),
-                                        QVariant(), false, false, false, false, false, false, false, false});
-        KeptFiles kept(QDir(data()).filePath(kKeptDirName));
-        kept.keep({findFileNoCase(data(), "Lists.DB"), findFileNoCase(marrowby(), "HRDF.DBF"),
-                   QDir(data()).filePath("Stray.DB")});
-        // What the crashed import had done: the list emptied, a file added.
-        { auto t = ParadoxTable::open(findFileNoCase(data(), "Lists.DB"), {shop::kTablePassword}); t->removeAll(); t->close(); }
-        QFile stray(QDir(data()).filePath("Stray.DB"));
-        QVERIFY(stray.open(QIODevice::WriteOnly));
-        stray.close();
+        addShopRow(data(), "Lists", listRow("OLD"));
+        { ImportCopies killed(data(), marrowby()); killed.take(); } // its process dies
+        QVERIFY(importWasInterrupted(data()));
+        QVERIFY(interruptedImportText(data()).contains("import --undo"));
+        addShopRow(data(), "Lists", listRow("AFTER")); // work acknowledged since
 
         const ImportReport r = run(m, false);
         QVERIFY2(r.completed, qPrintable(r.error));
-        QCOMPARE(r.log.first(), QStringLiteral("An import that did not finish was undone first."));
-        QVERIFY(!stray.exists());
-        const QVector<Row> lists = shopRows(data(), "Lists");
-        QVERIFY(std::any_of(lists.cbegin(), lists.cend(), [](const Row &l) { return l[0] == QVariant("OLD"); }));
+        QVERIFY(r.log.first().startsWith(QStringLiteral("An import that was interrupted is finished by this one")));
+        QVERIFY(listKeys(data()).contains("OLD") && listKeys(data()).contains("AFTER"));
         QVERIFY(matches(holdersIn(data()), {"1=! *"}));
+        QVERIFY(!importWasInterrupted(data()));
+        QVERIFY(!QFileInfo::exists(QDir(data()).filePath(kKeptDirName)));
     }
 
-    void keptFilesTouchOnlyTheirDirectories()
+    // The way back from an interrupted import: everything as it was before
+    // it, with the files changed since named (their changes go too).
+    void undoOfAnInterruptedImport()
     {
-        QTemporaryDir a, b, keep;
-        const QString inA = QDir(a.path()).filePath("t.txt"), inB = QDir(b.path()).filePath("u.txt");
-        for (const QString &p : {inA, inB}) {
-            QFile f(p);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("before");
-        }
-        KeptFiles kept(QDir(keep.path()).filePath("k"));
-        kept.keep({inA, inB});
-        QVERIFY(kept.exists());
-        QVERIFY_THROWS_EXCEPTION(EngineError, kept.keep({inA}));
-        for (const QString &p : {inA, inB}) {
-            QFile f(p);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("after");
-        }
-        kept.putBack({a.path()});
-        const auto read = [](const QString &p) { QFile f(p); f.open(QIODevice::ReadOnly); return f.readAll(); };
-        QCOMPARE(read(inA), QByteArray("before"));
-        QCOMPARE(read(inB), QByteArray("after"));
-        kept.discard();
-        QVERIFY(!kept.exists());
-        QVERIFY(!QFileInfo::exists(kept.directory()));
+        Marrowby m = basic();
+        m.write(marrowby());
+        addShopRow(data(), "Lists", listRow("OLD"));
+        const QMap<QString, QByteArray> shopBefore = fileHashes(data()), marrowbyBefore = fileHashes(marrowby());
+        { ImportCopies killed(data(), marrowby()); killed.take(); }
+        // What the killed import had done: a table emptied, a predecessor file rewritten.
+        { auto t = ParadoxTable::open(findFileNoCase(data(), "Hrdf.DB"), {shop::kTablePassword}); t->removeAll(); t->close(); }
+        DbfTable hrdf = DbfTable::open(findFileNoCase(marrowby(), "HRDF.DBF"));
+        hrdf.setDeleted(0, true);
+        hrdf.save();
+        QVERIFY(!interruptedImportText(data()).isEmpty()); // noticed: the state is noted
+        addShopRow(data(), "Lists", listRow("AFTER"));
+        QCOMPARE(changedSinceImport(data()), QStringList{"Lists.DB"});
+
+        const ImportUndoReport u = undoImport(data(), marrowby());
+        QVERIFY2(u.done, qPrintable(u.error));
+        QCOMPARE(u.changedSince.join(','), QStringLiteral("Lists.DB"));
+        QCOMPARE(fileHashes(marrowby()), marrowbyBefore);
+        QCOMPARE(fileHashes(data()), shopBefore);
+        QVERIFY(!importWasInterrupted(data()));
+        QVERIFY(!undoImport(data(), marrowby()).done); // nothing left to undo
+    }
+
+    // A run that takes up an interrupted import and fails puts back the
+    // files as they were before it (work done since included) and leaves
+    // the import interrupted, its way back still there.
+    void failedRunOfAnInterruptedImportStaysInterrupted()
+    {
+        Marrowby m = basic();
+        m.write(marrowby());
+        const QMap<QString, QByteArray> shopBefore = fileHashes(data());
+        { ImportCopies killed(data(), marrowby()); killed.take(); }
+        interruptedImportText(data());
+        addShopRow(data(), "Lists", listRow("AFTER"));
+        const QMap<QString, QByteArray> beforeRun = fileHashes(data());
+        QVERIFY(QFile::remove(findFileNoCase(marrowby(), "CWX.DBF")));
+        const ImportReport r = run(m, false);
+        QVERIFY(!r.completed);
+        QVERIFY(r.restored);
+        QMap<QString, QByteArray> after = fileHashes(data());
+        after.remove(kLogFileName);
+        QCOMPARE(after, beforeRun);
+        QVERIFY(importWasInterrupted(data()));
+        QCOMPARE(changedSinceImport(data()), QStringList{"Lists.DB"});
+        const ImportUndoReport u = undoImport(data(), marrowby());
+        QVERIFY2(u.done, qPrintable(u.error));
+        QMap<QString, QByteArray> undone = fileHashes(data());
+        undone.remove(kLogFileName);
+        QStringList differ;
+        for (const QString &k : undone.keys() + shopBefore.keys())
+            if (undone.value(k) != shopBefore.value(k) && !differ.contains(k))
+                differ << k;
+        QCOMPARE(differ.join(','), QString());
+    }
+
+    // A value the predecessor's file holds that cannot be read stops the
+    // import with nothing changed, naming the file, the record and the field.
+    void unreadableValueStopsTheImport()
+    {
+        Marrowby m = basic();
+        m.write(marrowby());
+        const QString cwx = findFileNoCase(marrowby(), "CWX.DBF");
+        QFile f(cwx);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        const qsizetype at = bytes.indexOf("20270101");
+        QVERIFY(at > 0);
+        bytes.replace(at, 8, "2027 101");
+        QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
+        f.close();
+        const QMap<QString, QByteArray> shopBefore = fileHashes(data()), marrowbyBefore = fileHashes(marrowby());
+        const ImportReport r = run(m, false);
+        QVERIFY(!r.completed);
+        QVERIFY2(r.error.contains("CWX.DBF") && r.error.contains("record 1") && r.error.contains("FOODX"),
+                 qPrintable(r.error));
+        QCOMPARE(fileHashes(marrowby()), marrowbyBefore);
+        QMap<QString, QByteArray> after = fileHashes(data());
+        after.remove(kLogFileName);
+        QCOMPARE(after, shopBefore);
+    }
+
+    // The log is written as any file a user reads: never through a link
+    // over a database file.
+    void logNeverReplacesATable()
+    {
+        Marrowby m = basic();
+        QVERIFY(QFile::link(QDir(data()).filePath("Parts.DB"), QDir(data()).filePath(kLogFileName)));
+        const QByteArray parts = fileHashes(data()).value("Parts.DB");
+        const ImportReport r = run(m);
+        QVERIFY2(r.completed, qPrintable(r.error));
+        QVERIFY2(r.logError.contains("is a database file"), qPrintable(r.logError));
+        QVERIFY(r.logFile.isEmpty());
+        QCOMPARE(fileHashes(data()).value("Parts.DB"), parts);
     }
 
     void noAlias()
