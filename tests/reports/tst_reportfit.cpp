@@ -5,6 +5,7 @@
 #include "data/fieldvalue.h"
 #include "reportfixture.h"
 #include "reports/catalog.h"
+#include "reports/exports.h"
 #include "reports/fonts.h"
 #include "reports/layout.h"
 
@@ -202,17 +203,23 @@ private slots:
     {
         QTest::addColumn<QString>("report");
         QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("csvLine"); // shrunk values stay on their row in the exports
         QTest::newRow("holders list: holder name")
-            << "holders" << QStringList{"SFC RASMUSSEN", "STANDARDIZATION", "5551234567"};
-        QTest::newRow("kit listing: tail number") << "kits" << QStringList{"101-22106", "OVERWATER", "LOT 123-45"};
-        QTest::newRow("inventory sheet: bins told apart") << "inventory" << QStringList{"BIN 01", "BIN 09", "BIN 10"};
-        QTest::newRow("parts listing: drawer and bin") << "parts" << QStringList{"DRAWER 12", "BIN 07"};
+            << "holders" << QStringList{"SFC RASMUSSEN", "STANDARDIZATION", "5551234567"}
+            << "12,SFC RASMUSSEN,STANDARDIZATION,5551234567";
+        QTest::newRow("kit listing: tail number")
+            << "kits" << QStringList{"101-22106", "OVERWATER", "LOT 123-45"} << "101-22106,OVERWATER,K10234,LOT 123-45";
+        QTest::newRow("inventory sheet: bins told apart")
+            << "inventory" << QStringList{"BIN 01", "BIN 09", "BIN 10"} << "BIN 10";
+        QTest::newRow("parts listing: drawer and bin")
+            << "parts" << QStringList{"DRAWER 12", "BIN 07"} << "DRAWER 12,BIN 07,5340-01-234-5678";
     }
 
     void shopValuesPrintInFull()
     {
         QFETCH(QString, report);
         QFETCH(QStringList, expected);
+        QFETCH(QString, csvLine);
         std::unique_ptr<Report> r = create(*m_shop, report, 12);
         const ReportDocument doc = layoutReport(*r);
         for (const QString &text : expected) {
@@ -222,6 +229,9 @@ private slots:
             QVERIFY2(found, qPrintable(text + QLatin1String(" not printed in full: ")
                                        + kwtest::pageTexts(doc, 0).join(QLatin1String(" | "))));
         }
+        const QStringList csv = toCsv(doc).split(QStringLiteral("\r\n"));
+        QVERIFY2(std::any_of(csv.begin(), csv.end(), [&](const QString &l) { return l.startsWith(csvLine); }),
+                 qPrintable(csv.join(QLatin1Char('\n'))));
     }
 };
 
