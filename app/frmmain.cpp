@@ -2,6 +2,7 @@
 
 #include "app/apperror.h"
 #include "app/dbgrid.h"
+#include "app/duepanel.h"
 #include "app/forms.h"
 #include "app/frmarchive.h"
 #include "app/frmimport.h"
@@ -49,7 +50,7 @@ enum Group { Office = 0, Maint = 1, Master = 2 };
 } // namespace
 
 TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
-    : QMainWindow(parent), dm(dmMain), m_dataDir(kw::data::defaultDataDir())
+    : QMainWindow(parent), dm(dmMain), m_dataDir(kw::data::defaultDataDir()), m_dueScan(dmMain.session)
 {
     setObjectName(QStringLiteral("frmMain"));
     setFont(QFont(QStringLiteral("Arial"), 8));
@@ -63,8 +64,11 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
     bindIniItems();
     attachReports(*this);
     connect(&dm.session, &kw::data::Session::tableChanged, this, [this](kw::data::ParadoxTable *t) {
+        if (!m_started)
+            return;
+        scheduleDueCount();
         // Holders or items changed: the count of items without a holder may have.
-        if (!m_started || m_orphanCheckDue)
+        if (m_orphanCheckDue)
             return;
         if (t && !t->path().endsWith(QStringLiteral("Hrdf.DB"), Qt::CaseInsensitive)
             && !t->path().endsWith(QStringLiteral("Equipment.DB"), Qt::CaseInsensitive))
@@ -75,6 +79,16 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
             guarded([this] { showItemsWithoutHolder(); });
         });
     });
+
+    connect(stbMain->duePanel(), &TDuePanel::partClicked, this, [this](const DuePart &part) {
+        guarded([&] { stbDuePartClick(part); });
+    });
+    m_dayCheck.setInterval(60 * 1000);
+    connect(&m_dayCheck, &QTimer::timeout, this, [this] {
+        if (m_started)
+            guarded([this] { showDueCounts(); }); // counted again only when the day moved on
+    });
+    m_dayCheck.start();
 
     runSplash = [](QWidget *owner) {
         TfrmSplash splash(owner);
@@ -475,6 +489,7 @@ bool TfrmMain::openShopTables()
     else
         schedulePreload();
     showItemsWithoutHolder();
+    guarded([this] { showDueCounts(); });
     return ok;
 }
 
@@ -552,6 +567,65 @@ void TfrmMain::showItemsWithoutHolder()
                        .arg(items == 1 ? QStringLiteral("item stands") : QStringLiteral("items stand"))
                        .arg(numbers.join(QStringLiteral(", ")));
     stbMain->setText(m_orphanText);
+}
+
+void TfrmMain::scheduleDueCount()
+{
+    // Many changes in a row (an add-all, an apply) are counted once.
+    if (m_dueCountPending)
+        return;
+    m_dueCountPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_dueCountPending = false;
+        guarded([this] { showDueCounts(); });
+    });
+}
+
+void TfrmMain::showDueCounts()
+{
+    if (!dm.dbMain.connected())
+        return; // the tables are closed (a backup, a restore): counted when they open
+    stbMain->duePanel()->setCounts(m_dueScan.counts(dm.dbMain.directory(), Clock::today()));
+}
+
+void TfrmMain::stbDuePartClick(const DuePart &part)
+{
+    const bool items = part.kind == kw::data::DueEntry::Kind::Item;
+    Page *page = items ? static_cast<Page *>(tabInsp) : findChild<SurvivalPage *>();
+    kw::data::Dataset &ds = items ? static_cast<kw::data::Dataset &>(dm.qryInsp) : dm.tblKits;
+    if (!showPage(page))
+        return;
+    const int row = kw::data::firstDueRow(ds, part.kind, part.reason, Clock::today());
+    if (row < 0)
+        return; // changed since it was counted: the count follows
+    const QVariant bookmark = ds.bookmarkOf(row);
+    if (!page->showRecord(ds, bookmark))
+        ds.moveTo(row);
+}
+
+bool TfrmMain::showPage(Page *page)
+{
+    if (page == activePage())
+        return true;
+    for (const auto &[at, entry] : m_nav) {
+        if (entry.page != page)
+            continue;
+        olMain->openGroup(at.first);
+        return navigate(at.first, at.second);
+    }
+    return false;
+}
+
+bool TfrmMain::showRecord(Page *page, kw::data::Dataset &ds, const QVariant &bookmark)
+{
+    if (!showPage(page))
+        return false;
+    bool shown = false;
+    if (!guarded([&] { shown = page->showRecord(ds, bookmark); }))
+        return false;
+    if (!shown)
+        prompts().showMessage(QStringLiteral("%1 does not show that row any more.").arg(tabsMain->tabText(tabsMain->indexOf(page))));
+    return shown;
 }
 
 void TfrmMain::schedulePreload()
@@ -718,6 +792,8 @@ void TfrmMain::ReopenShopTables()
     for (kw::data::TableDataset *t : dm.shopTables())
         t->open();
     schedulePreload();
+    // A restore or an import may have brought other tables.
+    guarded([this] { showDueCounts(); });
 }
 
 void TfrmMain::runWithTablesClosed(const std::function<QDialog *(QWidget *)> &factory)

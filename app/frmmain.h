@@ -8,8 +8,10 @@
 #include "app/printsetup.h"
 #include "app/setuptexts.h"
 #include "data/dmmain.h"
+#include "data/duelist.h"
 
 #include <QMainWindow>
+#include <QTimer>
 #include <functional>
 #include <map>
 
@@ -28,6 +30,7 @@ class InspectionsPage;
 class SetupPage;
 class TMainStatusBar;
 class TOutlookBar;
+struct DuePart;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -92,6 +95,21 @@ public:
     // Refreshes the Caps, Num and clock panels.
     void updateStatusPanels();
 
+    // Shows page as its navigation item does; a page shown already stays as
+    // it is (its order, tab and record). False, with the error shown, when
+    // the page shown keeps an edit that cannot be stored or entering fails.
+    bool showPage(Page *page);
+    // Shows page and makes the record of ds with bookmark current on it
+    // (Page::showRecord). False, with the reason shown, when it cannot.
+    bool showRecord(Page *page, kw::data::Dataset &ds, const QVariant &bookmark);
+
+    // Counts what is due again into the status bar (unless the tables are
+    // closed). Runs after the tables were opened and, coalesced, after
+    // every change of a table.
+    void showDueCounts();
+    // A count of the status bar clicked: its page, on the first such row.
+    void stbDuePartClick(const DuePart &part);
+
     // The size of the very first start (no window state kept yet): wide
     // enough for every column of the widest page, tall enough for a good
     // many rows, within the available area of the screen.
@@ -123,6 +141,7 @@ private:
     void keepNormalGeometry();
 
     void showItemsWithoutHolder();
+    void scheduleDueCount();
     void showNavSelection(Page *page);
     void highlightNavItem(int group, int index);
     // Stores every pending edit before closing; when one cannot be stored
@@ -164,6 +183,9 @@ private:
     QString m_keptPage; // page shown when the window was last closed
     QString m_orphanText;
     bool m_orphanCheckDue = false;
+    kw::data::DueScan m_dueScan;
+    bool m_dueCountPending = false;
+    QTimer m_dayCheck; // a new day moves what is due
     bool m_started = false;
 };
 

@@ -1,5 +1,6 @@
 #include "app/mainstatusbar.h"
 
+#include "app/duepanel.h"
 #include "app/keylocks.h"
 #include "data/dmmain.h"
 
@@ -34,6 +35,8 @@ TMainStatusBar::TMainStatusBar(QWidget *parent) : QStatusBar(parent)
     addWidget(stbText);
     addWidget(stbCaps);
     addWidget(stbNum);
+    stbDue = new TDuePanel(this);
+    addWidget(stbDue);
     stbLegend = new QLabel(this);
     stbLegend->setObjectName(QStringLiteral("stbLegend"));
     stbLegend->setTextFormat(Qt::RichText);

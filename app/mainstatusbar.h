@@ -2,8 +2,8 @@
 // The main window's status bar, five panels from left to right: the icon of
 // the last navigation item, a text panel, the Caps and Num lock indicators,
 // and the date and time. The lock panels follow the keys at once, the clock
-// every second. Beside them, on pages whose rows are coloured by due date,
-// a legend says what the colours mean.
+// every second. After them, the counts of what is due (always shown) and,
+// on pages whose rows are coloured by due date, a legend of the colours.
 #include "app/duestatus.h"
 
 #include <QStatusBar>
@@ -12,6 +12,8 @@
 class QLabel;
 
 namespace kw::app {
+
+class TDuePanel;
 
 class TMainStatusBar : public QStatusBar {
     Q_OBJECT
@@ -24,6 +26,8 @@ public:
     // The legend of the row colours of the page shown; hidden for None.
     void setDueLegend(DueColours colours);
     QString text() const;
+    // The counts of what is due ("stbDue").
+    TDuePanel *duePanel() const { return stbDue; }
     // Refreshes the Caps, Num and clock panels.
     void updatePanels();
 
@@ -32,6 +36,7 @@ protected:
 
 private:
     QLabel *stbImage, *stbText, *stbCaps, *stbNum, *stbLegend, *stbClock;
+    TDuePanel *stbDue;
     QTimer m_clock;
 };
 

@@ -89,15 +89,20 @@ DueScan::Tables DueScan::tables(const QString &dir)
 template <class Visit> void DueScan::scan(const Tables &t, const QDate &today, int withinDays, Visit &&visit)
 {
     const int hr = fieldOf(t.items, "HR Number"), nsn = fieldOf(t.items, "NSN"), due = fieldOf(t.items, "Insp Due");
+    // Every post counts again over every item: values are read in place,
+    // without copies (rows hold a value for every field).
     for (int i = 0, n = t.items->rowCount(); i < n; ++i) {
         const Row &r = t.items->row(i);
-        const QVariant number = r.value(hr);
+        const QVariant &number = r.at(hr);
         if (number.isNull() || !m_holderRows.contains(number.toInt()))
             continue;
-        const auto listed = m_inspectedNsns.constFind(r.value(nsn).toString());
+        const QVariant &nsnValue = r.at(nsn);
+        if (nsnValue.typeId() != QMetaType::QString)
+            continue; // no NSN: no master-list row
+        const auto listed = m_inspectedNsns.constFind(*static_cast<const QString *>(nsnValue.constData()));
         if (listed == m_inspectedNsns.cend())
             continue;
-        const QDate date = r.value(due).toDate();
+        const QDate date = r.at(due).toDate();
         if (const auto reason = itemDueReason(listed->inspType, date, today, withinDays))
             visit(DueEntry::Kind::Item, *reason, date, i);
     }
@@ -116,8 +121,19 @@ template <class Visit> void DueScan::scan(const Tables &t, const QDate &today, i
 
 DueCounts DueScan::counts(const QString &dir, const QDate &today, int withinDays)
 {
+    const Tables t = tables(dir);
+    CountedFrom from;
+    int i = 0;
+    for (const ParadoxTable *table : {t.items, t.list, t.holders, t.kits}) {
+        from.tables[i] = table;
+        from.changes[i++] = table->changeCount();
+    }
+    from.today = today;
+    from.withinDays = withinDays;
+    if (from == m_countedFrom)
+        return m_counts;
     DueCounts c;
-    scan(tables(dir), today, withinDays, [&](DueEntry::Kind kind, DueReason reason, const QDate &, int) {
+    scan(t, today, withinDays, [&](DueEntry::Kind kind, DueReason reason, const QDate &, int) {
         const bool item = kind == DueEntry::Kind::Item;
         switch (reason) {
         case DueReason::NeverInspected:
@@ -134,6 +150,8 @@ DueCounts DueScan::counts(const QString &dir, const QDate &today, int withinDays
             break;
         }
     });
+    m_countedFrom = from;
+    m_counts = c;
     return c;
 }
 

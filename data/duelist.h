@@ -58,7 +58,8 @@ struct DueCounts {
 // Reads Equipment.DB, Lists.DB, Hrdf.DB and Kits.DB of a directory through
 // a session (which opens them when they are not open yet). What it derives
 // from the master list and the holders is kept until those tables change,
-// so counting again after a post reads only the items and kits.
+// so counting again after a post reads only the items and kits, and
+// counting again when none of the four changed reads nothing.
 class DueScan {
 public:
     explicit DueScan(Session &session) : m_session(session) {}
@@ -87,6 +88,16 @@ private:
     };
     QHash<QString, ListRow> m_inspectedNsns;
     QHash<int, int> m_holderRows; // HR Number -> row of Hrdf.DB
+    // The last counts, with what they were counted from: counting again
+    // when no table changed costs nothing.
+    struct CountedFrom {
+        const ParadoxTable *tables[4] = {};
+        quint64 changes[4] = {};
+        QDate today;
+        int withinDays = -1;
+        bool operator==(const CountedFrom &) const = default;
+    } m_countedFrom;
+    DueCounts m_counts;
 };
 
 // The first shown row of a page's dataset that is counted for reason: the

@@ -108,4 +108,12 @@ QString EquipListPage::listReportTitle() const
     return listReportTitle(categoryIndex());
 }
 
+bool EquipListPage::showAllRows(kw::data::Dataset &ds)
+{
+    if (&ds != &dm.tblList || tabMstrList->currentIndex() == 0)
+        return false;
+    tabMstrList->setCurrentIndex(0); // its change handler switches the filter off
+    return !ds.filtered();
+}
+
 } // namespace kw::app

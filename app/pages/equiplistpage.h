@@ -35,6 +35,10 @@ public:
     QString listReportTitle() const;
     static QString listReportTitle(int tabIndex);
 
+
+protected:
+    bool showAllRows(kw::data::Dataset &ds) override;
+
 private:
     void resetCategory();
 

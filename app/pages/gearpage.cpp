@@ -98,4 +98,12 @@ void GearPage::tabAlseGearHide()
     dm.applyOnLeave(dm.qryGear);
 }
 
+bool GearPage::showAllRows(kw::data::Dataset &ds)
+{
+    if (&ds != &dm.qryGear || tabGear->currentIndex() == 0)
+        return false;
+    tabGear->setCurrentIndex(0); // its change handler switches the filter off
+    return !ds.filtered();
+}
+
 } // namespace kw::app

@@ -28,6 +28,10 @@ public:
     // The selected category tab (the equipment listing is titled by it).
     int categoryIndex() const;
 
+
+protected:
+    bool showAllRows(kw::data::Dataset &ds) override;
+
 private:
     void buildGrid();
 

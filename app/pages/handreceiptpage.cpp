@@ -6,6 +6,7 @@
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
 #include "app/icons.h"
+#include "data/paradox/paradoxtable.h"
 #include "settings/iniout.h"
 
 #include <QHBoxLayout>
@@ -161,6 +162,22 @@ void HandReceiptPage::bindSettings(kw::settings::TIniOut &ini)
     // The splitter stands right after its panel, so its Left follows the width.
     ini.bindInt(QStringLiteral("Splitter1"), QStringLiteral("Left"),
                 [this] { return firstPanelWidth(Splitter1) + 1; }, [](int) {});
+}
+
+bool HandReceiptPage::showRecord(kw::data::Dataset &ds, const QVariant &bookmark)
+{
+    if (&ds != &dm.tblHr)
+        return Page::showRecord(ds, bookmark);
+    // The item's holder, from the table file: the item may stand under
+    // another holder than the one shown.
+    const kw::data::ParadoxTable *items = dm.session.table(dm.dbMain.directory(), QStringLiteral("Equipment.DB"));
+    const int at = items->findKey(bookmark.value<kw::data::Row>());
+    if (at < 0)
+        return false;
+    const QVariant hr = items->row(at).value(items->def().fieldIndex(QStringLiteral("HR Number")));
+    if (hr.isNull() || !Page::showRecord(dm.tblHrdf, QVariant::fromValue(kw::data::Row{hr})))
+        return false;
+    return Page::showRecord(dm.tblHr, bookmark);
 }
 
 } // namespace kw::app

@@ -31,6 +31,9 @@ public:
 
     // Binds the holders panel's width and its splitter to the window state.
     void bindSettings(kw::settings::TIniOut &ini);
+    // An item (tblHr) is shown under its holder: the holder's row is made
+    // current first.
+    bool showRecord(kw::data::Dataset &ds, const QVariant &bookmark) override;
     // The holders panel at its designed width beside every item column.
     int preferredWidth() const override;
 

@@ -175,4 +175,12 @@ void OfficeSuppliesPage::btnPartsAddClick()
     }
 }
 
+bool OfficeSuppliesPage::showAllRows(kw::data::Dataset &ds)
+{
+    if (&ds != &dm.qryParts || tabParts->currentIndex() == 0)
+        return false;
+    tabParts->setCurrentIndex(0); // its change handler switches the filter off
+    return !ds.filtered();
+}
+
 } // namespace kw::app

@@ -39,6 +39,10 @@ public:
     // The line of qryParts's text that holds the ORDER BY clause.
     static constexpr int kOrderByLine = 22;
 
+
+protected:
+    bool showAllRows(kw::data::Dataset &ds) override;
+
 private:
     void buildTopBar();
     void buildColumnEditors();

@@ -52,6 +52,26 @@ void Page::bringUpToDate()
     }
 }
 
+bool Page::showAllRows(kw::data::Dataset &)
+{
+    return false;
+}
+
+bool Page::showRecord(kw::data::Dataset &ds, const QVariant &bookmark)
+{
+    bringUpToDate();
+    int row = ds.rowOfBookmark(bookmark);
+    if (row < 0 && ds.filtered() && showAllRows(ds))
+        row = ds.rowOfBookmark(bookmark);
+    if (row < 0)
+        return false;
+    ds.moveTo(row);
+    for (TDBGrid *g : grids())
+        if (g->dataset() == &ds && g->isVisible())
+            g->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
 void readAgainIfStale(kw::data::QueryDataset &qry)
 {
     if (qry.active() && qry.stale())

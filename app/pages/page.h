@@ -64,6 +64,14 @@ public:
     // query that a change elsewhere left behind is read again.
     void bringUpToDate();
 
+    // Makes a record of one of the page's datasets current (its bookmark:
+    // a table row's key, a joined row's Auto) and puts the focus on it in
+    // its grid, as a click on it would; the order stays. When a category tab
+    // hides the record, the tab that shows every row is selected. False when
+    // the page does not show the record. Throws what storing a pending edit
+    // throws.
+    virtual bool showRecord(kw::data::Dataset &ds, const QVariant &bookmark);
+
 protected:
     // Registers a print button: disabled until setPrintHandler attaches one;
     // a click runs the handler (after the page's pending edits are stored),
@@ -73,6 +81,9 @@ protected:
     TDBGrid *newGrid(QWidget *parent, const QString &name);
     // Enters a column editor the page built.
     void addColumnEditor(TColumnEditor *editor);
+    // Shows every row of ds: its category tab back on the first, "All".
+    // False when no tab of the page narrows ds.
+    virtual bool showAllRows(kw::data::Dataset &ds);
 
     kw::data::TdmMain &dm;
     TColumnEditors &editors;

@@ -93,4 +93,12 @@ QString PartsListPage::categoryCaption() const
     return tabPartsMaster->tabText(tabPartsMaster->currentIndex());
 }
 
+bool PartsListPage::showAllRows(kw::data::Dataset &ds)
+{
+    if (&ds != &dm.tblPartsList || tabPartsMaster->currentIndex() == 0)
+        return false;
+    tabPartsMaster->setCurrentIndex(0); // its change handler switches the filter off
+    return !ds.filtered();
+}
+
 } // namespace kw::app

@@ -29,6 +29,10 @@ public:
     int categoryIndex() const;
     QString categoryCaption() const;
 
+
+protected:
+    bool showAllRows(kw::data::Dataset &ds) override;
+
 private:
     TDBNavigator *navPartsList;
     QLabel *lblPartsListTop;

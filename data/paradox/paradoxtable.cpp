@@ -15,8 +15,16 @@
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
+#include <atomic>
 
 namespace kw::data::px {
+
+quint64 firstChangeCount()
+{
+    // Each opening gets 2^32 changes of its own.
+    static std::atomic<quint64> openings{0};
+    return (openings.fetch_add(1) + 1) << 32;
+}
 
 // ---- open -------------------------------------------------------------------------
 

@@ -88,6 +88,7 @@ public:
     virtual void removeAll() = 0;
 
     // Increments on every change; lets caches see that the rows moved on.
+    // Two openings of a table in one process never count alike.
     virtual quint64 changeCount() const = 0;
 
     // Groups the changes made until the matching endBatch() into one write.

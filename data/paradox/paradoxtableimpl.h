@@ -68,6 +68,12 @@ private:
     QByteArray m_buf;
 };
 
+// Where an opening of a table starts counting its changes: far from where
+// any earlier opening in this process started, so that a table closed and
+// opened again (a restore, an import) never shows a cache the change count
+// it had read before.
+quint64 firstChangeCount();
+
 class ParadoxTableImpl final : public ParadoxTable {
 public:
     ParadoxTableImpl() = default;
@@ -185,7 +191,7 @@ private:
     bool m_readOnly = true, m_open = false, m_modified = false, m_rebuildPending = false;
     bool m_hasVal = false;
     bool m_replayedInMemory = false; // a journal's change the file does not hold
-    quint64 m_changes = 0;
+    quint64 m_changes = firstChangeCount();
     // Open batches, outermost first, each with the rows and header as they
     // were when it began; the blocks their changes touched.
     struct BatchStart {

@@ -41,6 +41,7 @@ public:
             r[7] = 1;
             for (int i = 8; i < 16; ++i)
                 r[i] = false;
+            r[14] = QLatin1String(type) == QLatin1String("Y"); // List 1: what "Add from List" adds
             open(QStringLiteral("Lists.DB"))->insert(r);
         }
     }

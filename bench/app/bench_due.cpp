@@ -1,0 +1,140 @@
+// What is due on a large demo shop: the status bar's counts after a post
+// (the post itself, the count that follows it, and both with the events
+// they start), counting with nothing changed, the first count of a start,
+// and kitwarden-cli due as a script runs it. Wall time and this thread's
+// CPU time (on a busy machine wall time mostly measures the others).
+// Usage: bench_due [items] [runs]   (default 50000 items, 15 runs)
+#include "app/frmmain.h"
+#include "data/demoshop.h"
+#include "data/dmmain.h"
+#include "data/duelist.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double cpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+struct Timing {
+    QList<double> wall, cpu;
+    void measure(const std::function<void()> &step)
+    {
+        QElapsedTimer clock;
+        const double c0 = cpuMs();
+        clock.start();
+        step();
+        wall << clock.nsecsElapsed() / 1e6;
+        cpu << cpuMs() - c0;
+    }
+    void print(const char *what) const
+    {
+        std::printf("%-46s median %8.2f ms wall, %8.2f ms CPU (min %.2f, max %.2f wall; %d runs)\n", what,
+                    median(wall), median(cpu), *std::min_element(wall.begin(), wall.end()),
+                    *std::max_element(wall.begin(), wall.end()), int(wall.size()));
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir cfg;
+    qputenv("KITWARDEN_CONFIG_DIR", cfg.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    const int items = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 50000;
+    const int runs = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 15;
+
+    QTemporaryDir data;
+    kw::data::shop::DemoSize size;
+    size.items = items;
+    size.holders = std::max(40, items / 40);
+    kw::data::shop::createDemoShop(data.path(), size);
+    std::printf("demo shop: %d items, %d holders\n", items, size.holders);
+
+    Timing firstCount, post, recount, postAndEvents, unchanged;
+    kw::data::DueCounts counts;
+    {
+        // The first count of a start: the master list and holders read too.
+        for (int i = 0; i < std::max(3, runs / 3); ++i) {
+            kw::data::Session session;
+            kw::data::TdmMain dm(session);
+            dm.dbMain.setParam(QStringLiteral("PATH"), data.path() + QLatin1Char('/'));
+            for (kw::data::TableDataset *t : dm.shopTables())
+                t->open();
+            kw::data::DueScan scan(session);
+            firstCount.measure([&] { counts = scan.counts(dm.dbMain.directory(), kw::data::Clock::today()); });
+        }
+    }
+    {
+        kw::data::Session session;
+        kw::data::TdmMain dm(session);
+        kw::app::TfrmMain frm(dm);
+        frm.setDataDirectory(data.path());
+        frm.runSplash = nullptr;
+        frm.autoUpdateCheck = nullptr;
+        frm.show();
+        QTest::qWait(1000); // start-up's idle work done first
+        kw::data::Dataset &hr = dm.tblHr; // the hand receipts page is shown
+        for (int i = 0; i < runs; ++i) {
+            hr.moveTo(i % std::max(1, hr.recordCount()));
+            hr.edit();
+            // A due date moved: the counts change with it.
+            const QDate due = hr.fieldByName(QStringLiteral("Insp Due")).value().toDate();
+            hr.fieldByName(QStringLiteral("Insp Due"))
+                .setValue(due.isValid() ? QVariant() : QVariant(kw::data::Clock::today().addDays(-1)));
+            post.measure([&] { hr.post(); });
+            // The count the post schedules, run here to time it alone.
+            recount.measure([&] { frm.showDueCounts(); });
+            QApplication::processEvents();
+            unchanged.measure([&] { frm.showDueCounts(); });
+            hr.edit();
+            hr.fieldByName(QStringLiteral("Insp Due")).setValue(due.isValid() ? QVariant(due) : QVariant());
+            postAndEvents.measure([&] {
+                hr.post();
+                QApplication::processEvents(); // the coalesced count, the holder check
+            });
+        }
+        frm.hide();
+    }
+    std::printf("counts: %d overdue, %d due soon, %d never inspected; kits %d overdue, %d due soon, %d food expired\n",
+                counts.overdue, counts.dueSoon, counts.neverInspected, counts.kitsOverdue, counts.kitsDueSoon,
+                counts.kitsFoodExpired);
+    firstCount.print("first count (tables open)");
+    post.print("post of one item (Hand Receipts)");
+    recount.print("count again after that post");
+    postAndEvents.print("post and the events it starts");
+    unchanged.print("count again, nothing changed");
+
+    // The command line, as cron runs it.
+    Timing cli;
+    int code = -1;
+    for (int i = 0; i < std::max(3, runs / 3); ++i)
+        cli.measure([&] {
+            QProcess p;
+            p.setStandardOutputFile(QProcess::nullDevice());
+            p.start(QStringLiteral(KW_CLI_PATH), {QStringLiteral("--data"), data.path(), QStringLiteral("due")});
+            p.waitForFinished(60000);
+            code = p.exitCode();
+        });
+    std::printf("kitwarden-cli due exit code: %d\n", code);
+    cli.print("kitwarden-cli due (process, wall)");
+    return 0;
+}
