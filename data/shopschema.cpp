@@ -212,6 +212,14 @@ QStringList databaseFiles()
     return files;
 }
 
+QStringList tableFamilyFiles()
+{
+    QStringList files = databaseFiles();
+    for (const QString &journal : journalFiles())
+        files << journal;
+    return files;
+}
+
 QHash<QString, QString> journalFiles()
 {
     QHash<QString, QString> journals;

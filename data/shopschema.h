@@ -39,6 +39,9 @@ QStringList databaseFiles();
 // Creates every missing table (with all its files) in dir, encrypted with
 // the master password. Returns the names of the tables created.
 QStringList createMissingTables(const QString &dir);
+// Every file a writer of a user-named file (a report export, the import
+// log) must never replace: the database files and their journals.
+QStringList tableFamilyFiles();
 // For each table file of databaseFiles(), its journal (see
 // ParadoxTable::journalFileName): set aside and put back with the table,
 // never stored in a backup.

@@ -582,10 +582,7 @@ void releaseAll(Session &session, const ImportOptions &o)
 void writeLog(ImportReport &r, const QString &dataDir)
 {
     const QString path = QDir(dataDir).filePath(kLogFileName);
-    QStringList protectedNames = shop::databaseFiles();
-    for (const QString &journal : shop::journalFiles())
-        protectedNames << journal;
-    r.logError = kw::core::refusedTarget(path, QStringLiteral("the import log"), dataDir, protectedNames);
+    r.logError = kw::core::refusedTarget(path, QStringLiteral("the import log"), dataDir, shop::tableFamilyFiles());
     if (!r.logError.isEmpty())
         return;
     QByteArray text;

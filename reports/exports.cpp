@@ -6,6 +6,8 @@
 
 #include "core/csv.h"
 #include "core/durablefile.h"
+#include "core/folders.h"
+#include "data/shopschema.h"
 #include "reports/fonts.h"
 #include "reports/painter.h"
 
@@ -203,6 +205,12 @@ void exportDocument(const ReportDocument &doc, const QString &path, std::optiona
     if (!format)
         throw kw::core::Error(
             QStringLiteral("Cannot tell the format of %1: use .pdf, .txt, .csv, .html or .kwr").arg(path));
+    // Never through a link over a table, wherever the link leads.
+    if (const QString why = kw::core::refusedTarget(path, QStringLiteral("a report"),
+                                                    QFileInfo(kw::core::finalTarget(path)).absolutePath(),
+                                                    kw::data::shop::tableFamilyFiles());
+        !why.isEmpty())
+        throw kw::core::Error(why);
     const QByteArray bytes = render(doc, *format);
     QString error;
     if (!kw::core::writeFileDurably(path, bytes, &error))

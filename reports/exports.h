@@ -19,8 +19,10 @@ std::optional<ExportFormat> formatForPath(const QString &path);
 QString formatExtension(ExportFormat f); // "pdf", "txt", ...
 
 // Writes doc to path in format (by extension when not given); the file is
-// replaced only when complete. Throws kw::core::Error with a message for
-// the user.
+// replaced only when complete. A path that is, or leads through links to, a
+// database file or a file that is not a regular one is refused
+// (kw::core::refusedTarget). Throws kw::core::Error with a message for the
+// user.
 void exportDocument(const ReportDocument &doc, const QString &path,
                     std::optional<ExportFormat> format = std::nullopt);
 

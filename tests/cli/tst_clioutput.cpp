@@ -101,6 +101,34 @@ private slots:
         QVERIFY2(!r.err.contains(QStringLiteral("Invalid path")), qPrintable(r.err));
     }
 
+    // Every writer of a file the user names checks it as a backup does: a
+    // report never replaces a table through a link, nor a folder or a device.
+    void reportNeverReplacesATable_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a link to a table") << "link";
+        QTest::newRow("a link to a link to a table") << "link2";
+        QTest::newRow("a folder") << "folder";
+    }
+    void reportNeverReplacesATable()
+    {
+        QFETCH(QString, target);
+        const QString out = fresh(QStringLiteral("out"));
+        QDir().mkpath(out);
+        QVERIFY(QFile::link(m_shop + "/Parts.DB", out + "/link.pdf"));
+        QVERIFY(QFile::link(out + "/link.pdf", out + "/link2.pdf"));
+        QDir().mkpath(out + "/folder.pdf");
+        QFile parts(m_shop + "/Parts.DB");
+        QVERIFY(parts.open(QIODevice::ReadOnly));
+        const QByteArray before = parts.readAll();
+        parts.close();
+        const Run r = cli({"--data", m_shop, "report", "parts", "--out", out + '/' + target + ".pdf"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(target == "folder" ? "is not a regular file" : "is a database file"), qPrintable(r.err));
+        QVERIFY(parts.open(QIODevice::ReadOnly));
+        QCOMPARE(parts.readAll(), before);
+    }
+
     // One statement may not run the machine out of memory: it fails at
     // once, saying why.
     void statementsAreBoundedInWhatTheyTake_data()
