@@ -138,6 +138,8 @@ QString TArchiverRoot::segmentPath(int k) const
 
 bool TArchiverRoot::isRightSegment(const QString &path, int k, bool *final) const
 {
+    if (path.isEmpty())
+        return false; // a segment not known yet: nothing to open
     ArchiveStream s;
     if (!s.open(path, ArchiveStream::Mode::ReadOnly))
         return false;

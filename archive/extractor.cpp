@@ -16,10 +16,31 @@ static QString bareName(const QString &stored)
 
 static QString unsafeNameText(const QString &name)
 {
-    return QStringLiteral("The archive holds a file name that cannot be restored safely: \"%1\"").arg(name);
+    return QStringLiteral("The archive holds a file name that cannot be restored safely: \"%1\"")
+        .arg(kw::core::printable(name));
 }
 
 // ---- segments while reading
+
+// A segment that is not there when the archive needs it ends the job as a
+// failure naming the file, not as a cancel: without it nothing after can be
+// read, whether the user could not find it or nobody could be asked.
+static QString segmentMissingText(int k, const QString &path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    if (QFileInfo::exists(path))
+        return QStringLiteral("\"%1\" is not segment %2 of this archive: it belongs to another backup or is "
+                              "another segment.")
+            .arg(shown)
+            .arg(k);
+    return QStringLiteral("Segment %1 of the archive, \"%2\", is missing.").arg(k).arg(shown);
+}
+
+static QString lastSegmentMissingText(const QString &first, int k, const QString &path)
+{
+    return QStringLiteral("The archive \"%1\" goes on in further segments, and they end without its last one: %2")
+        .arg(QDir::toNativeSeparators(first), segmentMissingText(k, path));
+}
 
 void TCustomExtractor::changeSegment(int k, TFileEntry *continuing)
 {
@@ -31,18 +52,19 @@ void TCustomExtractor::changeSegment(int k, TFileEntry *continuing)
         QString path = m_knownSegments.value(k);
         if (!isRightSegment(path, k))
             path = segmentPath(k);
+        const QString expected = path;
         while (!isRightSegment(path, k)) {
             if (m_drives->isRemovable(m_drive)) {
                 QString v = m_drive;
                 if (!m_prompts->inputLine(msg(Msg::SystemMessage), msg(Msg::InsertDisk, {k, m_drive}), v,
                                           msg(Msg::Ok), msg(Msg::Cancel)))
-                    throw EAbort();
+                    throw EArchiver(segmentMissingText(k, expected));
                 applyDriveAnswer(v);
                 path = segmentPath(k);
             } else {
                 const QString f = m_prompts->chooseFile(msg(Msg::LocateSegment, {k, m_base}), path);
                 if (f.isEmpty())
-                    throw EAbort();
+                    throw EArchiver(segmentMissingText(k, expected));
                 if (isRightSegment(f, k)) {
                     setNameParts(f, true);
                     path = f;
@@ -122,7 +144,9 @@ void TCustomExtractor::goToLastSegment()
 {
     if ((m_header.Flags & afFinalSegment) || Options.has(oOpenSingleSegment))
         return;
-    for (int j = int(m_header.Segment) + 1; j <= 65535; ++j) {
+    const QString first = m_stream.path();
+    int next = int(m_header.Segment) + 1; // the first segment that is not there
+    for (int j = next; j <= 65535; ++j, ++next) {
         bool final = false;
         if (!isRightSegment(segmentPath(j), j, &final))
             break;
@@ -137,7 +161,7 @@ void TCustomExtractor::goToLastSegment()
             QString v = m_drive;
             if (!m_prompts->inputLine(msg(Msg::SystemMessage), msg(Msg::InsertLastSegment, {m_drive}), v,
                                       msg(Msg::Ok), msg(Msg::Cancel)))
-                throw EAbort();
+                throw EArchiver(lastSegmentMissingText(first, next, segmentPath(next)));
             if (!applyDriveAnswer(v))
                 continue;
             const QStringList files = QDir(m_dir).entryList({m_base + QStringLiteral("*.mmm")}, QDir::Files, QDir::Name);
@@ -151,7 +175,7 @@ void TCustomExtractor::goToLastSegment()
         } else {
             const QString f = m_prompts->chooseFile(msg(Msg::LocateLastSegment, {m_base}), m_dir);
             if (f.isEmpty())
-                throw EAbort();
+                throw EArchiver(lastSegmentMissingText(first, next, segmentPath(next)));
             bool final = false;
             if (isRightSegment(f, 0, &final) && final) {
                 setNameParts(f, true);

@@ -257,9 +257,9 @@ QStringList restoreProblems(const RestoreReport &r)
 {
     QStringList lines;
     for (const QString &s : r.skipped)
-        lines << QStringLiteral("skipped: %1 (not a database file)").arg(s);
+        lines << QStringLiteral("skipped: %1 (not a database file)").arg(kw::core::printable(s));
     for (const FileFailure &f : r.failed)
-        lines << QStringLiteral("not done: %1: %2").arg(f.name, f.message);
+        lines << QStringLiteral("not done: %1: %2").arg(kw::core::printable(f.name), f.message);
     for (const QString &n : r.notRestored)
         lines << QStringLiteral("not restored: %1 (the backup lists it, but it was not put back)").arg(n);
     for (const QString &n : r.notInArchive)

@@ -178,6 +178,77 @@ private slots:
         QVERIFY(!cli({"--data", target, "list", arc}).err.contains("interrupted"));
     }
 
+    // An archive of several segments on a fixed disk, its files with content
+    // that does not compress.
+    QString segmentedBackup(int seed)
+    {
+        const QString data = fresh(QStringLiteral("segdata"));
+        for (const QString &n : {QStringLiteral("Equipment.DB"), QStringLiteral("Kits.DB"), QStringLiteral("Hrdf.DB")})
+            kwtest::writeFile(data + '/' + n, kwtest::randomBytes(250000, quint32(seed * 10 + n.size())));
+        const QString arc = fresh(QStringLiteral("seg")) + QStringLiteral("/Backup.Alse");
+        TArchiver a;
+        configureForApplication(a);
+        a.MinFreeSpace = 1000; // segments limited by size on a roomy disk stay beside the first
+        a.setMaxSegmentSize(300000);
+        a.setFileName(arc);
+        QDir().mkpath(QFileInfo(arc).absolutePath());
+        if (!a.AddFiles({data + "/Equipment.DB", data + "/Kits.DB", data + "/Hrdf.DB"}))
+            qFatal("no segmented backup");
+        a.Close();
+        return arc;
+    }
+
+    // A segment that is missing or does not belong ends the restore as a
+    // failure that names the file, before anything is replaced; never as a
+    // cancel the user did not make.
+    void missingSegmentIsNamed_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("segment deleted") << "delete" << "Segment 2 of the archive, \"<seg2>\", is missing";
+        QTest::newRow("segment renamed") << "rename" << "Segment 2 of the archive, \"<seg2>\", is missing";
+        QTest::newRow("segment of another backup") << "other" << "\"<seg2>\" is not segment 2 of this archive";
+        QTest::newRow("last segment deleted") << "last" << "is missing";
+        QTest::newRow("one segment without its final flag") << "flag" << "goes on in further segments";
+    }
+    void missingSegmentIsNamed()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, says);
+        QString arc = segmentedBackup(1);
+        const QString dir = QFileInfo(arc).absolutePath();
+        const QString seg2 = dir + "/Backup-002.mmm";
+        QVERIFY(QFileInfo::exists(seg2) && QFileInfo::exists(dir + "/Backup-003.mmm"));
+        if (damage == "delete") {
+            QVERIFY(QFile::remove(seg2));
+        } else if (damage == "rename") {
+            QVERIFY(QFile::rename(seg2, dir + "/Backup-2.mmm"));
+        } else if (damage == "other") {
+            const QString other = segmentedBackup(2);
+            QVERIFY(QFile::remove(seg2));
+            QVERIFY(QFile::copy(QFileInfo(other).absolutePath() + "/Backup-002.mmm", seg2));
+        } else if (damage == "last") {
+            int last = 2;
+            while (QFileInfo::exists(dir + QStringLiteral("/Backup-%1.mmm").arg(last + 1, 3, 10, QLatin1Char('0'))))
+                ++last;
+            QVERIFY(QFile::remove(dir + QStringLiteral("/Backup-%1.mmm").arg(last, 3, 10, QLatin1Char('0'))));
+        } else {
+            arc = backupOf(fakeData(11));
+            QByteArray bytes = kwtest::readFile(arc);
+            bytes[24] = char(bytes[24] & ~0x10);
+            kwtest::writeFile(arc, bytes);
+        }
+        const QString target = demoShop(5);
+        const QHash<QString, QByteArray> before = snapshot(target);
+        const Run r = cli({"--data", target, "restore", "--yes", arc});
+        QCOMPARE(r.code, 1);
+        QString expected = says;
+        expected.replace("<seg2>", QDir::toNativeSeparators(seg2));
+        QVERIFY2(r.err.contains(expected), qPrintable(r.err));
+        QVERIFY2(!r.err.contains("Restore stopped") && !r.err.contains("QFSFileEngine"), qPrintable(r.err));
+        QCOMPARE(snapshot(target), before);
+    }
+
     // Working folders under the data directory are never followed through a
     // link: what a link points to is neither emptied nor filled.
     void workingFoldersAreNeverFollowed_data()
