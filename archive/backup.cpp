@@ -24,19 +24,6 @@ namespace {
 
 const QString kStagingMark = QStringLiteral(".kitwarden-backup");
 
-// The record of a job that ended by an exception.
-void recordError(BackupReport &r, TArchiverRoot &a)
-{
-    try {
-        throw;
-    } catch (const EAbort &) {
-        r.cancelled = true;
-    } catch (const std::exception &e) {
-        r.error = kw::core::messageOf(e);
-    }
-    r.failed = a.Failures();
-}
-
 // Folders beside the target named as this program names its staging folders.
 QStringList stagingFolders(const QString &targetDir, const QString &targetName)
 {
@@ -202,7 +189,7 @@ BackupReport backupDatabase(TArchiver &a, const QString &archivePathArg, const Q
         else
             backupStaged(a, target, paths, r);
     } catch (...) {
-        recordError(r, a);
+        recordJobError(r, a);
     }
     a.Close();
     if ((r.cancelled || !r.error.isEmpty()) && a.SpaceRanOut())

@@ -106,4 +106,18 @@ QString defaultBackupLocation();
 // A path as the jobs' messages quote it: "/native/path".
 QString quotedPath(const QString &path);
 
+// Called in a catch block of a job: a cancel is recorded as one, any other
+// error by its message; with the files the error policy skipped so far.
+template <class Report> void recordJobError(Report &r, TArchiverRoot &a)
+{
+    try {
+        throw;
+    } catch (const EAbort &) {
+        r.cancelled = true;
+    } catch (const std::exception &e) {
+        r.error = kw::core::messageOf(e);
+    }
+    r.failed = a.Failures();
+}
+
 } // namespace kw::archive

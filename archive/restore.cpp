@@ -23,18 +23,6 @@ const QString kIncoming = QStringLiteral("Restore-Incoming");
 const QString kRestoreJob = QStringLiteral("restore");
 const QString kUndoJob = QStringLiteral("undo of a restore");
 
-void recordError(RestoreReport &r, TArchiverRoot &a)
-{
-    try {
-        throw;
-    } catch (const EAbort &) {
-        r.cancelled = true;
-    } catch (const std::exception &e) {
-        r.error = kw::core::messageOf(e);
-    }
-    r.failed = a.Failures();
-}
-
 QString bareName(const QString &stored)
 {
     const int i = qMax(stored.lastIndexOf(QLatin1Char('\\')), stored.lastIndexOf(QLatin1Char('/')));
@@ -233,7 +221,7 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
         a.ExtractFiles();
         r.failed = a.Failures();
     } catch (...) {
-        recordError(r, a);
+        recordJobError(r, a);
     }
     a.Close();
     kw::core::removeTree(incoming);

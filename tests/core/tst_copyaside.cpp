@@ -12,9 +12,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "scratch.h"
+
 #include <unistd.h>
 
 using namespace kw::core;
+using kwtest::entries;
+using kwtest::get;
+using kwtest::put;
 
 // Only the files named.
 std::function<bool(const QString &)> among(const QStringList &paths)
@@ -24,36 +29,13 @@ std::function<bool(const QString &)> among(const QStringList &paths)
 
 class TstCopyAside : public QObject {
     Q_OBJECT
-    QTemporaryDir m_tmp;
-    int m_counter = 0;
-
-    QString freshDir()
-    {
-        const QString d = m_tmp.filePath(QString::number(++m_counter));
-        QDir().mkpath(d);
-        return d;
-    }
-    static void put(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static QByteArray get(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    static QStringList entries(const QString &dir)
-    {
-        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    }
+    kwtest::Scratch m_tmp;
 
 private slots:
     // Files present go back whole with their times, files absent then go.
     void takeAndPutBack()
     {
-        const QString data = freshDir();
+        const QString data = m_tmp.freshDir();
         const QString a = data + "/a.DB", b = data + "/b.DB", c = data + "/c.DB";
         put(a, "first");
         put(b, "second");
@@ -87,7 +69,7 @@ private slots:
     // gone without ending the job (a crash), the job was interrupted.
     void markOfARunningAndAnInterruptedJob()
     {
-        const QString data = freshDir();
+        const QString data = m_tmp.freshDir();
         put(data + "/a.DB", "x");
         const QString folder = data + "/Undo";
         QCOMPARE(CopyAside(folder).state(), CopyAside::State::None);
@@ -117,7 +99,7 @@ private slots:
     // before the job that made it.
     void newCopyReplacesTheOlder()
     {
-        const QString data = freshDir();
+        const QString data = m_tmp.freshDir();
         put(data + "/a.DB", "one");
         CopyAside first(data + "/Undo");
         first.take({data + "/a.DB"}, "restore");
@@ -135,7 +117,7 @@ private slots:
     // interrupted.
     void changedSince()
     {
-        const QString data = freshDir();
+        const QString data = m_tmp.freshDir();
         const QString a = data + "/a.DB", b = data + "/b.DB";
         put(a, "a");
         put(b, "b");
@@ -157,7 +139,7 @@ private slots:
     // whole: nothing is put back.
     void listNamingAnotherFileIsRefused()
     {
-        const QString data = freshDir(), elsewhere = freshDir();
+        const QString data = m_tmp.freshDir(), elsewhere = m_tmp.freshDir();
         put(data + "/a.DB", "a");
         put(elsewhere + "/victim", "keep me");
         CopyAside job(data + "/Undo");
@@ -182,7 +164,7 @@ private slots:
     void linksAreNeverFollowed()
     {
         QFETCH(QString, link);
-        const QString data = freshDir(), outside = freshDir();
+        const QString data = m_tmp.freshDir(), outside = m_tmp.freshDir();
         put(outside + "/precious", "outside");
         put(data + "/a.DB", "a");
         const QString folder = data + "/Undo";
@@ -214,7 +196,7 @@ private slots:
 
     void removeTreeRemovesLinksNotTheirTargets()
     {
-        const QString dir = freshDir(), outside = freshDir();
+        const QString dir = m_tmp.freshDir(), outside = m_tmp.freshDir();
         put(outside + "/f", "x");
         QVERIFY(QDir().mkpath(dir + "/t/sub"));
         put(dir + "/t/sub/g", "y");
@@ -248,7 +230,7 @@ private slots:
     {
         QFETCH(QString, target);
         QFETCH(QString, says);
-        const QString dir = freshDir();
+        const QString dir = m_tmp.freshDir();
         QDir().mkpath(dir + "/data");
         put(dir + "/data/Hrdf.DB", "table");
         put(dir + "/old.pdf", "old");

@@ -10,35 +10,16 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
+#include "scratch.h"
+
 using namespace kw::core;
+using kwtest::entries;
+using kwtest::get;
+using kwtest::put;
 
 class TstFiles : public QObject {
     Q_OBJECT
-    QTemporaryDir m_tmp;
-    int m_counter = 0;
-
-    QString freshDir()
-    {
-        const QString d = m_tmp.filePath(QString::number(++m_counter));
-        QDir().mkpath(d);
-        return d;
-    }
-    static void put(const QString &path, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static QByteArray get(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    static QStringList entries(const QString &dir)
-    {
-        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    }
+    kwtest::Scratch m_tmp;
 
 private slots:
     // A committed write replaces the whole file and leaves nothing beside it.
@@ -55,7 +36,7 @@ private slots:
     {
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, content);
-        const QString dir = freshDir();
+        const QString dir = m_tmp.freshDir();
         const QString path = dir + "/Hrdf.DB";
         if (!before.isEmpty())
             put(path, before);
@@ -77,7 +58,7 @@ private slots:
     void unfinishedWriteKeepsTarget()
     {
         QFETCH(QString, how);
-        const QString dir = freshDir();
+        const QString dir = m_tmp.freshDir();
         const QString path = dir + "/Lists.DB";
         if (how == "directory")
             QDir().mkpath(path + "/inside");
@@ -118,7 +99,7 @@ private slots:
     void temporaryNamesLeadToTheirTarget()
     {
         QFETCH(QString, target);
-        const QString dir = freshDir();
+        const QString dir = m_tmp.freshDir();
         for (int i = 0; i < 20; ++i) { // the random part differs each time
             QTemporaryFile f(dir + '/' + target);
             QVERIFY(f.open());
@@ -157,7 +138,7 @@ private slots:
 
     void syncFileAndDirectory()
     {
-        const QString dir = freshDir();
+        const QString dir = m_tmp.freshDir();
         QFile f(dir + "/journal");
         QVERIFY(f.open(QIODevice::ReadWrite));
         f.write("pending bytes in Qt's buffer");
@@ -188,7 +169,7 @@ private slots:
         QFETCH(QStringList, onDisk);
         QFETCH(QString, wanted);
         QFETCH(QString, found);
-        const QString dir = freshDir();
+        const QString dir = m_tmp.freshDir();
         for (const QString &n : onDisk)
             put(dir + '/' + n, n.toUtf8());
         const QString expected = found.isEmpty() ? QString() : QDir(dir).filePath(found);
@@ -210,7 +191,7 @@ private slots:
     {
         QFETCH(QString, asked);
         QFETCH(QString, resolved);
-        const QString dir = freshDir();
+        const QString dir = m_tmp.freshDir();
         put(dir + "/Setup/QUILLFEN.INI", "[Main]");
         QCOMPARE(resolvePathNoCase(dir + '/' + asked), dir + '/' + resolved);
     }
@@ -235,7 +216,7 @@ private slots:
         QFETCH(int, first);
         QFETCH(int, second);
         QFETCH(bool, granted);
-        const QString path = freshDir() + "/Kits.DB";
+        const QString path = m_tmp.freshDir() + "/Kits.DB";
         put(path, "rows");
         QFile a(path), b(path);
         QVERIFY(a.open(QIODevice::ReadWrite));
