@@ -44,6 +44,15 @@ TDBGrid::Busy::~Busy()
         m_grid->placeCurrent(false);
 }
 
+// An editor still open when the grid goes sends its focus and hide events
+// to the delegate while the widgets below are torn down: the delegate must
+// no longer reach this grid by then.
+TDBGrid::~TDBGrid()
+{
+    if (auto *delegate = qobject_cast<TGridDelegate *>(itemDelegate()))
+        delegate->detach();
+}
+
 TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
 {
     m_model = new DatasetModel(this); // its ChildAdded event finds m_model still null

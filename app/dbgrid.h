@@ -30,6 +30,7 @@ class TDBGrid : public QTableView {
     Q_OBJECT
 public:
     explicit TDBGrid(QWidget *parent = nullptr);
+    ~TDBGrid() override;
 
     void setDataSource(kw::data::DataSource *ds);
     kw::data::DataSource *dataSource() const { return m_model->dataSource(); }

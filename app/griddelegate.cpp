@@ -158,6 +158,8 @@ bool TGridDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, const 
 bool TGridDelegate::eventFilter(QObject *object, QEvent *event)
 {
     // Tab, Enter, Escape and the focus leaving end an edit from here.
+    if (!m_grid)
+        return false;
     const TDBGrid::Busy busy(m_grid);
     auto *editor = qobject_cast<QWidget *>(object);
     if (editor && event->type() == QEvent::KeyPress) {

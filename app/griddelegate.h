@@ -13,6 +13,8 @@ class TGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     explicit TGridDelegate(TDBGrid *grid);
+    // The grid is being destroyed: editor events pass through untouched.
+    void detach() { m_grid = nullptr; }
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                           const QModelIndex &index) const override;
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
