@@ -714,6 +714,36 @@ private slots:
         QCOMPARE(after, shopBefore);
     }
 
+    // Its working folders are never followed through a link: what a link
+    // there points to is neither emptied nor filled.
+    void workingFoldersAreNeverFollowed_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("Import-Undo") << "Import-Undo";
+        QTest::newRow("Import-Undo.new") << "Import-Undo.new";
+    }
+    void workingFoldersAreNeverFollowed()
+    {
+        QFETCH(QString, folder);
+        QTemporaryDir outside;
+        QFile keep(outside.filePath("keep.txt"));
+        QVERIFY(keep.open(QIODevice::WriteOnly) && keep.write("outside") == 7);
+        keep.close();
+        QVERIFY(QFile::link(outside.path(), QDir(data()).filePath(folder)));
+        Marrowby m = basic();
+        m.leaveOut = {"CWX.DBF"}; // fails late: the copies go back
+        const ImportReport r = run(m);
+        QVERIFY(!r.completed && r.restored);
+        Marrowby cwx = basic(); // the missing file now there
+        cwx.leaveOut = {"Suggest.DB", "HRDF.DBF", "ALSE.DBF", "SHRMSTR.DBF"};
+        const ImportReport again = run(cwx);
+        QVERIFY2(again.completed, qPrintable(again.error));
+        QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"keep.txt"});
+        QVERIFY(keep.open(QIODevice::ReadOnly));
+        QCOMPARE(keep.readAll(), QByteArray("outside"));
+    }
+
     // The log is written as any file a user reads: never through a link
     // over a database file.
     void logNeverReplacesATable()
