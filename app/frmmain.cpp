@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "app/dbgrid.h"
 #include "app/duepanel.h"
+#include "app/finddialog.h"
 #include "app/forms.h"
 #include "app/frmarchive.h"
 #include "app/frmimport.h"
@@ -50,7 +51,7 @@ enum Group { Office = 0, Maint = 1, Master = 2 };
 } // namespace
 
 TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
-    : QMainWindow(parent), dm(dmMain), m_dataDir(kw::data::defaultDataDir()), m_dueScan(dmMain.session)
+    : QMainWindow(parent), dm(dmMain), m_dataDir(kw::data::defaultDataDir()), m_dueScan(dmMain.session), m_find(dmMain.session)
 {
     setObjectName(QStringLiteral("frmMain"));
     setFont(QFont(QStringLiteral("Arial"), 8));
@@ -228,6 +229,11 @@ void TfrmMain::buildMenu()
     QAction *PrintSetup1 = add(file, "PrintSetup1", QStringLiteral("Print &Setup"), 2);
     file->addSeparator();
     QAction *Exit1 = add(file, "Exit1", QStringLiteral("E&xit"), 3);
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction *Find1 = edit->addAction(QStringLiteral("&Find..."));
+    Find1->setObjectName(QStringLiteral("Find1"));
+    Find1->setShortcut(QKeySequence::Find);
+    connect(Find1, &QAction::triggered, this, [this] { guarded([this] { Find1Click(); }); });
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction *AlsePage1 = add(help, "AlsePage1", QStringLiteral("ALSE Page (&web)"), 4);
     QAction *FAQ1 = add(help, "FAQ1", QStringLiteral("&FAQs (web)"), 4);
@@ -567,65 +573,6 @@ void TfrmMain::showItemsWithoutHolder()
                        .arg(items == 1 ? QStringLiteral("item stands") : QStringLiteral("items stand"))
                        .arg(numbers.join(QStringLiteral(", ")));
     stbMain->setText(m_orphanText);
-}
-
-void TfrmMain::scheduleDueCount()
-{
-    // Many changes in a row (an add-all, an apply) are counted once.
-    if (m_dueCountPending)
-        return;
-    m_dueCountPending = true;
-    QTimer::singleShot(0, this, [this] {
-        m_dueCountPending = false;
-        guarded([this] { showDueCounts(); });
-    });
-}
-
-void TfrmMain::showDueCounts()
-{
-    if (!dm.dbMain.connected())
-        return; // the tables are closed (a backup, a restore): counted when they open
-    stbMain->duePanel()->setCounts(m_dueScan.counts(dm.dbMain.directory(), Clock::today()));
-}
-
-void TfrmMain::stbDuePartClick(const DuePart &part)
-{
-    const bool items = part.kind == kw::data::DueEntry::Kind::Item;
-    Page *page = items ? static_cast<Page *>(tabInsp) : findChild<SurvivalPage *>();
-    kw::data::Dataset &ds = items ? static_cast<kw::data::Dataset &>(dm.qryInsp) : dm.tblKits;
-    if (!showPage(page))
-        return;
-    const int row = kw::data::firstDueRow(ds, part.kind, part.reason, Clock::today());
-    if (row < 0)
-        return; // changed since it was counted: the count follows
-    const QVariant bookmark = ds.bookmarkOf(row);
-    if (!page->showRecord(ds, bookmark))
-        ds.moveTo(row);
-}
-
-bool TfrmMain::showPage(Page *page)
-{
-    if (page == activePage())
-        return true;
-    for (const auto &[at, entry] : m_nav) {
-        if (entry.page != page)
-            continue;
-        olMain->openGroup(at.first);
-        return navigate(at.first, at.second);
-    }
-    return false;
-}
-
-bool TfrmMain::showRecord(Page *page, kw::data::Dataset &ds, const QVariant &bookmark)
-{
-    if (!showPage(page))
-        return false;
-    bool shown = false;
-    if (!guarded([&] { shown = page->showRecord(ds, bookmark); }))
-        return false;
-    if (!shown)
-        prompts().showMessage(QStringLiteral("%1 does not show that row any more.").arg(tabsMain->tabText(tabsMain->indexOf(page))));
-    return shown;
 }
 
 void TfrmMain::schedulePreload()

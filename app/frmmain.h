@@ -9,6 +9,7 @@
 #include "app/setuptexts.h"
 #include "data/dmmain.h"
 #include "data/duelist.h"
+#include "data/shopfind.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -31,6 +32,7 @@ class SetupPage;
 class TMainStatusBar;
 class TOutlookBar;
 struct DuePart;
+class TfrmFind;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -110,6 +112,16 @@ public:
     // A count of the status bar clicked: its page, on the first such row.
     void stbDuePartClick(const DuePart &part);
 
+    // Edit > Find (Ctrl+F): the find window, its text selected.
+    void Find1Click();
+    // The page a hit of find opens: its record's page; an item on the page
+    // shown when that page lists it (Inspections, View by Type), else on
+    // Hand Receipts.
+    Page *findHitPage(const kw::data::FindHit &hit) const;
+    // Opens that page on the hit's record; false, with the reason shown,
+    // when the record is not shown there.
+    bool showFindHit(const kw::data::FindHit &hit);
+
     // The size of the very first start (no window state kept yet): wide
     // enough for every column of the widest page, tall enough for a good
     // many rows, within the available area of the screen.
@@ -186,6 +198,8 @@ private:
     kw::data::DueScan m_dueScan;
     bool m_dueCountPending = false;
     QTimer m_dayCheck; // a new day moves what is due
+    kw::data::ShopFind m_find;
+    TfrmFind *frmFind = nullptr; // made when first asked for
     bool m_started = false;
 };
 

@@ -612,8 +612,9 @@ private slots:
                     texts << a->text();
         }
         QCOMPARE(texts, (QStringList{"&File", "&Backup / Restore", "&Import from Marrowby", "Print &Setup",
-                                     "E&xit", "&Help", "ALSE Page (&web)", "&FAQs (web)", "&Support (e-mail)",
-                                     "&Update Kitwarden (web)", "&About"}));
+                                     "E&xit", "&Edit", "&Find...", "&Help", "ALSE Page (&web)", "&FAQs (web)",
+                                     "&Support (e-mail)", "&Update Kitwarden (web)", "&About"}));
+        QCOMPARE(w<QAction>("Find1")->shortcut(), QKeySequence(QKeySequence::Find));
         for (QAction *a : {w<QAction>("PrintSetup1"), w<QAction>("Exit1"), w<QAction>("About1")})
             QVERIFY(!a->icon().isNull());
         // The web and e-mail items hand their targets to the shell.

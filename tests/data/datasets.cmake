@@ -3,3 +3,4 @@ kw_add_test(tst_fieldvalue SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_fieldvalue.cpp 
 kw_add_test(tst_filterexpr SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_filterexpr.cpp LIBS Kitwarden::data)
 kw_add_test(tst_duerules SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_duerules.cpp LIBS Kitwarden::data)
 kw_add_test(tst_duelist SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_duelist.cpp LIBS Kitwarden::data Kitwarden::testsupport)
+kw_add_test(tst_shopfind SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_shopfind.cpp LIBS Kitwarden::data Kitwarden::testsupport)

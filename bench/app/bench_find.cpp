@@ -1,0 +1,127 @@
+// Find on a large demo shop: one search as the find window runs it for a
+// key typed (the search and the list of hits filled and painted), for a
+// serial number, a holder's name, an NSN typed without dashes and a single
+// letter (the most hits); the first search of a run (the folded index made)
+// and the first after a post (the items folded again). Wall time and this
+// thread's CPU time.
+// Usage: bench_find [items] [runs]   (default 50000 items, 15 runs)
+#include "app/finddialog.h"
+#include "app/frmmain.h"
+#include "data/demoshop.h"
+#include "data/dmmain.h"
+#include "data/paradox/paradoxtable.h"
+#include "data/shopfind.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double cpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+struct Timing {
+    QList<double> wall, cpu;
+    void measure(const std::function<void()> &step)
+    {
+        QElapsedTimer clock;
+        const double c0 = cpuMs();
+        clock.start();
+        step();
+        wall << clock.nsecsElapsed() / 1e6;
+        cpu << cpuMs() - c0;
+    }
+    void print(const char *what) const
+    {
+        std::printf("%-44s median %8.2f ms wall, %8.2f ms CPU (min %.2f, max %.2f wall; %d runs)\n", what,
+                    median(wall), median(cpu), *std::min_element(wall.begin(), wall.end()),
+                    *std::max_element(wall.begin(), wall.end()), int(wall.size()));
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir cfg;
+    qputenv("KITWARDEN_CONFIG_DIR", cfg.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    const int items = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 50000;
+    const int runs = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 15;
+
+    QTemporaryDir data;
+    kw::data::shop::DemoSize size;
+    size.items = items;
+    size.holders = std::max(40, items / 40);
+    kw::data::shop::createDemoShop(data.path(), size);
+    std::printf("demo shop: %d items, %d holders\n", items, size.holders);
+
+    kw::data::Session session;
+    kw::data::TdmMain dm(session);
+    kw::app::TfrmMain frm(dm);
+    frm.setDataDirectory(data.path());
+    frm.runSplash = nullptr;
+    frm.autoUpdateCheck = nullptr;
+    frm.show();
+    QTest::qWait(1000);
+
+    // Texts from the shop itself: the last item's serial, its holder's name.
+    const kw::data::ParadoxTable *equipment = session.table(dm.dbMain.directory(), QStringLiteral("Equipment.DB"));
+    const kw::data::Row &last = equipment->row(equipment->rowCount() - 1);
+    const QString serial = last.value(3).toString(), nsn = last.value(2).toString().remove(QLatin1Char('-'));
+    const kw::data::ParadoxTable *holders = session.table(dm.dbMain.directory(), QStringLiteral("Hrdf.DB"));
+    const QString name = holders->row(holders->rowCount() / 2).value(1).toString().section(QLatin1Char(' '), 1);
+
+    Timing first;
+    frm.Find1Click();
+    auto *finder = frm.findChild<kw::app::TfrmFind *>();
+    // One search as a key typed runs it: the hits listed and painted.
+    auto search = [&](const QString &text) {
+        finder->edFindChange(text);
+        finder->repaint();
+    };
+    first.measure([&] { search(serial); });
+    std::printf("serial %s: %d hits; name %s; NSN %s\n", qPrintable(serial), int(finder->hits().size()),
+                qPrintable(name), qPrintable(nsn));
+
+    Timing bySerial, byName, byNsn, byLetter, afterPost;
+    for (int i = 0; i < runs; ++i) {
+        bySerial.measure([&] { search(serial); });
+        byName.measure([&] { search(name); });
+        byNsn.measure([&] { search(nsn); });
+        byLetter.measure([&] { search(QStringLiteral("a")); });
+    }
+    std::printf("name: %d hits listed; \"a\": %d listed\n", int((search(name), finder->hits().size())),
+                int((search(QStringLiteral("a")), finder->hits().size())));
+    // A post changes the items: the next search folds them again.
+    kw::data::Dataset &hr = dm.tblHr;
+    for (int i = 0; i < std::max(3, runs / 3); ++i) {
+        hr.moveTo(i);
+        hr.fieldByName(QStringLiteral("Remarks")).setValue(QStringLiteral("BENCH %1").arg(i));
+        hr.post();
+        QApplication::processEvents();
+        afterPost.measure([&] { search(serial); });
+    }
+    first.print("first search (index made)");
+    bySerial.print("serial number");
+    byName.print("holder's name");
+    byNsn.print("NSN without dashes");
+    byLetter.print("one letter (most hits)");
+    afterPost.print("serial, first after a post");
+    return 0;
+}
