@@ -1,8 +1,7 @@
 #include "app/addall.h"
 
 #include "app/apperror.h"
-#include "data/dmmain.h"
-#include "data/engineerror.h"
+#include "data/batchadd.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -12,8 +11,6 @@
 #include <QPushButton>
 
 namespace kw::app {
-
-using kw::data::Dataset;
 
 void shapeAddAllDialog(QDialog *d, const QSize &client)
 {
@@ -101,76 +98,12 @@ void TfAddAll::btnCancelClick()
 
 void TfAddAll::btnAddClick()
 {
-    m_added = 0;
-    bool ok = true;
-    try {
-        addItems();
-    } catch (...) {
-        ok = false;
-        showCurrentException();
-    }
-    done(ok || m_added > 0 ? QDialog::Accepted : QDialog::Rejected);
-}
-
-void TfAddAll::addItems()
-{
-    Dataset &holders = m_dm.tblHrdf;
-    Dataset &list = m_dm.tblList;
-    Dataset &items = m_dm.tblHr;
-    const bool list1 = cbList1->isChecked(), list2 = cbList2->isChecked();
-    if (!list1 && !list2)
-        return;
-    // A holder still being typed in is stored first, so that its items
-    // never point at a holder that was not kept.
-    holders.checkBrowseMode();
-    const QVariant holder = holders.fieldByName(QStringLiteral("HR Number")).value();
-    if (holder.isNull())
-        throw kw::data::EngineError(QStringLiteral("There is no hand receipt to add the items to."));
-    const int number = holder.toInt();
-    kw::data::Field &nsn = list.fieldByName(QStringLiteral("NSN"));
-    kw::data::Field &inList1 = list.fieldByName(QStringLiteral("List 1"));
-    kw::data::Field &inList2 = list.fieldByName(QStringLiteral("List 2"));
-
-    // The items go to Equipment.DB one by one, synced once at the end.
-    m_dm.beginBatch(items);
-    list.disableControls();
-    auto finish = [&] {
-        list.first();
-        list.enableControls();
-    };
-    try {
-        list.first();
-        while (!list.eof()) {
-            // An item on both lists goes in once.
-            if ((list1 && inList1.value().toBool()) || (list2 && inList2.value().toBool())) {
-                items.append();
-                items.fieldByName(QStringLiteral("HR Number")).setValue(number);
-                // Setting the NSN stores the item and reads the items again.
-                items.fieldByName(QStringLiteral("NSN")).setValue(nsn.asString());
-                if (items.isEditing())
-                    items.post();
-                ++m_added;
-            }
-            list.next();
-        }
-    } catch (...) {
-        if (items.isEditing())
-            items.cancel();
-        finish();
-        try {
-            m_dm.endBatch(items);
-        } catch (...) {
-            m_added = 0; // none of them reached the table
-        }
-        throw;
-    }
-    finish();
-    try {
-        m_dm.endBatch(items);
-    } catch (...) {
-        m_added = 0;
-        throw;
-    }
+    const kw::data::BatchAddReport report =
+        kw::data::addListItemsToHolder(m_dm, cbList1->isChecked(), cbList2->isChecked());
+    m_added = report.added;
+    if (!report.ok())
+        prompts().showMessage(report.error);
+    done(report.ok() || m_added > 0 ? QDialog::Accepted : QDialog::Rejected);
 }
 
 } // namespace kw::app

@@ -1,9 +1,8 @@
 #pragma once
 // "Add from List": adds to the current hand receipt every item of the master
-// equipment list marked for the chosen standard lists ("List 1", "List 2").
-// Each item is appended to tblHr and stored before the next one is begun;
-// an item on both lists is added once; nothing checks for items already on
-// the receipt. Closes with OK after adding (also when nothing was checked),
+// equipment list marked for the chosen standard lists ("List 1", "List 2"),
+// through kw::data::addListItemsToHolder; nothing checks for items already
+// on the receipt. Closes with OK after adding (also when nothing was checked),
 // with Cancel when cancelled. When the engine refuses an item, the adding
 // stops there, the message is shown, and the dialog closes with OK if any
 // item was stored before, so the caller shows them.
@@ -32,8 +31,6 @@ protected:
     void showEvent(QShowEvent *e) override;
 
 private:
-    void addItems();
-
     kw::data::TdmMain &m_dm;
     QLabel *lblMain;
     QCheckBox *cbList1, *cbList2;

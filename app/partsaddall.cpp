@@ -2,6 +2,7 @@
 
 #include "app/addall.h"
 #include "app/apperror.h"
+#include "data/batchadd.h"
 #include "data/dmmain.h"
 
 #include <QCloseEvent>
@@ -11,8 +12,6 @@
 #include <QPushButton>
 
 namespace kw::app {
-
-using kw::data::Dataset;
 
 TfPartsAddAll::TfPartsAddAll(kw::data::TdmMain &dm, QWidget *parent) : QDialog(parent), m_dm(dm)
 {
@@ -93,62 +92,12 @@ void TfPartsAddAll::btnAddClick()
     m_added = 0;
     m_adding = true;
     showProgress();
-    bool ok = true;
-    try {
-        addRows();
-    } catch (...) {
-        ok = false;
-        showCurrentException();
-    }
+    const kw::data::BatchAddReport report = kw::data::addAllPartsToBenchStock(m_dm, [this] { step(); });
+    m_added = report.added;
+    if (!report.ok())
+        prompts().showMessage(report.error);
     m_adding = false;
-    done(ok || m_added > 0 ? QDialog::Accepted : QDialog::Rejected);
-}
-
-void TfPartsAddAll::addRows()
-{
-    Dataset &master = m_dm.tblPartsList;
-    Dataset &parts = m_dm.qryParts;
-    if (!parts.active())
-        parts.open();
-    m_dm.beginBatch(parts);
-    parts.disableControls();
-    master.disableControls();
-    int begun = 0; // rows appended; each append stores the one before
-    auto resume = [&] {
-        master.first();
-        master.enableControls();
-        parts.enableControls();
-    };
-    try {
-        kw::data::Field &nsn = master.fieldByName(QStringLiteral("NSN"));
-        master.first();
-        while (!master.eof()) {
-            parts.append();
-            m_added = begun;
-            ++begun;
-            parts.fieldByName(QStringLiteral("NSN")).setValue(nsn.asString());
-            step();
-            master.next();
-        }
-        resume();
-        parts.checkBrowseMode();
-        m_added = begun;
-    } catch (...) {
-        if (master.controlsDisabled())
-            resume();
-        try {
-            m_dm.endBatch(parts); // shows what was stored, drops the refused row
-        } catch (...) {
-            m_added = 0; // none of the rows reached the table
-        }
-        throw;
-    }
-    try {
-        m_dm.endBatch(parts);
-    } catch (...) {
-        m_added = 0;
-        throw;
-    }
+    done(report.ok() || m_added > 0 ? QDialog::Accepted : QDialog::Rejected);
 }
 
 } // namespace kw::app

@@ -2,8 +2,8 @@
 // "Add All Items" of the office supplies page: adds one bench-stock row
 // (qryParts) for every part of the master office parts list, with only its
 // NSN set, while a progress bar moves; the user then deletes what is not
-// wanted. Each row is stored before the next one is begun; the rows reach
-// the disk together and the query is read again once, at the end. Closes
+// wanted. The adding is kw::data::addAllPartsToBenchStock: each row stored
+// before the next is begun, the query read again once, at the end. Closes
 // with OK after adding (an empty master list adds nothing and still closes
 // with OK), with Cancel when cancelled; it cannot be cancelled while adding.
 // When the engine refuses a row, the adding stops there, the message is
@@ -41,7 +41,6 @@ protected:
 
 private:
     void showProgress();
-    void addRows();
     void step();
 
     kw::data::TdmMain &m_dm;

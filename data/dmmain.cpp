@@ -204,6 +204,15 @@ void setUpdateSql(UpdateSql &u, const QString &file, const QStringList &columns,
     u.keyParam = keyParam;
 }
 
+// The line of a statement that holds its ORDER BY clause.
+int orderByLineOf(const QStringList &lines)
+{
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i].startsWith(QLatin1String("ORDER BY")))
+            return i;
+    return -1;
+}
+
 struct QCol {
     const char *name;
     FieldType type;
@@ -327,6 +336,7 @@ void TdmMain::defineFields()
             q->addField(f);
         }
         q->setSql(equipmentSelect(insp));
+        q->orderByLine = orderByLineOf(q->sql());
         q->cachedUpdates = true;
         q->keyFields = QStringList{QStringLiteral("Auto")};
     }
@@ -379,6 +389,7 @@ void TdmMain::defineFields()
           << QString() << QStringLiteral("WHERE  P.NSN = L.NSN ") << QStringLiteral(" ")
           << QStringLiteral("ORDER BY P.Drawer ");
     qryParts.setSql(parts);
+    qryParts.orderByLine = orderByLineOf(parts);
     qryParts.cachedUpdates = true;
     qryParts.keyFields = QStringList{QStringLiteral("Auto")};
     setUpdateSql(updParts, QStringLiteral("Parts.DB"),

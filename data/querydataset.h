@@ -54,6 +54,11 @@ public:
     const QStringList &sql() const { return m_sql; }
     void setSql(const QStringList &lines);
     void setSqlLine(int index, const QString &line);
+    // The line of the text that holds the ORDER BY clause (-1: none), set
+    // where the statement is built; the clause is replaced there.
+    int orderByLine = -1;
+    QString orderBy() const { return m_sql.value(orderByLine); }
+    void setOrderBy(const QString &clause) { setSqlLine(orderByLine, clause); }
 
     void setParam(const QString &name, const QVariant &value) { m_params[name] = value; }
 

@@ -3,8 +3,8 @@
 #include "app/apperror.h"
 #include "app/categorytabs.h"
 #include "app/dbgrid.h"
-#include "app/pages/itemorder.h"
 #include "data/categoryfilters.h"
+#include "data/queryorders.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -74,7 +74,7 @@ void GearPage::enter()
 
 void GearPage::preload()
 {
-    preloadItemQuery(dm, dm.qryGear);
+    kw::data::preloadQuery(dm, dm.qryGear);
 }
 
 void GearPage::leave()
@@ -90,7 +90,7 @@ void GearPage::tabGearChange(int index)
 void GearPage::grdGearTitleButtonClick(const QString &fieldName)
 {
     // The filter belongs to the dataset and survives the re-run.
-    orderItemQuery(dm, dm.qryGear, itemOrderByLine(fieldName));
+    kw::data::orderQuery(dm, dm.qryGear, kw::data::itemOrderByClause(fieldName));
 }
 
 void GearPage::tabAlseGearHide()

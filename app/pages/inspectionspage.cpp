@@ -5,7 +5,7 @@
 #include "app/dateedit.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
-#include "app/pages/itemorder.h"
+#include "data/queryorders.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -122,14 +122,13 @@ void InspectionsPage::enter()
 {
     // Label and order always agree: entering shows the due-date order again.
     lblInspSort->setText(kSortedBy + QStringLiteral("Insp Due"));
-    const bool dueOrder = dm.qryInsp.sql().value(kOrderByLine) == kInspDueOrder;
-    orderItemQuery(dm, dm.qryInsp, dueOrder ? QString() : kInspDueOrder);
+    kw::data::orderQuery(dm, dm.qryInsp, kw::data::kInspDueOrder);
     readAgainIfStale(dm.qryInsp);
 }
 
 void InspectionsPage::preload()
 {
-    preloadItemQuery(dm, dm.qryInsp);
+    kw::data::preloadQuery(dm, dm.qryInsp);
 }
 
 void InspectionsPage::leave()
@@ -140,7 +139,7 @@ void InspectionsPage::leave()
 void InspectionsPage::grdInspTitleButtonClick(const QString &fieldName)
 {
     lblInspSort->setText(kSortedBy + fieldName);
-    orderItemQuery(dm, dm.qryInsp, itemOrderByLine(fieldName));
+    kw::data::orderQuery(dm, dm.qryInsp, kw::data::itemOrderByClause(fieldName));
 }
 
 void InspectionsPage::tabInspHide()

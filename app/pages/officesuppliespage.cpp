@@ -3,6 +3,7 @@
 #include "app/apperror.h"
 #include "app/categorytabs.h"
 #include "data/categoryfilters.h"
+#include "data/queryorders.h"
 #include "app/columneditors.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
@@ -112,41 +113,10 @@ void OfficeSuppliesPage::tabOfficeSuppliesHide()
     dm.applyOnLeave(dm.qryParts);
 }
 
-QString OfficeSuppliesPage::orderByClause(const QString &fieldName)
-{
-    // Names with a blank stand in single quotes after the table's alias.
-    static const QList<QPair<QString, QString>> clauses = {
-        {QStringLiteral("Drawer"), QStringLiteral("ORDER BY P.Drawer")},
-        {QStringLiteral("Bin"), QStringLiteral("ORDER BY P.Bin")},
-        {QStringLiteral("NSN"), QStringLiteral("ORDER BY P.NSN")},
-        {QStringLiteral("Nomenclature"), QStringLiteral("ORDER BY L.Nomenclature")},
-        {QStringLiteral("On Hand"), QStringLiteral("ORDER BY P.'On Hand'")},
-        {QStringLiteral("Part Number"), QStringLiteral("ORDER BY L.'Part Number'")},
-        {QStringLiteral("UI"), QStringLiteral("ORDER BY L.UI")},
-        {QStringLiteral("Auth"), QStringLiteral("ORDER BY L.Auth")},
-        {QStringLiteral("Reorder Point"), QStringLiteral("ORDER BY L.'Reorder Point'")},
-        {QStringLiteral("Operational Load"), QStringLiteral("ORDER BY L.'Operational Load'")},
-        {QStringLiteral("Bench Stock"), QStringLiteral("ORDER BY L.'Bench Stock'")},
-        {QStringLiteral("PLL"), QStringLiteral("ORDER BY L.PLL")},
-        {QStringLiteral("Class VIII"), QStringLiteral("ORDER BY L.'Class VIII'")},
-        {QStringLiteral("Shop Stock"), QStringLiteral("ORDER BY L.'Shop Stock'")},
-    };
-    for (const auto &[name, clause] : clauses)
-        if (name == fieldName) // exact and case-sensitive
-            return clause;
-    return {};
-}
-
 void OfficeSuppliesPage::grdOfficeSuppliesTitleButtonClick(const QString &fieldName)
 {
-    const QString clause = orderByClause(fieldName);
-    if (clause.isEmpty())
-        return;
-    // Replacing the line closes the query, which would drop what the user
-    // changed and the cache still holds (a deleted row): store it first.
-    dm.applyOnLeave(dm.qryParts);
-    dm.qryParts.setSqlLine(kOrderByLine, clause);
-    dm.qryParts.open();
+    if (const QString clause = kw::data::partsOrderByClause(fieldName); !clause.isEmpty())
+        kw::data::orderQuery(dm, dm.qryParts, clause);
 }
 
 void OfficeSuppliesPage::tabPartsChange(int index)

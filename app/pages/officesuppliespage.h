@@ -33,11 +33,6 @@ public:
     int categoryIndex() const;
     QString categoryCaption() const;
 
-    // The ORDER BY clause a title click puts on the query's last line;
-    // empty for a column that does not sort.
-    static QString orderByClause(const QString &fieldName);
-    // The line of qryParts's text that holds the ORDER BY clause.
-    static constexpr int kOrderByLine = 22;
 
 
 protected:

@@ -2,6 +2,7 @@
 // fields, keys, index orders, filters, the due-date rule and the write-back
 // of the joined queries.
 #include "core/findfile.h"
+#include "data/batchadd.h"
 #include "data/dmmain.h"
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
@@ -824,6 +825,32 @@ private slots:
         QVERIFY(!dm.qryGear.stale());
         QCOMPARE(dm.qryGear.fieldByName("Serial Number").asString(), QStringLiteral("V1"));
         QCOMPARE(dm.qryGear.fieldByName("OH").value().toInt(), v1[4].toInt());
+    }
+
+    // The add-all rules without their dialogs.
+    void batchAddsWithoutWidgets()
+    {
+        TdmMain &dm = *m_dm;
+        QVERIFY(dm.tblHrdf.findKey({102}));
+        dm.tblHr.open();
+        QCOMPARE(addListItemsToHolder(dm, false, false).added, 0);
+        const BatchAddReport items = addListItemsToHolder(dm, true, false); // VEST and GLOVES are on List 1
+        QVERIFY2(items.ok(), qPrintable(items.error));
+        QCOMPARE(items.added, 2);
+        int onHolder = 0;
+        for (const Row &r : fileRows(dir(), "Equipment.DB"))
+            onHolder += r[1].toInt() == 102;
+        QCOMPARE(onHolder, 4);
+
+        dm.tblPartsList.append();
+        dm.tblPartsList.fieldByName("NSN").setValue(QStringLiteral("2222-01-000-0001"));
+        dm.tblPartsList.post();
+        int steps = 0;
+        const BatchAddReport parts = addAllPartsToBenchStock(dm, [&] { ++steps; });
+        QVERIFY2(parts.ok(), qPrintable(parts.error));
+        QCOMPARE(parts.added, 1);
+        QCOMPARE(steps, 1);
+        QCOMPARE(fileRows(dir(), "Parts.DB").size(), 1);
     }
 
     // Items stand under their holder's number: a holder who still signs for
