@@ -13,7 +13,7 @@
 #include "archive/encoding.h"
 #include "archive/jobtexts.h"
 #include "archive/messages.h"
-#include "data/dmmain.h"
+#include "data/clock.h"
 #include "data/shopschema.h"
 #include "settings/iniout.h"
 

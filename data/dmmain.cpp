@@ -11,23 +11,6 @@
 
 namespace kw::data {
 
-// ---------------------------------------------------------------- clock
-
-static QDateTime &fixedNow()
-{
-    static QDateTime dt;
-    return dt;
-}
-
-QDate Clock::today() { return now().date(); }
-
-QDateTime Clock::now()
-{
-    return fixedNow().isValid() ? fixedNow() : QDateTime::currentDateTime();
-}
-
-void Clock::setFixed(const QDateTime &dt) { fixedNow() = dt; }
-
 // ---------------------------------------------------------------- due-date rule
 
 static const QString kEncodeError = QStringLiteral("Invalid argument to date encode");

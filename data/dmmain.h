@@ -1,6 +1,7 @@
 #pragma once
 // The shop's data module: the connection, every dataset and data source the
 // pages, dialogs and reports use, and the rules that run when data changes.
+#include "data/clock.h"
 #include "data/dataset.h"
 #include "data/querydataset.h"
 #include "data/session.h"
@@ -12,13 +13,6 @@
 #include <functional>
 
 namespace kw::data {
-
-// "Today" for the whole program; tests fix it.
-struct Clock {
-    static QDate today();
-    static QDateTime now();
-    static void setFixed(const QDateTime &dt); // invalid = real clock
-};
 
 // Moves Insp Due forward from an entered Insp Completed. Throws EngineError
 // "Invalid argument to date encode" / "Range check error" and changes nothing

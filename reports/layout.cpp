@@ -13,8 +13,8 @@
 // A shrunk text keeps the baseline of its line.
 #include "reports/layout.h"
 
+#include "data/clock.h"
 #include "data/dataset.h"
-#include "data/dmmain.h"
 #include "data/fieldvalue.h"
 #include "reports/fonts.h"
 
