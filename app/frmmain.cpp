@@ -63,7 +63,7 @@ TfrmMain::TfrmMain(kw::data::TdmMain &dmMain, QWidget *parent)
     buildMenu();
     buildStatusBar();
     bindIniItems();
-    attachReports(*this);
+    attachPrintButtons();
     connect(&dm.session, &kw::data::Session::tableChanged, this, [this](kw::data::ParadoxTable *t) {
         if (!m_started)
             return;
@@ -168,6 +168,19 @@ void TfrmMain::buildPages()
     addPage(new EquipListPage(dm, m_editors, tabsMain), QStringLiteral("Master Equipment List"));
     addPage(new PartsListPage(dm, m_editors, tabsMain), QStringLiteral("Master Office Parts List"));
     addPage(tabSetup = new SetupPage(dm, m_editors, m_texts, *Ini, tabsMain), QStringLiteral("Program Setup"));
+}
+
+void TfrmMain::attachPrintButtons()
+{
+    m_reports = std::make_unique<ReportContext>(ReportContext{
+        dm, m_texts, m_printSetup, this, [this] { return dueByDate(); },
+        [this] { return page<GearPage>()->categoryIndex(); }, [this] { return page<EquipListPage>()->categoryIndex(); },
+        [this] { return page<OfficeSuppliesPage>()->categoryIndex(); },
+        [this] { return page<PartsListPage>()->categoryIndex(); }});
+    QList<Page *> pages;
+    for (int i = 0; i < tabsMain->count(); ++i)
+        pages << static_cast<Page *>(tabsMain->widget(i));
+    attachReports(*m_reports, pages);
 }
 
 void TfrmMain::buildNavigation()
@@ -328,7 +341,7 @@ void TfrmMain::readSetupTexts()
 {
     // A value of the wrong type in the registry must not stop the start-up
     // (the tables would stay closed): it counts as missing.
-    for (const auto &[name, def] : SetupTexts::defaults()) {
+    for (const auto &[name, def] : kw::settings::SetupTexts::defaults()) {
         QString *text = m_texts.byName(name);
         try {
             *text = Ini->ReadRegString(kw::settings::kSetupKey, name, def);
@@ -380,7 +393,7 @@ void TfrmMain::saveColumnWidths()
 
 void TfrmMain::writeSetupTexts()
 {
-    for (const auto &entry : SetupTexts::defaults()) {
+    for (const auto &entry : kw::settings::SetupTexts::defaults()) {
         const QString name = entry.first;
         const QString text = *m_texts.byName(name);
         guarded([&] { Ini->WriteRegString(kw::settings::kSetupKey, name, text); });

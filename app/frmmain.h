@@ -6,7 +6,7 @@
 // them. Widgets are private: tests and other code find them by object name.
 #include "app/columneditors.h"
 #include "app/printsetup.h"
-#include "app/setuptexts.h"
+#include "settings/setuptexts.h"
 #include "data/dmmain.h"
 #include "data/duelist.h"
 #include "data/shopfind.h"
@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <memory>
 
 class QDialog;
 class QListWidget;
@@ -26,6 +27,7 @@ namespace kw::settings { class TIniOut; }
 namespace kw::app {
 
 class Page;
+struct ReportContext;
 class HandReceiptPage;
 class InspectionsPage;
 class SetupPage;
@@ -55,7 +57,7 @@ public:
     QString dataDirectory() const { return m_dataDir; }
 
     // The five setup texts, held for the whole run (reports print them).
-    SetupTexts &setupTexts() { return m_texts; }
+    kw::settings::SetupTexts &setupTexts() { return m_texts; }
     // The due-by date of the inspections page (the due report reads it).
     QDate dueByDate() const;
     // The printer and page layout chosen with "Print Setup".
@@ -139,6 +141,7 @@ private:
     void buildNavigation();
     void buildMenu();
     void buildStatusBar();
+    void attachPrintButtons();
     void bindIniItems();
     void readSetupTexts();
     void writeSetupTexts();
@@ -184,8 +187,9 @@ private:
     kw::settings::TIniOut *Ini;
 
     TColumnEditors m_editors;
-    SetupTexts m_texts;
+    kw::settings::SetupTexts m_texts;
     PrintSetup m_printSetup;
+    std::unique_ptr<ReportContext> m_reports; // what the print buttons print from
     QString m_updateFileName;
     QString m_dataDir;
     // Position and size while neither maximised nor minimised: what the

@@ -1,15 +1,9 @@
 #include "app/reportprinting.h"
 
-#include "app/frmmain.h"
-#include "app/pages/equiplistpage.h"
-#include "app/pages/gearpage.h"
-#include "app/pages/handreceiptpage.h"
-#include "app/pages/inspectionspage.h"
-#include "app/pages/officesuppliespage.h"
-#include "app/pages/partslistpage.h"
-#include "app/pages/survivalpage.h"
-#include "app/pages/techmanualspage.h"
+#include "app/pages/page.h"
 #include "app/preview/reportpreview.h"
+#include "data/dmmain.h"
+#include "reports/catalog.h"
 #include "reports/equipmentreports.h"
 #include "reports/hrdfreport.h"
 #include "reports/hrreport.h"
@@ -19,19 +13,10 @@ namespace kw::app {
 
 using kw::reports::Report;
 
-kw::reports::SetupTexts setupTextsOf(TfrmMain &frm)
+void previewReport(const ReportContext &ctx, Report &report)
 {
-    kw::reports::SetupTexts texts;
-    for (const auto &[name, def] : SetupTexts::defaults())
-        if (const QString *t = frm.setupTexts().byName(name))
-            texts.insert(name, *t);
-    return texts;
-}
-
-void previewReport(TfrmMain &frm, Report &report)
-{
-    kw::reports::fillCallerLabels(report, setupTextsOf(frm));
-    TReportPreview preview(frm.printSetup(), &frm);
+    kw::reports::fillCallerLabels(report, ctx.texts);
+    TReportPreview preview(ctx.printSetup, ctx.owner);
     preview.previewReport(report);
 }
 
@@ -39,90 +24,88 @@ namespace {
 
 // Steps 1 to 4 for a report made from the data module and the page's state.
 template <class R, class... Args>
-void run(TfrmMain &frm, Args &&...args)
+void run(const ReportContext &ctx, Args &&...args)
 {
-    R report(frm.dm, std::forward<Args>(args)...);
-    previewReport(frm, report);
+    R report(ctx.dm, std::forward<Args>(args)...);
+    previewReport(ctx, report);
 }
 
 } // namespace
 
-void btnHrdfPrintClick(TfrmMain &frm)
+void btnHrdfPrintClick(const ReportContext &ctx)
 {
-    kw::reports::THrdfReport report(frm.dm);
-    previewReport(frm, report);
+    kw::reports::THrdfReport report(ctx.dm);
+    previewReport(ctx, report);
     // The holders grid comes back to its first holder.
-    frm.dm.tblHrdf.first();
+    ctx.dm.tblHrdf.first();
 }
 
-void btnAlsePrintClick(TfrmMain &frm)
+void btnAlsePrintClick(const ReportContext &ctx)
 {
-    run<kw::reports::THrReport>(frm);
+    run<kw::reports::THrReport>(ctx);
 }
 
-void btnInspAllClick(TfrmMain &frm)
+void btnInspAllClick(const ReportContext &ctx)
 {
-    run<kw::reports::TInspReport>(frm);
+    run<kw::reports::TInspReport>(ctx);
 }
 
-void btnInspDueClick(TfrmMain &frm)
+void btnInspDueClick(const ReportContext &ctx)
 {
-    run<kw::reports::TInspDueReport>(frm, frm.dueByDate());
+    run<kw::reports::TInspDueReport>(ctx, ctx.dueByDate());
 }
 
-void btnGearPrintClick(TfrmMain &frm)
+void btnGearPrintClick(const ReportContext &ctx)
 {
-    run<kw::reports::TGearReport>(frm, frm.page<GearPage>()->categoryIndex());
+    run<kw::reports::TGearReport>(ctx, ctx.gearTab());
 }
 
-void btnSurvivalListClick(TfrmMain &frm)
+void btnSurvivalListClick(const ReportContext &ctx)
 {
-    run<kw::reports::TSurvivalReport>(frm);
+    run<kw::reports::TSurvivalReport>(ctx);
 }
 
-void btnListPrintClick(TfrmMain &frm)
+void btnListPrintClick(const ReportContext &ctx)
 {
-    run<kw::reports::TfrmGearMasterReport>(frm, frm.page<EquipListPage>()->categoryIndex());
+    run<kw::reports::TfrmGearMasterReport>(ctx, ctx.equipListTab());
 }
 
-void btnPartsInventoryClick(TfrmMain &frm)
+void btnPartsInventoryClick(const ReportContext &ctx)
 {
-    run<kw::reports::TfrmInventory>(frm);
+    run<kw::reports::TfrmInventory>(ctx);
 }
 
-void btnPartsListClick(TfrmMain &frm)
+void btnPartsListClick(const ReportContext &ctx)
 {
-    run<kw::reports::TfrmPartsList>(frm, frm.page<OfficeSuppliesPage>()->categoryIndex(), setupTextsOf(frm));
+    run<kw::reports::TfrmPartsList>(ctx, ctx.partsTab(), ctx.texts);
 }
 
-void btnMstrPartsListClick(TfrmMain &frm)
+void btnMstrPartsListClick(const ReportContext &ctx)
 {
-    run<kw::reports::TfrmPartsMstrList>(frm, frm.page<PartsListPage>()->categoryIndex());
+    run<kw::reports::TfrmPartsMstrList>(ctx, ctx.partsListTab());
 }
 
-void btnTechManListClick(TfrmMain &frm)
+void btnTechManListClick(const ReportContext &ctx)
 {
-    run<kw::reports::TfrmTechMan>(frm);
+    run<kw::reports::TfrmTechMan>(ctx);
 }
 
-void attachReports(TfrmMain &frm)
+void attachReports(const ReportContext &ctx, const QList<Page *> &pages)
 {
-    TfrmMain *f = &frm;
-    auto attach = [f](Page *page, const char *button, void (*click)(TfrmMain &)) {
-        if (page)
-            page->setPrintHandler(QLatin1String(button), [f, click] { click(*f); });
-    };
-    attach(frm.page<HandReceiptPage>(), "btnHrdfPrint", btnHrdfPrintClick);
-    attach(frm.page<HandReceiptPage>(), "btnAlsePrint", btnAlsePrintClick);
-    attach(frm.page<InspectionsPage>(), "btnInspAll", btnInspAllClick);
-    attach(frm.page<InspectionsPage>(), "btnInspDue", btnInspDueClick);
-    attach(frm.page<GearPage>(), "btnGearPrint", btnGearPrintClick);
-    attach(frm.page<SurvivalPage>(), "btnSurvivalList", btnSurvivalListClick);
-    attach(frm.page<EquipListPage>(), "btnListPrint", btnListPrintClick);
-    attach(frm.page<OfficeSuppliesPage>(), "btnPartsInventory", btnPartsInventoryClick);
-    attach(frm.page<OfficeSuppliesPage>(), "btnPartsList", btnPartsListClick);
-    attach(frm.page<PartsListPage>(), "btnMstrPartsList", btnMstrPartsListClick);
-    attach(frm.page<TechManualsPage>(), "btnTechManList", btnTechManListClick);
+    using Click = void (*)(const ReportContext &);
+    static const std::pair<const char *, Click> buttons[] = {
+        {"btnHrdfPrint", btnHrdfPrintClick},       {"btnAlsePrint", btnAlsePrintClick},
+        {"btnInspAll", btnInspAllClick},           {"btnInspDue", btnInspDueClick},
+        {"btnGearPrint", btnGearPrintClick},       {"btnSurvivalList", btnSurvivalListClick},
+        {"btnListPrint", btnListPrintClick},       {"btnPartsInventory", btnPartsInventoryClick},
+        {"btnPartsList", btnPartsListClick},       {"btnMstrPartsList", btnMstrPartsListClick},
+        {"btnTechManList", btnTechManListClick}};
+    const ReportContext *c = &ctx;
+    for (Page *page : pages)
+        for (const QString &name : page->printButtons())
+            for (const auto &[button, click] : buttons)
+                if (name == QLatin1String(button))
+                    page->setPrintHandler(name, [c, click = click] { click(*c); });
 }
 
 } // namespace kw::app

@@ -60,7 +60,7 @@ Register importCmd("import", "import [--yes] [--undo]   (the predecessor's table
     }
     const ImportOptions options{ctx.dataDir, marrowby, {}, {}};
     const Answer answer = ask(importQuestion(previewImport(session, options),
-                                             kw::settings::readSetupTexts().value(QStringLiteral("Company"))),
+                                             kw::settings::readSetupTexts().Company),
                               yes);
     if (answer != Answer::Yes)
         return declined(answer, QStringLiteral("the import"));

@@ -7,7 +7,7 @@ set(KW_MAY_LINK_data     Kitwarden::core Qt6::Core SQLite::SQLite3)
 set(KW_MAY_LINK_settings Kitwarden::core Qt6::Core)
 set(KW_MAY_LINK_archive  Kitwarden::core Qt6::Core ZLIB::ZLIB)
 set(KW_MAY_LINK_update   Kitwarden::core Kitwarden::settings Qt6::Core Qt6::Network version)
-set(KW_MAY_LINK_reports  Kitwarden::data Kitwarden::core Qt6::Gui Qt6::PrintSupport)
+set(KW_MAY_LINK_reports  Kitwarden::data Kitwarden::settings Kitwarden::core Qt6::Gui Qt6::PrintSupport)
 set(KW_MAY_LINK_import   Kitwarden::data Kitwarden::core)
 set(KW_MAY_LINK_app      ANY)
 # The command-line companion: every library but the program's widgets.

@@ -12,13 +12,13 @@
 
 namespace kw::reports {
 
-void fillCallerLabels(Report &report, const SetupTexts &texts)
+void fillCallerLabels(Report &report, const kw::settings::SetupTexts &texts)
 {
-    static const std::pair<const char *, const char *> labels[] = {
-        {"lblCompany", "Company"}, {"lblCompanyFrom", "Company"}, {"lblAlseOfficer", "AlseOfficer"}};
+    const std::pair<const char *, QString> labels[] = {
+        {"lblCompany", texts.Company}, {"lblCompanyFrom", texts.Company}, {"lblAlseOfficer", texts.AlseOfficer}};
     for (const auto &[label, text] : labels)
-        if (Element *e = report.element(QLatin1String(label)); e && texts.contains(QLatin1String(text)))
-            e->caption = texts.value(QLatin1String(text));
+        if (Element *e = report.element(QLatin1String(label)))
+            e->caption = text;
 }
 
 namespace {
@@ -30,20 +30,20 @@ namespace {
 
 // Texts: the setup texts, for the reports that print more of them than
 // the company line.
-using Factory = std::function<std::unique_ptr<Report>(kw::data::TdmMain &, const ReportOptions &, const SetupTexts &)>;
+using Factory = std::function<std::unique_ptr<Report>(kw::data::TdmMain &, const ReportOptions &, const kw::settings::SetupTexts &)>;
 
 struct Entry {
     ReportName name;
     Factory create;
 };
 
-std::unique_ptr<Report> holders(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
+std::unique_ptr<Report> holders(kw::data::TdmMain &dm, const ReportOptions &, const kw::settings::SetupTexts &)
 {
     dm.tblHrdf.open();
     return std::make_unique<THrdfReport>(dm);
 }
 
-std::unique_ptr<Report> handReceipt(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
+std::unique_ptr<Report> handReceipt(kw::data::TdmMain &dm, const ReportOptions &o, const kw::settings::SetupTexts &)
 {
     if (!o.holder)
         fail(QStringLiteral("hand-receipt needs --holder HR"));
@@ -63,13 +63,13 @@ int tabOf(const QString &report, const ReportOptions &o, int tabs)
     return o.tab;
 }
 
-std::unique_ptr<Report> inspections(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
+std::unique_ptr<Report> inspections(kw::data::TdmMain &dm, const ReportOptions &, const kw::settings::SetupTexts &)
 {
     dm.qryInsp.open(); // in its due-date order, as the page opens it
     return std::make_unique<TInspReport>(dm);
 }
 
-std::unique_ptr<Report> inspectionsDue(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
+std::unique_ptr<Report> inspectionsDue(kw::data::TdmMain &dm, const ReportOptions &o, const kw::settings::SetupTexts &)
 {
     if (!o.through.isValid())
         fail(QStringLiteral("inspections-due needs --through YYYY-MM-DD"));
@@ -77,7 +77,7 @@ std::unique_ptr<Report> inspectionsDue(kw::data::TdmMain &dm, const ReportOption
     return std::make_unique<TInspDueReport>(dm, o.through);
 }
 
-std::unique_ptr<Report> gear(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
+std::unique_ptr<Report> gear(kw::data::TdmMain &dm, const ReportOptions &o, const kw::settings::SetupTexts &)
 {
     const int tab = tabOf(QStringLiteral("gear"), o, 7);
     dm.qryGear.open();
@@ -85,13 +85,13 @@ std::unique_ptr<Report> gear(kw::data::TdmMain &dm, const ReportOptions &o, cons
     return std::make_unique<TGearReport>(dm, tab);
 }
 
-std::unique_ptr<Report> kits(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
+std::unique_ptr<Report> kits(kw::data::TdmMain &dm, const ReportOptions &, const kw::settings::SetupTexts &)
 {
     dm.tblKits.open();
     return std::make_unique<TSurvivalReport>(dm);
 }
 
-std::unique_ptr<Report> gearMaster(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
+std::unique_ptr<Report> gearMaster(kw::data::TdmMain &dm, const ReportOptions &o, const kw::settings::SetupTexts &)
 {
     const int tab = tabOf(QStringLiteral("gear-master"), o, 9);
     dm.tblList.open();
@@ -99,7 +99,7 @@ std::unique_ptr<Report> gearMaster(kw::data::TdmMain &dm, const ReportOptions &o
     return std::make_unique<TfrmGearMasterReport>(dm, tab);
 }
 
-std::unique_ptr<Report> inventory(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
+std::unique_ptr<Report> inventory(kw::data::TdmMain &dm, const ReportOptions &, const kw::settings::SetupTexts &)
 {
     dm.tblDrawer.open();
     dm.tblBin.open();
@@ -107,7 +107,7 @@ std::unique_ptr<Report> inventory(kw::data::TdmMain &dm, const ReportOptions &, 
     return std::make_unique<TfrmInventory>(dm);
 }
 
-std::unique_ptr<Report> parts(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &texts)
+std::unique_ptr<Report> parts(kw::data::TdmMain &dm, const ReportOptions &o, const kw::settings::SetupTexts &texts)
 {
     const int tab = tabOf(QStringLiteral("parts"), o, 6);
     dm.qryParts.open();
@@ -115,7 +115,7 @@ std::unique_ptr<Report> parts(kw::data::TdmMain &dm, const ReportOptions &o, con
     return std::make_unique<TfrmPartsList>(dm, tab, texts);
 }
 
-std::unique_ptr<Report> partsMaster(kw::data::TdmMain &dm, const ReportOptions &o, const SetupTexts &)
+std::unique_ptr<Report> partsMaster(kw::data::TdmMain &dm, const ReportOptions &o, const kw::settings::SetupTexts &)
 {
     const int tab = tabOf(QStringLiteral("parts-master"), o, 6);
     dm.tblPartsList.open();
@@ -123,7 +123,7 @@ std::unique_ptr<Report> partsMaster(kw::data::TdmMain &dm, const ReportOptions &
     return std::make_unique<TfrmPartsMstrList>(dm, tab);
 }
 
-std::unique_ptr<Report> manuals(kw::data::TdmMain &dm, const ReportOptions &, const SetupTexts &)
+std::unique_ptr<Report> manuals(kw::data::TdmMain &dm, const ReportOptions &, const kw::settings::SetupTexts &)
 {
     dm.tblTechMan.open(); // in binder and book order
     return std::make_unique<TfrmTechMan>(dm);
@@ -161,7 +161,7 @@ const QList<ReportName> &reportNames()
 }
 
 std::unique_ptr<Report> createNamedReport(kw::data::TdmMain &dm, const QString &name, const ReportOptions &options,
-                                          const SetupTexts &texts)
+                                          const kw::settings::SetupTexts &texts)
 {
     for (const Entry &e : entries())
         if (e.name.name == name) {

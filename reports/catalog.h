@@ -3,9 +3,9 @@
 // report gets what its caller gives it: the labels filled from the setup
 // texts, and the state of its datasets that the page would have set.
 #include "reports/reportmodel.h"
+#include "settings/setuptexts.h"
 
 #include <QDate>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -17,12 +17,10 @@ class TdmMain;
 
 namespace kw::reports {
 
-// Setup texts by registry value name ("Company", "AlseOfficer", ...).
-using SetupTexts = QMap<QString, QString>;
 
 // Sets the caller-filled labels a report has from the setup texts:
 // lblCompany and lblCompanyFrom from Company, lblAlseOfficer from AlseOfficer.
-void fillCallerLabels(Report &report, const SetupTexts &texts);
+void fillCallerLabels(Report &report, const kw::settings::SetupTexts &texts);
 
 struct ReportOptions {
     std::optional<int> holder; // hand receipt: HR number of the holder
@@ -43,6 +41,6 @@ const QList<ReportName> &reportNames();
 // kw::core::Error for an unknown name, a missing option or a holder
 // that does not exist.
 std::unique_ptr<Report> createNamedReport(kw::data::TdmMain &dm, const QString &name, const ReportOptions &options,
-                                          const SetupTexts &texts);
+                                          const kw::settings::SetupTexts &texts);
 
 } // namespace kw::reports

@@ -121,7 +121,7 @@ bool TfrmInventory::QRSubDetail1BeforePrint(Band &)
 
 // ---- parts on hand
 
-TfrmPartsList::TfrmPartsList(kw::data::TdmMain &dm, int tab, const SetupTexts &texts)
+TfrmPartsList::TfrmPartsList(kw::data::TdmMain &dm, int tab, const kw::settings::SetupTexts &texts)
     : m_dm(dm), m_tab(tab), m_texts(texts)
 {
     dataset = &dm.qryParts;
@@ -163,9 +163,9 @@ TfrmPartsList::TfrmPartsList(kw::data::TdmMain &dm, int tab, const SetupTexts &t
 void TfrmPartsList::repPartsListBeforePrint()
 {
     lblTitle->caption = partsListTitle(m_tab);
-    lblPrepared->caption = m_texts.value(QStringLiteral("Prepared"));
-    lblApproved->caption = m_texts.value(QStringLiteral("Approved"));
-    lblAuthorized->caption = m_texts.value(QStringLiteral("Authorized"));
+    lblPrepared->caption = m_texts.Prepared;
+    lblApproved->caption = m_texts.Approved;
+    lblAuthorized->caption = m_texts.Authorized;
 }
 
 bool TfrmPartsList::DetailBand1BeforePrint(Band &)

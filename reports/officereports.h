@@ -3,8 +3,8 @@
 // by bin, the parts on hand with its signature lines, the master office
 // parts list and the technical manual listing. All four use the office
 // header and the Tahoma report font.
-#include "reports/catalog.h"
 #include "reports/reportmodel.h"
+#include "settings/setuptexts.h"
 
 #include <QHash>
 
@@ -46,7 +46,7 @@ class TfrmPartsList : public Report {
 public:
     // tab: the selected tab of the office supplies page; texts: the setup
     // texts that name who prepared, approved and authorized the list.
-    TfrmPartsList(kw::data::TdmMain &dm, int tab, const SetupTexts &texts);
+    TfrmPartsList(kw::data::TdmMain &dm, int tab, const kw::settings::SetupTexts &texts);
 
     Element *lblCompany, *lblTitle, *lblPrepared, *lblApproved, *lblAuthorized;
 
@@ -56,7 +56,7 @@ public:
 private:
     kw::data::TdmMain &m_dm;
     int m_tab;
-    SetupTexts m_texts;
+    kw::settings::SetupTexts m_texts;
 };
 
 class TfrmPartsMstrList : public Report {

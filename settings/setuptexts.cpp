@@ -5,7 +5,7 @@
 
 namespace kw::settings {
 
-const QList<QPair<QString, QString>> &setupTextDefaults()
+const QList<QPair<QString, QString>> &SetupTexts::defaults()
 {
     static const QList<QPair<QString, QString>> list = {
         {QStringLiteral("Company"), QStringLiteral("Your Company Name Here")},
@@ -17,17 +17,39 @@ const QList<QPair<QString, QString>> &setupTextDefaults()
     return list;
 }
 
-QMap<QString, QString> readSetupTexts()
+SetupTexts SetupTexts::withDefaults()
 {
-    QMap<QString, QString> texts;
+    SetupTexts texts;
+    for (const auto &[name, def] : defaults())
+        *texts.byName(name) = def;
+    return texts;
+}
+
+QString *SetupTexts::byName(const QString &name)
+{
+    if (name == QLatin1String("Company")) return &Company;
+    if (name == QLatin1String("AlseOfficer")) return &AlseOfficer;
+    if (name == QLatin1String("Prepared")) return &Prepared;
+    if (name == QLatin1String("Authorized")) return &Authorized;
+    if (name == QLatin1String("Approved")) return &Approved;
+    return nullptr;
+}
+
+QString SetupTexts::value(const QString &name) const
+{
+    const QString *text = const_cast<SetupTexts *>(this)->byName(name);
+    return text ? *text : QString();
+}
+
+SetupTexts readSetupTexts()
+{
+    SetupTexts texts = SetupTexts::withDefaults();
     std::unique_ptr<Registry> reg = openRegistry(TRegRoots::CURRENT_USER);
-    const bool open = reg->openKey(kSetupKey, false);
-    for (const auto &[name, def] : setupTextDefaults()) {
-        QString text = def;
-        if (open && reg->dataType(name) == RegDataType::String)
-            text = reg->readString(name);
-        texts.insert(name, text);
-    }
+    if (!reg->openKey(kSetupKey, false))
+        return texts;
+    for (const auto &entry : SetupTexts::defaults())
+        if (reg->dataType(entry.first) == RegDataType::String)
+            *texts.byName(entry.first) = reg->readString(entry.first);
     return texts;
 }
 

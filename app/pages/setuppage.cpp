@@ -3,7 +3,7 @@
 #include "app/apperror.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
-#include "app/setuptexts.h"
+#include "settings/setuptexts.h"
 #include "settings/iniout.h"
 
 #include <QApplication>
@@ -36,7 +36,7 @@ TDBGrid *gridOf(QWidget *w, const QList<TDBGrid *> &grids)
 
 } // namespace
 
-SetupPage::SetupPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent)
+SetupPage::SetupPage(kw::data::TdmMain &dmMain, TColumnEditors &editors, kw::settings::SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent)
     : Page(dmMain, editors, QStringLiteral("tabSetup"), parent), m_texts(texts), m_ini(ini)
 {
     QVBoxLayout *lay = stackLayout(this);

@@ -10,19 +10,21 @@
 class QCheckBox;
 class QLineEdit;
 
-namespace kw::settings { class TIniOut; }
+namespace kw::settings {
+class TIniOut;
+struct SetupTexts;
+}
 
 namespace kw::app {
 
 struct GridColumn;
-struct SetupTexts;
 class TDBGrid;
 class TDBNavigator;
 
 class SetupPage : public Page {
     Q_OBJECT
 public:
-    SetupPage(kw::data::TdmMain &dm, TColumnEditors &editors, SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent = nullptr);
+    SetupPage(kw::data::TdmMain &dm, TColumnEditors &editors, kw::settings::SetupTexts &texts, kw::settings::TIniOut &ini, QWidget *parent = nullptr);
     ~SetupPage() override;
 
     // Fills the five edit boxes from the setup texts.
@@ -58,7 +60,7 @@ private:
     void gridEnter(TDBGrid *grid);
     void gridExit(TDBGrid *grid);
 
-    SetupTexts &m_texts;
+    kw::settings::SetupTexts &m_texts;
     kw::settings::TIniOut &m_ini;
     TDBNavigator *navSetup;
     QLineEdit *edCompany, *edAlseOfficer, *edPrepared, *edApproved, *edAuthorized;

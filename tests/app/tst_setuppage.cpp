@@ -200,7 +200,7 @@ private slots:
         // Not yet: only leaving the page takes them over.
         QCOMPARE(s.frm->setupTexts().Company, QStringLiteral("HHC 1-150 AVN"));
         s.nav("olListOffice", 1);
-        const SetupTexts &t = s.frm->setupTexts();
+        const kw::settings::SetupTexts &t = s.frm->setupTexts();
         QCOMPARE((QStringList{t.Company, t.AlseOfficer, t.Prepared, t.Approved, t.Authorized}),
                  (QStringList{"B Co 2-227 AVN", "CW2 Holloway", "SGT Baldwin", "MAJ Fontaine", "CPT Iversen"}));
         QCOMPARE(readReg(kw::settings::kSetupKey, QStringLiteral("Company")), QStringLiteral("<missing>"));

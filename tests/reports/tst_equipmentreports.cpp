@@ -117,7 +117,7 @@ private slots:
         shop.open({});
         ReportOptions o;
         o.tab = tab;
-        auto r = createNamedReport(shop.dm, report, o, {{QStringLiteral("Company"), QStringLiteral("B Co")}});
+        auto r = createNamedReport(shop.dm, report, o, kw::settings::SetupTexts{.Company = "B Co"});
         const ReportDocument doc = layoutReport(*r);
         const PageItem *t = findItem(doc, 0, title);
         QVERIFY2(t, qPrintable(title));

@@ -149,7 +149,8 @@ private slots:
         shop.open({});
         ReportOptions o;
         o.tab = tab;
-        const SetupTexts texts{{"Company", "B Co"}, {"Prepared", "SGT Prep"}, {"Approved", "CPT Appr"}, {"Authorized", "MAJ Auth"}};
+        const kw::settings::SetupTexts texts{.Company = "B Co", .AlseOfficer = {}, .Prepared = "SGT Prep",
+                                             .Authorized = "MAJ Auth", .Approved = "CPT Appr"};
         auto r = createNamedReport(shop.dm, QStringLiteral("parts"), o, texts);
         const ReportDocument doc = layoutReport(*r);
         QCOMPARE(doc.title, QStringLiteral("Inventory Sheet"));

@@ -104,8 +104,9 @@ std::unique_ptr<Report> create(ReportShop &shop, const QString &name, int holder
     ReportOptions o;
     o.holder = holder;
     o.through = kWideDate;
-    SetupTexts texts{{QStringLiteral("Company"), QStringLiteral("B Co 2-10 AVN")},
-                     {QStringLiteral("AlseOfficer"), QStringLiteral("CW2 Ellsworth")}};
+    kw::settings::SetupTexts texts;
+    texts.Company = QStringLiteral("B Co 2-10 AVN");
+    texts.AlseOfficer = QStringLiteral("CW2 Ellsworth");
     return createNamedReport(shop.dm, name, o, texts);
 }
 
