@@ -205,7 +205,7 @@ void LookupCombo::showPopup()
     const int titleH = tv->horizontalHeader()->isHidden() ? 0 : tv->horizontalHeader()->height();
     int total = 0;
     for (int c = 0; c < columnSpec.size(); ++c) {
-        const int w = TDBGrid::columnPixelWidth(font(), font(), columnSpec[c].first, columnSpec[c].second);
+        const int w = columnPixelWidth(font(), font(), columnSpec[c].first, columnSpec[c].second);
         tv->setColumnWidth(c, w);
         total += w;
     }

@@ -153,7 +153,7 @@ void TDBGrid::setTitleButtons(bool on)
     horizontalHeader()->setSectionsClickable(on);
 }
 
-int TDBGrid::charWidth(const QFont &font)
+int charWidth(const QFont &font)
 {
     // The shop's texts are mostly capitals and digits: a character is their
     // average width, so a column of n characters shows n of them.
@@ -162,7 +162,7 @@ int TDBGrid::charWidth(const QFont &font)
     return (fm.horizontalAdvance(sample) + int(sample.size()) - 1) / int(sample.size());
 }
 
-int TDBGrid::columnPixelWidth(const QFont &cellFont, const QFont &titleFont, int chars, const QString &title)
+int columnPixelWidth(const QFont &cellFont, const QFont &titleFont, int chars, const QString &title)
 {
     // As many characters as the field's display width, plus the cell margins;
     // never narrower than the title.

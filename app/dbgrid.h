@@ -26,6 +26,11 @@ class TDBGrid;
 class TColumnEditor;
 class TColumnEditors;
 
+// Pixels of one character of a font: the average of capitals and digits.
+int charWidth(const QFont &font);
+// Pixel width of a column of `chars` characters titled `title`.
+int columnPixelWidth(const QFont &cellFont, const QFont &titleFont, int chars, const QString &title);
+
 class TDBGrid : public QTableView {
     Q_OBJECT
 public:
@@ -59,10 +64,6 @@ public:
     // Titles", which only tells how to sort.
     void addSortHintMenu();
 
-    // Pixels of one character of a font: the average of capitals and digits.
-    static int charWidth(const QFont &font);
-    // Pixel width of a column of `chars` characters titled `title`.
-    static int columnPixelWidth(const QFont &cellFont, const QFont &titleFont, int chars, const QString &title);
     // Widths the user gave columns (pixels by field name); they outlast
     // posts, re-reads and page changes, and the window keeps them.
     QHash<QString, int> userColumnWidths() const { return m_userWidths; }

@@ -41,18 +41,11 @@ PartsListPage::PartsListPage(kw::data::TdmMain &dmMain, TColumnEditors &editors,
     barLayout(tabsBar)->addWidget(btnMstrPartsList);
 
     grdMasterOfficeSupplies = newGrid(this, QStringLiteral("grdMasterOfficeSupplies"));
-    grdMasterOfficeSupplies->setColumns({{QStringLiteral("LIN"), QStringLiteral("LIN"), 6},
-                                         {QStringLiteral("NSN"), QStringLiteral("NSN"), 16},
-                                         {QStringLiteral("Nomenclature"), QStringLiteral("Nomenclature"), 30},
-                                         {QStringLiteral("Part Number"), QStringLiteral("Part Number"), 20},
-                                         {QStringLiteral("UI"), QStringLiteral("UI"), 3},
-                                         {QStringLiteral("Auth"), QStringLiteral("Auth"), 4},
-                                         {QStringLiteral("Reorder Point"), QStringLiteral("Reorder Point"), 10},
-                                         {QStringLiteral("Bench Stock"), QStringLiteral("Bench Stock"), 10},
-                                         {QStringLiteral("Class VIII"), QStringLiteral("Class VIII"), 7},
-                                         {QStringLiteral("Operational Load"), QStringLiteral("Operational Load"), 13},
-                                         {QStringLiteral("PLL"), QStringLiteral("PLL"), 3},
-                                         {QStringLiteral("Shop Stock"), QStringLiteral("Shop Stock"), 9}});
+    grdMasterOfficeSupplies->setColumns(gridColumns(
+        {QStringLiteral("LIN"), QStringLiteral("NSN"), QStringLiteral("Nomenclature"), QStringLiteral("Part Number"),
+         QStringLiteral("UI"), QStringLiteral("Auth"), QStringLiteral("Reorder Point"), QStringLiteral("Bench Stock"),
+         QStringLiteral("Class VIII"), QStringLiteral("Operational Load"), QStringLiteral("PLL"),
+         QStringLiteral("Shop Stock")}));
     grdMasterOfficeSupplies->setDataSource(&dm.dsPartsList);
     lay->addWidget(top);
     lay->addWidget(tabsBar);

@@ -26,15 +26,10 @@ TechManualsPage::TechManualsPage(kw::data::TdmMain &dmMain, TColumnEditors &edit
 
     // The manuals stay in binder and book order: the titles do not sort.
     grdTechMan = newGrid(this, QStringLiteral("grdTechMan"));
-    grdTechMan->setColumns({{QStringLiteral("Binder"), QStringLiteral("Binder"), 5},
-                            {QStringLiteral("Book"), QStringLiteral("Book"), 5},
-                            {QStringLiteral("TM"), QStringLiteral("TM"), 4},
-                            {QStringLiteral("Number"), QStringLiteral("Number"), 25},
-                            {QStringLiteral("Title"), QStringLiteral("Title"), 40},
-                            {QStringLiteral("Date"), QStringLiteral("Date"), 10},
-                            {QStringLiteral("Change"), QStringLiteral("Change"), 6},
-                            {QStringLiteral("CH Date"), QStringLiteral("CH Date"), 11},
-                            {QStringLiteral("On Hand"), QStringLiteral("On Hand"), 10}});
+    grdTechMan->setColumns(gridColumns({QStringLiteral("Binder"), QStringLiteral("Book"), QStringLiteral("TM"),
+                                        QStringLiteral("Number"), QStringLiteral("Title"), QStringLiteral("Date"),
+                                        QStringLiteral("Change"), QStringLiteral("CH Date"),
+                                        QStringLiteral("On Hand")}));
     grdTechMan->setDataSource(&dm.dsTechMan);
     grdTechMan->enterMovesToNextColumn = true;
     grdTechMan->setWrapLongTexts(true);

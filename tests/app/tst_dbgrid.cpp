@@ -112,7 +112,7 @@ private slots:
             QFont font(QStringLiteral("Liberation Sans"));
             font.setPixelSize(px);
             grid.setFont(font);
-            const int ch = TDBGrid::charWidth(font);
+            const int ch = charWidth(font);
             QVERIFY(ch >= QFontMetrics(font).horizontalAdvance(QLatin1Char('0')));
             const int holder = grid.gridModel()->columnOfField(QStringLiteral("HR Holder"));
             QCOMPARE(grid.columnWidth(holder), 30 * ch + 8);

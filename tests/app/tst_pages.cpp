@@ -293,7 +293,7 @@ private:
         // The short list shows whole: as wide as its column, every type in view.
         QWidget *popup = combo->view()->window();
         QVERIFY(popup->isVisible());
-        QVERIFY2(popup->width() >= TDBGrid::columnPixelWidth(combo->font(), combo->font(), 10, QStringLiteral("Kit Type")),
+        QVERIFY2(popup->width() >= columnPixelWidth(combo->font(), combo->font(), 10, QStringLiteral("Kit Type")),
                  qPrintable(QString::number(popup->width())));
         for (int i = 0; i < combo->count(); ++i)
             QVERIFY(combo->view()->visualRect(combo->model()->index(i, combo->modelColumn())).bottom()
