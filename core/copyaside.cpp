@@ -143,23 +143,30 @@ void CopyAside::take(const QStringList &paths, const QString &job, const QString
     QString why;
     if (!makeFreshFolder(fresh, &why))
         fail(why);
-    QByteArray list = kHeader + '\n';
-    int n = 0;
-    for (const QString &p : paths) {
-        const QString abs = cleanAbsolute(p);
-        const QFileInfo fi(abs);
-        if (fi.isFile() && !(fi.size() == 0 && countsWhenFull.contains(abs))) {
-            const QString copy = QStringLiteral("%1.kept").arg(n++, 4, 10, QLatin1Char('0'));
-            copyNew(abs, QDir(fresh).filePath(copy));
-            list += "present\t" + copy.toUtf8() + '\t' + abs.toUtf8() + '\n';
-        } else if (fi.exists() && !fi.isFile()) {
-            fail(QStringLiteral("\"%1\" is not a regular file: it cannot be set aside.").arg(shown(abs)));
-        } else {
-            list += "absent\t\t" + abs.toUtf8() + '\n';
+    // A copy that cannot be completed (a full disk) leaves nothing behind
+    // to take the room.
+    try {
+        QByteArray list = kHeader + '\n';
+        int n = 0;
+        for (const QString &p : paths) {
+            const QString abs = cleanAbsolute(p);
+            const QFileInfo fi(abs);
+            if (fi.isFile() && !(fi.size() == 0 && countsWhenFull.contains(abs))) {
+                const QString copy = QStringLiteral("%1.kept").arg(n++, 4, 10, QLatin1Char('0'));
+                copyNew(abs, QDir(fresh).filePath(copy));
+                list += "present\t" + copy.toUtf8() + '\t' + abs.toUtf8() + '\n';
+            } else if (fi.exists() && !fi.isFile()) {
+                fail(QStringLiteral("\"%1\" is not a regular file: it cannot be set aside.").arg(shown(abs)));
+            } else {
+                list += "absent\t\t" + abs.toUtf8() + '\n';
+            }
         }
+        if (!writeFileDurably(QDir(fresh).filePath(kList), list, &why))
+            fail(QStringLiteral("Cannot write \"%1\": %2").arg(shown(QDir(fresh).filePath(kList)), why));
+    } catch (const Error &) {
+        removeTree(fresh);
+        throw;
     }
-    if (!writeFileDurably(QDir(fresh).filePath(kList), list, &why))
-        fail(QStringLiteral("Cannot write \"%1\": %2").arg(shown(QDir(fresh).filePath(kList)), why));
     // Marked before it takes the earlier copy's place: from the moment it
     // is there, the job counts as running.
     auto mark = std::make_unique<QFile>(QDir(fresh).filePath(kMark));
@@ -303,13 +310,24 @@ QStringList CopyAside::changedSince() const
     QFile f(QDir(m_folder).filePath(kLeft));
     if (isLink(m_folder) || !f.open(QIODevice::ReadOnly))
         return {};
+    // A file that is already as it was copied (put back by an undo that was
+    // then interrupted) loses nothing when it is put back again.
+    QHash<QString, QByteArray> copied;
+    try {
+        for (const Entry &e : entries())
+            copied.insert(QDir::cleanPath(e.path),
+                          e.present ? stateOf(QDir(m_folder).filePath(e.copy)) : QByteArray("absent"));
+    } catch (const Error &) {
+        // No list: nothing is as it was copied.
+    }
     QStringList changed;
     for (const QByteArray &line : f.readAll().split('\n')) {
         const qsizetype tab = line.indexOf('\t');
         if (tab < 0)
             continue;
         const QString path = QString::fromUtf8(line.left(tab));
-        if (stateOf(path) != line.mid(tab + 1))
+        const QByteArray now = stateOf(path);
+        if (now != line.mid(tab + 1) && copied.value(QDir::cleanPath(path)) != now)
             changed << path;
     }
     return changed;

@@ -49,7 +49,8 @@ public:
     // journal whose change is done). The copy is built in "<folder>.new" and
     // takes the place of an earlier one only once complete and on the disk.
     // Links found at either folder are removed as links, never followed.
-    // Throws Error naming what failed; an earlier copy is then as it was.
+    // Throws Error naming what failed; an earlier copy is then as it was,
+    // and nothing of the new one is left.
     void take(const QStringList &paths, const QString &job, const QStringList &emptyIsAbsent = {});
     // Marks the existing copy: job running (an undo, a job taken up again);
     // a state noted before stays. Throws Error when there is no copy or a
@@ -78,9 +79,10 @@ public:
     // could not be put back; the copy stays.
     void putBack(const std::function<bool(const QString &path)> &mayTouch, const QStringList &only = {}) const;
 
-    // Of the paths the copy covers, those whose files differ from the state
-    // noted when the job ended or was first found interrupted; empty when
-    // nothing was noted.
+    // Of the paths the copy covers, those whose files differ both from the
+    // state noted when the job ended or was first found interrupted and from
+    // their copy (a file already back as it was copied loses nothing when it
+    // is put back); empty when nothing was noted.
     QStringList changedSince() const;
     // Notes, once, the state an interrupted job left the files in.
     void noticeInterruption();

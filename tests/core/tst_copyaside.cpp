@@ -135,6 +135,57 @@ private slots:
         QCOMPARE(seen.changedSince(), QStringList{b});
     }
 
+    // A copy that cannot be completed leaves the earlier one as it was and
+    // nothing of itself to take the room.
+    void failedCopyLeavesNothing()
+    {
+        const QString data = m_tmp.freshDir();
+        const QString a = data + "/a.DB", odd = data + "/odd.DB";
+        put(a, "one");
+        CopyAside first(data + "/Undo");
+        first.take({a}, "restore");
+        first.end();
+        put(a, "two");
+        QVERIFY(QDir().mkpath(odd)); // not a file: it cannot be set aside
+        CopyAside second(data + "/Undo");
+        QVERIFY_THROWS_EXCEPTION(Error, second.take({a, odd}, "restore"));
+        QVERIFY(!QFileInfo::exists(data + "/Undo.new"));
+        QCOMPARE(second.state(), CopyAside::State::Kept);
+        second.putBack(among({a}));
+        QCOMPARE(get(a), QByteArray("one"));
+    }
+
+    // An undo that was interrupted after putting some files back: those are
+    // as they were copied, so putting them back again loses nothing; only
+    // work done on the others counts.
+    void filesAlreadyBackAreNotChangedSince()
+    {
+        const QString data = m_tmp.freshDir();
+        const QString a = data + "/a.DB", b = data + "/b.DB", c = data + "/c.DB";
+        put(a, "a before");
+        put(b, "b before");
+        {
+            CopyAside restore(data + "/Undo");
+            restore.take({a, b, c}, "restore");
+            put(a, "a restored");
+            put(b, "b restored");
+            put(c, "c restored");
+            restore.end();
+        }
+        {
+            CopyAside undo(data + "/Undo");
+            undo.begin("undo");
+            undo.putBack(among({a, b, c}), {a, c}); // then its process dies
+        }
+        CopyAside seen(data + "/Undo");
+        QCOMPARE(seen.state(), CopyAside::State::Interrupted);
+        seen.noticeInterruption();
+        QVERIFY2(seen.changedSince().isEmpty(), qPrintable(seen.changedSince().join(' ')));
+        put(b, "b worked on");
+        put(c, "c made again");
+        QCOMPARE(seen.changedSince(), (QStringList{b, c}));
+    }
+
     // A copy whose list names a file outside what its job covers is refused
     // whole: nothing is put back.
     void listNamingAnotherFileIsRefused()
