@@ -107,8 +107,10 @@ void backupStaged(TArchiver &a, const QString &target, const QStringList &paths,
         throw EStreamError(QStringLiteral("Cannot create a file in %1: %2").arg(quotedPath(stage.path()), mark.errorString()));
     a.setFileName(QDir(stage.path()).filePath(QFileInfo(target).fileName()));
     addAndClose(a, paths, r);
-    if (r.error.isEmpty())
+    if (r.error.isEmpty()) {
         moveStagedArchive(stage.path(), target);
+        r.written = true;
+    }
 }
 
 // An archive that may go on over further disks is written where it belongs;
@@ -117,6 +119,7 @@ void backupInPlace(TArchiver &a, const QString &target, const QStringList &paths
 {
     a.setFileName(target);
     a.DeleteArchive();
+    r.written = true;
     addAndClose(a, paths, r);
 }
 

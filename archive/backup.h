@@ -13,6 +13,10 @@ struct BackupReport {
     QList<TableProblem> unopenable; // tables that do not open: nothing was stored
     bool cancelled = false;       // user cancel or "No" in the continue dialog
     QString error;                // an error that ended the job (or refused it)
+    // The archive at the target is this job's: whole when complete(); else
+    // what it stored before it stopped (only on a removable medium written
+    // in place). False: the target is as it was before the job.
+    bool written = false;
     bool complete() const
     {
         return missing.isEmpty() && failed.isEmpty() && unopenable.isEmpty() && !cancelled && error.isEmpty();

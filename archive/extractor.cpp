@@ -1,6 +1,7 @@
 #include "archive/archiver.h"
 
 #include "archive/encoding.h"
+#include "core/durablefile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -405,8 +406,9 @@ void TCustomExtractor::readFileBlocks(QFile &target, TFileEntry &part, qint64 &p
             }
             if (decoded + qint64(len) > part.PartSize)
                 throw EArchiver(damagedArchiveText(QDir::toNativeSeparators(m_stream.path())));
-            if (target.write(reinterpret_cast<const char *>(data), qint64(len)) != qint64(len))
-                throw EStreamError(QStringLiteral("Stream write error. %1").arg(target.errorString()));
+            QString why;
+            if (!kw::core::writeAll(target, reinterpret_cast<const char *>(data), qint64(len), &why))
+                throw EStreamError(QStringLiteral("Stream write error. %1").arg(why));
             decoded += qint64(len);
             consumed += kFrameHeadSize + n;
             m_progressDone += double(kFrameHeadSize + n);

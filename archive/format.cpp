@@ -255,8 +255,9 @@ void ArchiveStream::write(const void *buf, qint64 n)
     if (!m_file.isOpen() || m_readOnly || n < 0)
         throw EStreamError(kWriteError);
     // The system's reason ("No space left on device") goes with the error.
-    if (m_file.write(static_cast<const char *>(buf), n) != n)
-        throw EStreamError(kWriteError + QStringLiteral(". ") + m_file.errorString());
+    QString why;
+    if (!kw::core::writeAll(m_file, static_cast<const char *>(buf), n, &why))
+        throw EStreamError(kWriteError + QStringLiteral(". ") + why);
 }
 
 void ArchiveStream::flush()

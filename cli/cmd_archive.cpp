@@ -75,11 +75,15 @@ int backup(Context &ctx)
         err(QStringLiteral("Backup stopped."));
     if (r.complete())
         out(backupDoneText(r, path));
-    else
+    else if (r.written)
         out(QStringLiteral("%1 of %2 database files stored in %3")
                 .arg(r.stored.size())
                 .arg(shopFiles().names().size())
                 .arg(QDir::toNativeSeparators(path)));
+    else if (QFileInfo::exists(path))
+        out(QStringLiteral("No backup was made: %1 is as it was before.").arg(QDir::toNativeSeparators(path)));
+    else
+        out(QStringLiteral("No backup was made."));
     return r.complete() ? 0 : 1;
 }
 

@@ -47,13 +47,13 @@ void copyNew(const QString &from, const QString &to)
         fail(QStringLiteral("Cannot write \"%1\": %2").arg(shown(to), out.errorString()));
     char buf[65536];
     qint64 n;
+    QString why;
     while ((n = in.read(buf, sizeof buf)) > 0)
-        if (out.write(buf, n) != n)
-            fail(QStringLiteral("Cannot write \"%1\": %2").arg(shown(to), out.errorString()));
+        if (!writeAll(out, buf, n, &why))
+            fail(QStringLiteral("Cannot write \"%1\": %2").arg(shown(to), why));
     if (n < 0)
         fail(QStringLiteral("Cannot read \"%1\": %2").arg(shown(from), in.errorString()));
     out.setFileTime(QFileInfo(from).lastModified(), QFileDevice::FileModificationTime);
-    QString why;
     if (!syncFile(out, &why))
         fail(QStringLiteral("Cannot write \"%1\": %2").arg(shown(to), why));
 }

@@ -45,6 +45,21 @@ bool syncFile(QFileDevice &file, QString *error)
     return true;
 }
 
+bool writeAll(QFileDevice &file, const char *data, qint64 size, QString *error)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0) {
+            if (error)
+                *error = file.errorString();
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 bool syncDirectory(const QString &dir)
 {
 #ifdef Q_OS_UNIX
@@ -118,9 +133,8 @@ bool DurableFile::open()
 
 bool DurableFile::write(const char *data, qint64 size)
 {
-    if (m_file.write(data, size) == size)
+    if (writeAll(m_file, data, size, &m_error))
         return true;
-    m_error = m_file.errorString();
     m_file.cancelWriting(); // commit() then fails and leaves the target alone
     return false;
 }

@@ -18,6 +18,17 @@ bool syncFile(QFileDevice &file, QString *error = nullptr);
 // does nothing and succeeds.
 bool syncDirectory(const QString &dir);
 
+// Writes all of data to an open file. A write the system takes only in part
+// (the disk filled up) is taken up again until it fails outright, so that
+// the failure carries the system's reason ("No space left on device"): Qt
+// reports a short write with none. False with that reason in *error (when
+// given).
+bool writeAll(QFileDevice &file, const char *data, qint64 size, QString *error = nullptr);
+inline bool writeAll(QFileDevice &file, const QByteArray &data, QString *error = nullptr)
+{
+    return writeAll(file, data.constData(), data.size(), error);
+}
+
 // Puts the finished file at from in the place of to (same file system):
 // syncs from, renames it over to in one step (a reader sees the old file or
 // the new one, never neither), and syncs the directory. False with the

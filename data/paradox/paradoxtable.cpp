@@ -562,8 +562,9 @@ void ParadoxTableImpl::commit(const QSet<int> &dirty, bool rebuildFlag)
 void ParadoxTableImpl::writeJournal(const Journal &j)
 {
     const QByteArray bytes = j.encode();
-    if (!m_jnl.seek(0) || m_jnl.write(bytes) != bytes.size() || !m_jnl.resize(bytes.size()))
-        ioError(QStringLiteral("Cannot write the table's journal"), m_jnlPath, m_jnl.errorString());
+    QString why;
+    if (!m_jnl.seek(0) || !kw::core::writeAll(m_jnl, bytes, &why) || !m_jnl.resize(bytes.size()))
+        ioError(QStringLiteral("Cannot write the table's journal"), m_jnlPath, why.isEmpty() ? m_jnl.errorString() : why);
     syncFile(m_jnl);
 }
 

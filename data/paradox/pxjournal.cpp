@@ -11,6 +11,8 @@
 // end mark "KWPXJEND". Numbers are little-endian.
 #include "data/paradox/pxjournal.h"
 
+#include "core/durablefile.h"
+
 #include "data/paradox/pxformat.h"
 #include "data/paradox/pxio.h"
 
@@ -106,8 +108,9 @@ void Journal::applyTo(QByteArray &data) const
 void Journal::applyTo(QFile &f) const
 {
     for (const auto &w : writes) {
-        if (!f.seek(w.first) || f.write(w.second) != w.second.size())
-            ioError(QStringLiteral("Cannot write table file"), f.fileName(), f.errorString());
+        QString why;
+        if (!f.seek(w.first) || !kw::core::writeAll(f, w.second, &why))
+            ioError(QStringLiteral("Cannot write table file"), f.fileName(), why.isEmpty() ? f.errorString() : why);
     }
     if (f.size() != finalLength && !f.resize(finalLength))
         ioError(QStringLiteral("Cannot write table file"), f.fileName(), f.errorString());

@@ -373,6 +373,8 @@ private slots:
         const Run r = cli({"--data", data, "backup", "--no", arc});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("Kits.DB"), qPrintable(r.err));
+        // Nothing of it is claimed stored.
+        QVERIFY2(r.out.contains(QStringLiteral("No backup was made: %1 is as it was before.").arg(arc)), qPrintable(r.out));
         QCOMPARE(kwtest::readFile(arc), previous);
         QCOMPARE(QDir(QFileInfo(arc).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"Backup.Alse"});
@@ -408,6 +410,8 @@ private slots:
         QCOMPARE(kwtest::readFile(out + "/code").trimmed(), QByteArray("1"));
         const QString err = QString::fromUtf8(kwtest::readFile(out + "/err"));
         QVERIFY2(err.contains("No space left on device"), qPrintable(err));
+        const QString said = QString::fromUtf8(kwtest::readFile(out + "/out"));
+        QVERIFY2(said.contains("No backup was made") && !said.contains("database files stored"), qPrintable(said));
         QCOMPARE(kwtest::readFile(out + "/after.Alse"), kwtest::readFile(previous));
         QCOMPARE(kwtest::readFile(out + "/list").trimmed(), QByteArray("Backup.Alse"));
     }

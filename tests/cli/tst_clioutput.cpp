@@ -2,12 +2,16 @@
 // reader splits the same way, messages that keep what follows a damaged
 // value, one treatment of the data directory's name, statements bounded in
 // what they may take, and a stored row reported as stored.
+#include "archivefixture.h"
 #include "clirun.h"
 #include "data/dbase/dbftable.h"
 
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -172,6 +176,57 @@ private slots:
         QVERIFY2(r.err.contains(QStringLiteral("No space left on device")), qPrintable(r.err));
         const Run back = cli({"--data", data, "sql", "SELECT COUNT(*) FROM Parts WHERE NSN = 'X'"});
         QCOMPARE(back.out.split(QLatin1Char('\n')).value(1), QStringLiteral("1"));
+    }
+
+    // The same on a disk that really fills up, from a little room left to
+    // enough: the exit status says whether the row was stored, and every
+    // message gives the system's reason (a full disk first takes part of a
+    // write, and a short write carries no reason of its own).
+    void fullDiskExitStatusTellsWhetherTheRowIsStored()
+    {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("unshare").isEmpty()
+            || QStandardPaths::findExecutable("fallocate").isEmpty())
+            QSKIP("a small disk of its own needs root, unshare and fallocate");
+        const QString shop = fresh(QStringLiteral("fullshop")), small = fresh(QStringLiteral("small")),
+                      out = fresh(QStringLiteral("out"));
+        QCOMPARE(cli({"demo", shop, "--items", "5"}).code, 0);
+        QDir().mkpath(small);
+        QDir().mkpath(out);
+        const QString script = QStringLiteral(
+            "mount -t tmpfs -o size=1m tmpfs '%1' || exit 99\n"
+            "for leave in $(seq 0 4096 65536); do\n"
+            "  rm -rf '%1/shop' '%1/fill'; cp -r '%2' '%1/shop'\n"
+            "  fill=$(( $(df -B1 --output=avail '%1' | tail -1) - leave ))\n"
+            "  [ $fill -gt 0 ] && fallocate -l $fill '%1/fill'\n"
+            "  '%3' --data '%1/shop' sql \"INSERT INTO Parts (Drawer, Bin, NSN) VALUES ('9', '9', 'X')\" "
+            ">'%4/out-'$leave 2>'%4/err-'$leave\n"
+            "  echo $? >'%4/code-'$leave\n"
+            "  rm -f '%1/fill'\n"
+            "  '%3' --data '%1/shop' sql \"SELECT COUNT(*) FROM Parts WHERE NSN = 'X'\" >'%4/count-'$leave 2>&1\n"
+            "done\n")
+            .arg(small, shop, QStringLiteral(KW_CLI_PATH), out);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KITWARDEN_CONFIG_DIR"), m_tmp.filePath(QStringLiteral("cfg")));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("unshare"), {"-m", "sh", "-c", script});
+        QVERIFY(p.waitForFinished(180000));
+        if (p.exitCode() == 99)
+            QSKIP("tmpfs cannot be mounted here");
+        bool refused = false, warned = false;
+        for (int leave = 0; leave <= 65536; leave += 4096) {
+            const auto text = [&](const char *what) {
+                return QString::fromUtf8(kwtest::readFile(QStringLiteral("%1/%2-%3").arg(out).arg(what).arg(leave)));
+            };
+            const QString code = text("code").trimmed(), err = text("err"), at = QStringLiteral("%1 bytes left: ").arg(leave);
+            const QString count = text("count").split(QLatin1Char('\n')).value(1);
+            QVERIFY2(code == "0" || code == "1", qPrintable(at + code + err));
+            QVERIFY2(count == (code == "0" ? "1" : "0"), qPrintable(at + "exit " + code + ", rows " + count + ": " + err));
+            QVERIFY2(err.isEmpty() || err.contains("No space left on device"), qPrintable(at + err));
+            refused |= code == "1";
+            warned |= code == "0" && !err.isEmpty();
+        }
+        QVERIFY(refused && warned); // both sides of the commit were reached
     }
 };
 

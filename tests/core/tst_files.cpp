@@ -12,6 +12,13 @@
 
 #include "scratch.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 using namespace kw::core;
 using kwtest::entries;
 using kwtest::get;
@@ -45,6 +52,42 @@ private slots:
         QCOMPARE(get(path), content);
         QCOMPARE(entries(dir), QStringList{"Hrdf.DB"});
     }
+
+#ifdef Q_OS_UNIX
+    // A disk that fills up takes the first part of a write and refuses the
+    // rest: the failure carries the system's reason, never "Unknown error".
+    // A file size limit makes the same short write on any disk.
+    void shortWriteGivesTheSystemsReason_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::newRow("durable file") << "durable";
+        QTest::newRow("file written in place") << "in place";
+    }
+    void shortWriteGivesTheSystemsReason()
+    {
+        QFETCH(QString, writer);
+        const QString path = m_tmp.freshDir() + "/Parts.X04";
+        const QByteArray data(20000, 'x');
+        struct rlimit old {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = old;
+        limited.rlim_cur = 8192;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QString error;
+        bool ok = false;
+        if (writer == "durable") {
+            ok = writeFileDurably(path, data, &error);
+        } else {
+            QFile f(path);
+            ok = f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && writeAll(f, data, &error);
+        }
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        QVERIFY(!ok);
+        QCOMPARE(error, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    }
+#endif
 
     // A write that is not committed, or fails, leaves the old file whole and
     // no temporary file behind.
