@@ -383,6 +383,34 @@ private slots:
         QVERIFY(kwtest::readFile(arc) != previous);
     }
 
+    // A table that does not open is never archived: the backup names it,
+    // stores nothing and leaves the previous archive as it was.
+    void damagedTableIsNeverArchived_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("cut inside a data block") << "cut";
+        QTest::newRow("header overwritten") << "header";
+    }
+    void damagedTableIsNeverArchived()
+    {
+        QFETCH(QString, damage);
+        const QString data = demoShop(300);
+        const QString arc = backupOf(data);
+        const QByteArray previous = kwtest::readFile(arc);
+        QByteArray table = kwtest::readFile(data + "/Equipment.DB");
+        if (damage == "cut")
+            table.truncate(table.size() - 3000);
+        else
+            table.replace(0, 16, QByteArray(16, '\xff'));
+        kwtest::writeFile(data + "/Equipment.DB", table);
+        const Run r = cli({"--data", data, "backup", arc});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Equipment.DB does not open") && r.err.contains("repair"), qPrintable(r.err));
+        QVERIFY2(r.out.contains("No backup was made"), qPrintable(r.out));
+        QCOMPARE(kwtest::readFile(arc), previous);
+        QCOMPARE(kwtest::readFile(data + "/Equipment.DB"), table); // left for repair as it is
+    }
+
     // A full disk ends the backup with the system's reason; the previous
     // archive on that disk stays.
     void fullDiskSaysWhy()
