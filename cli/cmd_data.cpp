@@ -74,7 +74,7 @@ Register dumpCmd("dump", "dump TABLE [--index NAME] [--filter EXPR] [--csv]", []
     expectArgs(ctx.args, 1, 1);
     Session session;
     session.openReadOnly = true;
-    session.addPassword(shop::kTablePassword);
+    shop::prepareSession(session);
     Database db(session, QStringLiteral("Kitwarden"));
     db.setParam(QStringLiteral("PATH"), ctx.dataDir);
     TableDataset t(db, QStringLiteral("tbl"));
@@ -111,7 +111,7 @@ Register sqlCmd("sql", "sql \"STATEMENT\"            run local SQL; a SELECT pri
     // A query only reads, so it can run while the program has the tables open.
     const QString statement = ctx.args.join(QLatin1Char(' '));
     session.openReadOnly = statement.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
-    session.addPassword(shop::kTablePassword);
+    shop::prepareSession(session);
     const SqlResult r = session.sql().exec(statement, ctx.dataDir);
     if (r.columns.isEmpty()) {
         out(QStringLiteral("%1 row(s) affected").arg(r.rowsAffected));

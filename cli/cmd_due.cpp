@@ -197,7 +197,7 @@ int runDue(Context &ctx)
 
     Session session;
     session.openReadOnly = true; // only reads: it may run while the program is open
-    session.addPassword(shop::kTablePassword);
+    shop::prepareSession(session);
     const QDate today = Clock::today();
     const QVector<DueEntry> entries = DueScan(session).entries(ctx.dataDir, today, within);
     if (format == QLatin1String("ics"))

@@ -49,7 +49,7 @@ Register importCmd("import", "import [--yes] [--undo]   (the predecessor's table
     const bool undoing = takeSwitch(ctx.args, QStringLiteral("--undo"));
     expectArgs(ctx.args, 0, 0);
     kw::data::Session session;
-    session.addPassword(kw::data::shop::kTablePassword);
+    kw::data::shop::prepareSession(session);
     const QString marrowby = marrowbyDirectory(session);
     if (undoing)
         return undo(ctx.dataDir, marrowby, yes);

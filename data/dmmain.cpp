@@ -77,7 +77,7 @@ TdmMain::~TdmMain()
 
 void TdmMain::dmMainCreate()
 {
-    session.addPassword(shop::kTablePassword);
+    shop::prepareSession(session);
 }
 
 QList<TableDataset *> TdmMain::shopTables()

@@ -6,7 +6,6 @@
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/paths.h"
-#include "data/shopschema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -165,11 +164,11 @@ ParadoxTable *Session::paradoxTable(const QString &path)
     if (!QFileInfo::exists(path))
         throw EngineError(QStringLiteral("Table does not exist.\nFile: %1").arg(QDir::toNativeSeparators(path)));
     auto t = ParadoxTable::open(path, m_passwords, openReadOnly);
-    // A shop table gets back the named indexes and validity checks its
+    // A known table gets back the named indexes and validity checks its
     // file does not record, should those files have been lost.
-    if (const shop::ShopTable *st = shop::findTable(path); st && !openReadOnly) {
+    if (const TableDef *known = m_schema ? m_schema->tableDef(path) : nullptr; known && !openReadOnly) {
         try {
-            t->syncSchema(st->def);
+            t->syncSchema(*known);
         } catch (const EngineError &) {
             // Another program's table of the same name: leave it alone.
         }

@@ -1,6 +1,7 @@
 #pragma once
 // The engine session: table passwords, alias names and the open table files
 // shared by every dataset; and the database connection that datasets name.
+#include "data/schemaprovider.h"
 #include "data/sql/localsql.h"
 
 #include <QHash>
@@ -51,6 +52,11 @@ public:
     void addPassword(const QString &password);
     const QStringList &passwords() const { return m_passwords; }
 
+    // What the tables this session opens should hold beyond their files
+    // (none by default: every table is taken as its files say). Not owned.
+    void setSchemaProvider(const SchemaProvider *schema) { m_schema = schema; }
+    const SchemaProvider *schemaProvider() const { return m_schema; }
+
     EngineConfig &config() { return m_config; }
     void setConfigFile(const QString &file) { m_config = EngineConfig(file); }
     QStringList aliasNames() const { return m_config.aliasNames(); }
@@ -92,6 +98,7 @@ signals:
 private:
     friend class Database;
     QStringList m_passwords;
+    const SchemaProvider *m_schema = nullptr;
     EngineConfig m_config;
     std::map<QString, std::unique_ptr<ParadoxTable>> m_tables; // by canonical path
     std::unique_ptr<LocalSql> m_sql;

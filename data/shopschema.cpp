@@ -4,6 +4,7 @@
 #include "core/findfile.h"
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
+#include "data/session.h"
 
 #include <QDir>
 #include <QSet>
@@ -201,6 +202,29 @@ const ShopTable *findTable(const QString &nameOrFile)
         if (t.name.compare(base, Qt::CaseInsensitive) == 0)
             return &t;
     return nullptr;
+}
+
+namespace {
+class ShopSchemaProvider final : public SchemaProvider {
+public:
+    const TableDef *tableDef(const QString &nameOrFile) const override
+    {
+        const ShopTable *t = findTable(nameOrFile);
+        return t ? &t->def : nullptr;
+    }
+};
+} // namespace
+
+const SchemaProvider &schemaProvider()
+{
+    static const ShopSchemaProvider provider;
+    return provider;
+}
+
+void prepareSession(Session &session)
+{
+    session.addPassword(kTablePassword);
+    session.setSchemaProvider(&schemaProvider());
 }
 
 QStringList databaseFiles()

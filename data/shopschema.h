@@ -1,11 +1,16 @@
 #pragma once
 // The eleven shop tables: fields, keys, indexes and the files of each.
+#include "data/schemaprovider.h"
 #include "data/tabledef.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+namespace kw::data {
+class Session;
+}
 
 namespace kw::data::shop {
 
@@ -31,6 +36,11 @@ struct ShopTable {
 // In the order the main window opens them is not implied; use tableOpenOrder().
 const QVector<ShopTable> &tables();
 const ShopTable *findTable(const QString &nameOrFile); // case-insensitive
+
+// The shop tables as a session's schema.
+const SchemaProvider &schemaProvider();
+// Readies a session for the shop tables: their password and their schema.
+void prepareSession(Session &session);
 
 // The database files of a backup, in order: the tables with their
 // companion files, 74 names.

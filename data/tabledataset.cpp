@@ -3,7 +3,6 @@
 #include "data/engineerror.h"
 #include "data/paradox/paradoxtable.h"
 #include "data/session.h"
-#include "data/shopschema.h"
 #include "data/valuecompare.h"
 
 #include <QScopedValueRollback>
@@ -162,11 +161,12 @@ void TableDataset::resolveOrder()
     if (!m_table)
         return;
     const TableDef &def = m_table->def();
-    // Indexes as the file declares them; the shop's own definitions stand in
+    // Indexes as the file declares them; the session's schema stands in
     // where a file does not carry index names.
     QVector<IndexDef> known = def.indexes;
-    if (const shop::ShopTable *st = shop::findTable(m_tableName))
-        known += st->def.indexes;
+    if (const SchemaProvider *schema = session().schemaProvider())
+        if (const TableDef *owned = schema->tableDef(m_tableName))
+            known += owned->indexes;
     QStringList names;
     if (!m_indexName.isEmpty()) {
         const IndexDef *found = nullptr;

@@ -801,7 +801,7 @@ ImportReport importFromMarrowby(Session &session, const ImportOptions &options, 
             throw EngineError(QStringLiteral("The Marrowby directory %1 does not exist")
                                   .arg(QDir::toNativeSeparators(options.marrowbyDir)));
         connection = ensureConnection(session, options.dataDir);
-        session.addPassword(shop::kTablePassword);
+        shop::prepareSession(session);
         if (progress)
             progress->started();
         if (progress)

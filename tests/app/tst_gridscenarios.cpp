@@ -114,7 +114,7 @@ class TstGridScenarios : public QObject {
     {
         Session look;
         look.openReadOnly = true;
-        look.addPassword(shop::kTablePassword);
+        shop::prepareSession(look);
         QHash<QString, QVariant> params;
         if (key.isValid())
             params.insert(QStringLiteral("k"), key);

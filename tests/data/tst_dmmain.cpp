@@ -162,6 +162,15 @@ private slots:
         m_dm->dbMain.close();
         for (const char *f : {"Hrdf.XG1", "Hrdf.YG1", "Hrdf.VAL"})
             QVERIFY(QFile::remove(QDir(dir()).filePath(QLatin1String(f))));
+        {
+            // The engine alone takes a table as its files say: only a session
+            // given the shop's schema puts the shop's definitions back.
+            kw::data::Session bare;
+            bare.addPassword(shop::kTablePassword);
+            QCOMPARE(bare.table(dir(), QStringLiteral("Hrdf"))->rowCount(), 2);
+            bare.releaseTables();
+            QVERIFY(!QFileInfo::exists(QDir(dir()).filePath(QStringLiteral("Hrdf.VAL"))));
+        }
         m_dm->tblHrdf.open();
         m_dm->tblHrdf.setIndexName(QStringLiteral("Holder"));
         QCOMPARE(m_dm->tblHrdf.fieldByName("HR Holder").asString(), QStringLiteral("CPT ALPHA"));

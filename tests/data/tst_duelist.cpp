@@ -106,7 +106,7 @@ private slots:
                       : shop.item(QStringLiteral("V-1"), type, in(due), hr);
         }
         Session session;
-        session.addPassword(shop::kTablePassword);
+        shop::prepareSession(session);
         DueScan scan(session);
         const QVector<DueEntry> list = scan.entries(dir.path(), kToday);
         QStringList got;
@@ -142,7 +142,7 @@ private slots:
             shop.item(QStringLiteral("V-OLD"), QStringLiteral("Y"), in(-40));
         }
         Session session;
-        session.addPassword(shop::kTablePassword);
+        shop::prepareSession(session);
         const QVector<DueEntry> list = DueScan(session).entries(dir.path(), kToday);
         QStringList serials;
         for (const DueEntry &e : list)

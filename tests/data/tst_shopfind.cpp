@@ -68,7 +68,7 @@ private slots:
         add(dir, QStringLiteral("Drawer.DB"), {QStringLiteral("A7")});
         add(dir, QStringLiteral("Bin.DB"), {QStringLiteral("09")});
         m_session = std::make_unique<Session>();
-        m_session->addPassword(shop::kTablePassword);
+        shop::prepareSession(*m_session);
     }
 
     // The first hit for a text: where it stands, the field that matched,

@@ -150,7 +150,7 @@ private slots:
         for (const QString &f : QDir(m_emptyShop.path()).entryList(QDir::Files))
             QVERIFY(QFile::copy(QDir(m_emptyShop.path()).filePath(f), QDir(data()).filePath(f)));
         m_session = std::make_unique<Session>();
-        m_session->addPassword(shop::kTablePassword);
+        shop::prepareSession(*m_session);
     }
     void cleanup()
     {
