@@ -53,20 +53,9 @@ void setPrompts(UserPrompts *p)
     g_prompts = p;
 }
 
-QString currentExceptionMessage()
-{
-    try {
-        throw;
-    } catch (const std::exception &e) {
-        return kw::core::messageOf(e);
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
-
 void showCurrentException()
 {
-    const QString text = currentExceptionMessage();
+    const QString text = kw::core::currentMessage();
     prompts().showMessage(text);
 }
 

@@ -30,8 +30,6 @@ void setPrompts(UserPrompts *p);
 void setApplicationTitle(const QString &title);
 QString applicationTitle();
 
-// The message of the exception being handled (call inside a catch block).
-QString currentExceptionMessage();
 // Shows the message of the exception being handled.
 void showCurrentException();
 

@@ -626,7 +626,7 @@ bool TfrmMain::storeEverything()
             t->checkBrowseMode();
         return true;
     } catch (...) {
-        const QString why = currentExceptionMessage();
+        const QString why = kw::core::currentMessage();
         if (!prompts().confirm(why + QStringLiteral("\n\nClose without the changes that cannot be stored? "
                                                     "Cancel goes back to them.")))
             return false;

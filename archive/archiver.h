@@ -179,7 +179,6 @@ protected:
     // Applies the error policy to a failure while storing or extracting one
     // file: returns to continue, rethrows for eaAbort, throws EAbort to stop.
     void applyErrorPolicy(std::exception_ptr error, const TFileEntry &entry);
-    static QString errorText(std::exception_ptr error);
 
     void writeHeader();
     void writeEntry(TFileEntry &e); // makes room, sets EntryOffset, writes

@@ -240,20 +240,9 @@ void TArchiverRoot::displayMessage(const QString &text, const QString &logText)
         OnAddToLog(logText);
 }
 
-QString TArchiverRoot::errorText(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &e) {
-        return kw::core::messageOf(e);
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
-
 void TArchiverRoot::applyErrorPolicy(std::exception_ptr error, const TFileEntry &entry)
 {
-    const QString text = errorText(error);
+    const QString text = kw::core::messageOf(error);
     m_failures.append({entry.Name, text});
     TErrorAction action = ErrorAction;
     bool hooked = false;

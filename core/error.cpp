@@ -48,6 +48,22 @@ QString messageOf(const std::exception &e)
     return QString::fromUtf8(e.what());
 }
 
+QString messageOf(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        return messageOf(e);
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+QString currentMessage()
+{
+    return messageOf(std::current_exception());
+}
+
 QString printable(const QString &text)
 {
     // A value's own line break could pass for a line of the message.

@@ -19,8 +19,12 @@ private:
     QString m_message;
 };
 
-// The text of any exception: an Error's message as raised, else what().
+// The text of any exception: an Error's message as raised, else what()
+// (read as UTF-8); "Unknown error" for what is not a std::exception.
 QString messageOf(const std::exception &e);
+QString messageOf(std::exception_ptr error);
+// The same for the exception being handled, inside a catch block.
+QString currentMessage();
 
 // text with every control character, line breaks included, written as an
 // escape ("\0", "\n", "\x1b"), for quoting a value read from a file that

@@ -8,17 +8,6 @@ namespace kw::data {
 
 namespace {
 
-QString messageOfCurrent()
-{
-    try {
-        throw;
-    } catch (const std::exception &e) {
-        return kw::core::messageOf(e);
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
-
 // Ends a batch; when its rows cannot be written none of them was kept.
 void endBatch(TdmMain &dm, Dataset &ds, BatchAddReport &report)
 {
@@ -27,7 +16,7 @@ void endBatch(TdmMain &dm, Dataset &ds, BatchAddReport &report)
     } catch (...) {
         report.added = 0;
         if (report.ok())
-            report.error = messageOfCurrent();
+            report.error = kw::core::currentMessage();
     }
 }
 
@@ -50,7 +39,7 @@ BatchAddReport addListItemsToHolder(TdmMain &dm, bool list1, bool list2)
             throw EngineError(QStringLiteral("There is no hand receipt to add the items to."));
         dm.beginBatch(items);
     } catch (...) {
-        report.error = messageOfCurrent();
+        report.error = kw::core::currentMessage();
         return report;
     }
     const int number = holders.fieldByName(QStringLiteral("HR Number")).value().toInt();
@@ -71,7 +60,7 @@ BatchAddReport addListItemsToHolder(TdmMain &dm, bool list1, bool list2)
             ++report.added;
         }
     } catch (...) {
-        report.error = messageOfCurrent();
+        report.error = kw::core::currentMessage();
         if (items.isEditing())
             items.cancel();
     }
@@ -91,7 +80,7 @@ BatchAddReport addAllPartsToBenchStock(TdmMain &dm, const std::function<void()> 
             parts.open();
         dm.beginBatch(parts);
     } catch (...) {
-        report.error = messageOfCurrent();
+        report.error = kw::core::currentMessage();
         return report;
     }
     parts.disableControls();
@@ -112,7 +101,7 @@ BatchAddReport addAllPartsToBenchStock(TdmMain &dm, const std::function<void()> 
         parts.checkBrowseMode();
         report.added = begun;
     } catch (...) {
-        report.error = messageOfCurrent();
+        report.error = kw::core::currentMessage();
         if (master.controlsDisabled()) {
             master.first();
             master.enableControls();

@@ -48,11 +48,6 @@ namespace {
 
 const QString kSpacer = QStringLiteral(" ");
 
-QString message(const std::exception &e)
-{
-    return kw::core::messageOf(e);
-}
-
 // One predecessor table read whole; fields found by name.
 class Source {
 public:
@@ -618,7 +613,7 @@ void finishCompleted(ImportReport &report, ImportCopies &copies)
     try {
         copies.completed();
     } catch (const std::exception &e) {
-        report.log << QStringLiteral("The copies taken before the import could not be removed: ") + message(e);
+        report.log << QStringLiteral("The copies taken before the import could not be removed: ") + kw::core::messageOf(e);
     }
 }
 
@@ -641,7 +636,7 @@ void finishFailed(ImportReport &report, ImportCopies &copies, bool changing)
         report.log << QStringLiteral("Nothing was changed: the Kitwarden tables and the Marrowby files "
                                      "are as they were before the import.");
     } catch (const std::exception &e) {
-        report.restoreError = message(e);
+        report.restoreError = kw::core::messageOf(e);
         report.log << QStringLiteral("The files could not all be put back: ") + report.restoreError
                    << QStringLiteral("Copies of the files as they were before the import are kept in ")
                           + QDir::toNativeSeparators(copies.directory())
@@ -826,7 +821,7 @@ ImportReport importFromMarrowby(Session &session, const ImportOptions &options, 
         run->stages();
         report.completed = true;
     } catch (const std::exception &e) {
-        report.error = message(e);
+        report.error = kw::core::messageOf(e);
         report.failedStatus = run ? run->status() : QString();
     } catch (...) {
         report.error = QStringLiteral("Unexpected error");
