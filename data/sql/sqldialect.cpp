@@ -152,30 +152,65 @@ QVector<Token> tokenize(const QString &s)
     return out;
 }
 
-Statement parse(const QString &sql)
-{
-    Statement st;
-    st.toks = tokenize(sql);
-    const auto &t = st.toks;
-    Cursor cur{t};
-    const int first = cur.next(-1);
-    if (!cur.at(first) || t[first].kind != Tok::Word)
-        throw EngineError(QStringLiteral("Invalid SQL statement: %1").arg(sql.simplified().left(60)));
-    const QString verb = t[first].text.toUpper();
-    if (verb == QLatin1String("SELECT"))
-        st.kind = Kind::Select;
-    else if (verb == QLatin1String("INSERT"))
-        st.kind = Kind::Insert;
-    else if (verb == QLatin1String("UPDATE"))
-        st.kind = Kind::Update;
-    else if (verb == QLatin1String("DELETE"))
-        st.kind = Kind::Delete;
-    else
-        throw EngineError(QStringLiteral("Capability not supported: %1").arg(t[first].text));
+namespace {
 
-    // A table reference: "file", 'file', file or file.DB, then an optional
-    // alias. Returns the index after it, or -1 when there is none (subquery).
-    const auto parseRef = [&](int i, bool allowAlias) -> int {
+// Reads a statement's tokens once, left to right: the verb, then at each
+// keyword that names a table (FROM, JOIN, UPDATE, INTO) the references, and
+// the column names of SET and INSERT's list. Each step takes the index of
+// the token it starts at and returns the index of the last token it read.
+class Parser {
+public:
+    explicit Parser(Statement &st) : st(st), t(st.toks), cur{st.toks} {}
+
+    void run(const QString &sql)
+    {
+        const int first = cur.next(-1);
+        st.kind = verb(first, sql);
+        int depth = 0;
+        for (int i = first; i < t.size(); ++i) {
+            const Token &k = t[i];
+            if (isPunct(k, "("))
+                ++depth;
+            else if (isPunct(k, ")"))
+                --depth;
+            if (k.kind != Tok::Word)
+                continue;
+            if (isWord(k, "FROM") || isWord(k, "JOIN"))
+                i = fromOrJoin(i);
+            else if (i == first && st.kind == Kind::Update)
+                i = target(i, true, "UPDATE");
+            else if (st.kind == Kind::Insert && st.target < 0 && isWord(k, "INTO"))
+                i = insertColumns(target(i, false, "INTO"));
+            else if (st.kind == Kind::Update && depth == 0 && isWord(k, "SET"))
+                i = assignments(i);
+        }
+        if (st.kind != Kind::Select && st.target < 0)
+            throw EngineError(QStringLiteral("Invalid SQL statement: no table to change."));
+        // A SELECT without FROM (constants) is allowed.
+    }
+
+private:
+    Kind verb(int first, const QString &sql) const
+    {
+        if (!cur.at(first) || t[first].kind != Tok::Word)
+            throw EngineError(QStringLiteral("Invalid SQL statement: %1").arg(sql.simplified().left(60)));
+        const QString verb = t[first].text.toUpper();
+        if (verb == QLatin1String("SELECT"))
+            return Kind::Select;
+        if (verb == QLatin1String("INSERT"))
+            return Kind::Insert;
+        if (verb == QLatin1String("UPDATE"))
+            return Kind::Update;
+        if (verb == QLatin1String("DELETE"))
+            return Kind::Delete;
+        throw EngineError(QStringLiteral("Capability not supported: %1").arg(t[first].text));
+    }
+
+    // A table reference after token i: "file", 'file', file or file.DB,
+    // then an optional alias. Returns its last token, or -1 when there is
+    // none (a subquery).
+    int tableRef(int i, bool allowAlias)
+    {
         i = cur.next(i);
         if (!cur.at(i))
             return -1;
@@ -196,119 +231,137 @@ Statement parse(const QString &sql)
             return -1;
         }
         ref.last = i;
-        if (allowAlias) {
-            int j = cur.next(i);
-            if (cur.at(j) && isWord(t[j], "AS"))
-                j = cur.next(j);
-            if (cur.at(j) && ((t[j].kind == Tok::Word && !reservedAfterTable().contains(t[j].text.toUpper()))
-                              || t[j].kind == Tok::DQuote || t[j].kind == Tok::Bracket)) {
-                ref.alias = t[j].text;
-                ref.last = j;
-            }
-        }
+        if (allowAlias)
+            ref.last = alias(ref, i);
         st.tables.append(ref);
         return ref.last;
-    };
+    }
 
-    int depth = 0;
-    for (int i = first; i < t.size(); ++i) {
-        const Token &k = t[i];
-        if (isPunct(k, "("))
-            ++depth;
-        else if (isPunct(k, ")"))
-            --depth;
-        if (k.kind != Tok::Word)
-            continue;
-        if (isWord(k, "FROM") || isWord(k, "JOIN")) {
-            const bool list = isWord(k, "FROM");
-            const bool deleteTarget = st.kind == Kind::Delete && st.target < 0 && list;
-            int j = parseRef(i, true);
-            if (j < 0)
-                continue;
-            if (deleteTarget)
-                st.target = st.tables.size() - 1;
-            while (list) {
-                const int c = cur.next(j);
-                if (!cur.at(c) || !isPunct(t[c], ","))
-                    break;
-                const int r = parseRef(c, true);
-                if (r < 0)
-                    break;
-                j = r;
-            }
-            i = j;
-        } else if (i == first && st.kind == Kind::Update) {
-            const int j = parseRef(i, true);
-            if (j < 0)
-                throw EngineError(QStringLiteral("Invalid SQL statement: table name expected after UPDATE."));
+    // [AS] alias after a reference ending at i; returns its last token.
+    int alias(TableRef &ref, int i) const
+    {
+        int j = cur.next(i);
+        if (cur.at(j) && isWord(t[j], "AS"))
+            j = cur.next(j);
+        if (cur.at(j) && ((t[j].kind == Tok::Word && !reservedAfterTable().contains(t[j].text.toUpper()))
+                          || t[j].kind == Tok::DQuote || t[j].kind == Tok::Bracket)) {
+            ref.alias = t[j].text;
+            return j;
+        }
+        return i;
+    }
+
+    // FROM a, b, ... or JOIN a; DELETE's first FROM names its target.
+    int fromOrJoin(int i)
+    {
+        const bool list = isWord(t[i], "FROM");
+        const bool deleteTarget = st.kind == Kind::Delete && st.target < 0 && list;
+        int j = tableRef(i, true);
+        if (j < 0)
+            return i;
+        if (deleteTarget)
             st.target = st.tables.size() - 1;
-            i = j;
-        } else if (st.kind == Kind::Insert && st.target < 0 && isWord(k, "INTO")) {
-            const int j = parseRef(i, false);
-            if (j < 0)
-                throw EngineError(QStringLiteral("Invalid SQL statement: table name expected after INTO."));
-            st.target = st.tables.size() - 1;
-            i = j;
-            // Column list: names may carry the table as qualifier, which
-            // SQLite does not accept there.
-            int p = cur.next(i);
-            if (cur.at(p) && isPunct(t[p], "(")) {
-                int q = cur.next(p);
-                while (cur.at(q) && !isPunct(t[q], ")")) {
-                    const int dot = cur.next(q);
-                    if (cur.at(dot) && isPunct(t[dot], ".")) {
-                        st.dropped << q;
-                        for (int d = q + 1; d <= dot; ++d)
-                            st.dropped << d;
-                        q = cur.next(dot);
-                    }
-                    if (cur.at(q) && (isNameToken(t[q]) || t[q].kind == Tok::SQuote))
-                        st.setColumns << t[q].text;
-                    q = cur.next(q);
-                    if (cur.at(q) && isPunct(t[q], ","))
-                        q = cur.next(q);
-                }
+        while (list) {
+            const int c = cur.next(j);
+            if (!cur.at(c) || !isPunct(t[c], ","))
+                break;
+            const int r = tableRef(c, true);
+            if (r < 0)
+                break;
+            j = r;
+        }
+        return j;
+    }
+
+    // The table UPDATE or INSERT INTO changes.
+    int target(int i, bool allowAlias, const char *after)
+    {
+        const int j = tableRef(i, allowAlias);
+        if (j < 0)
+            throw EngineError(
+                QStringLiteral("Invalid SQL statement: table name expected after %1.").arg(QLatin1String(after)));
+        st.target = st.tables.size() - 1;
+        return j;
+    }
+
+    // INSERT's column list after token i: names may carry the table as a
+    // qualifier, which SQLite does not accept there. Returns i: the values
+    // that follow are read on as any other tokens.
+    int insertColumns(int i)
+    {
+        int p = cur.next(i);
+        if (!cur.at(p) || !isPunct(t[p], "("))
+            return i;
+        int q = cur.next(p);
+        while (cur.at(q) && !isPunct(t[q], ")")) {
+            const int dot = cur.next(q);
+            if (cur.at(dot) && isPunct(t[dot], ".")) {
+                st.dropped << q;
+                for (int d = q + 1; d <= dot; ++d)
+                    st.dropped << d;
+                q = cur.next(dot);
             }
-        } else if (st.kind == Kind::Update && depth == 0 && isWord(k, "SET")) {
-            // Assignments up to WHERE: strip qualifiers of the targets.
-            int q = cur.next(i);
-            while (cur.at(q)) {
-                const int dot = cur.next(q);
-                int col = q;
-                if (cur.at(dot) && isPunct(t[dot], ".")) {
-                    for (int d = q; d <= dot; ++d)
-                        st.dropped << d;
-                    col = cur.next(dot);
-                }
-                if (!cur.at(col))
-                    break;
-                st.setColumns << t[col].text;
-                // Skip the value expression to the next top-level comma.
-                int d = 0;
-                int r = cur.next(col);
-                for (; cur.at(r); r = cur.next(r)) {
-                    if (isPunct(t[r], "("))
-                        ++d;
-                    else if (isPunct(t[r], ")"))
-                        --d;
-                    else if (d == 0 && (isPunct(t[r], ",") || isWord(t[r], "WHERE")))
-                        break;
-                }
-                if (!cur.at(r) || isWord(t[r], "WHERE")) {
-                    i = r - 1;
-                    break;
-                }
-                q = cur.next(r);
+            if (cur.at(q) && (isNameToken(t[q]) || t[q].kind == Tok::SQuote))
+                st.setColumns << t[q].text;
+            q = cur.next(q);
+            if (cur.at(q) && isPunct(t[q], ","))
+                q = cur.next(q);
+        }
+        return i;
+    }
+
+    // UPDATE's assignments from SET up to WHERE, the targets' qualifiers
+    // stripped. Returns the token before WHERE (or the end), else i.
+    int assignments(int i)
+    {
+        int q = cur.next(i);
+        while (cur.at(q)) {
+            const int dot = cur.next(q);
+            int col = q;
+            if (cur.at(dot) && isPunct(t[dot], ".")) {
+                for (int d = q; d <= dot; ++d)
+                    st.dropped << d;
+                col = cur.next(dot);
             }
-            if (i < 0 || i >= t.size())
+            if (!cur.at(col))
+                break;
+            st.setColumns << t[col].text;
+            const int r = endOfValue(col);
+            if (!cur.at(r) || isWord(t[r], "WHERE"))
+                return r - 1;
+            q = cur.next(r);
+        }
+        return i;
+    }
+
+    // The top-level comma or WHERE after an assigned value (or the end).
+    int endOfValue(int col) const
+    {
+        int d = 0;
+        int r = cur.next(col);
+        for (; cur.at(r); r = cur.next(r)) {
+            if (isPunct(t[r], "("))
+                ++d;
+            else if (isPunct(t[r], ")"))
+                --d;
+            else if (d == 0 && (isPunct(t[r], ",") || isWord(t[r], "WHERE")))
                 break;
         }
+        return r;
     }
-    if (st.kind != Kind::Select && st.target < 0)
-        throw EngineError(QStringLiteral("Invalid SQL statement: no table to change."));
-    if (st.tables.isEmpty() && st.kind == Kind::Select) {
-        // SELECT without FROM (constants) is allowed.
-    }
+
+    Statement &st;
+    const QVector<Token> &t;
+    Cursor cur;
+};
+
+} // namespace
+
+Statement parse(const QString &sql)
+{
+    Statement st;
+    st.toks = tokenize(sql);
+    Parser(st).run(sql);
     return st;
 }
 
