@@ -1,7 +1,7 @@
 #include "app/addall.h"
 
 #include "app/apperror.h"
-#include "data/batchadd.h"
+#include "data/shop/batchadd.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "app/apperror.h"
 
-#include "data/engineerror.h"
+#include "data/engine/engineerror.h"
 
 #include <QMessageBox>
 #include <exception>

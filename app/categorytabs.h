@@ -3,7 +3,7 @@
 // The first tab shows every row; each other tab narrows the dataset to the
 // rows its filter expression accepts ("Alse = True", "[List 1] = True"). The
 // pages own their tab rows; the rule that turns a tab into a filter is
-// data/categoryfilters.h, which the command line shares.
+// data/shop/categoryfilters.h, which the command line shares.
 #include <QStringList>
 #include <QTabBar>
 

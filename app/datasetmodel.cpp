@@ -1,8 +1,8 @@
 #include "app/datasetmodel.h"
 
 #include "app/apperror.h"
-#include "data/engineerror.h"
-#include "data/fieldvalue.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/fieldvalue.h"
 
 #include <QApplication>
 #include <QDate>

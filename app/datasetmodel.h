@@ -4,7 +4,7 @@
 // unless a column overrides them), its shown rows as rows. Edits go through
 // the dataset (move to the row, set the field), so the engine's rules and
 // errors apply exactly as they do for any other caller.
-#include "data/dataset.h"
+#include "data/engine/dataset.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #pragma once
 // A record navigator with the buttons insert, delete (after the question
 // "Delete record?") and post, working on the dataset of a data source.
-#include "data/dataset.h"
+#include "data/engine/dataset.h"
 
 #include <QPointer>
 #include <QToolButton>

@@ -5,7 +5,7 @@
 // shows those rows on the first of them. Only counts above zero show;
 // with none, the panel says that nothing is due.
 #include "app/duestatus.h"
-#include "data/duelist.h"
+#include "data/shop/duelist.h"
 
 #include <QLabel>
 #include <QWidget>

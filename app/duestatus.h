@@ -1,8 +1,8 @@
 #pragma once
 // Due status at a glance: rows of items and kits whose inspection is overdue
 // or due soon are drawn in their own text colour. Which rows those are is
-// the rule of data/duerules.h; this file only colours and explains it.
-#include "data/duerules.h"
+// the rule of data/shop/duerules.h; this file only colours and explains it.
+#include "data/shop/duerules.h"
 
 #include <QColor>
 

@@ -6,7 +6,7 @@
 // click) opens the chosen hit's page on its row and closes the window; a
 // barcode scanner that types a serial and Enter does the same. Down and Up
 // in the text move through the hits.
-#include "data/shopfind.h"
+#include "data/shop/shopfind.h"
 
 #include <QDialog>
 #include <functional>

@@ -13,8 +13,8 @@
 #include "archive/encoding.h"
 #include "archive/jobtexts.h"
 #include "archive/messages.h"
-#include "data/clock.h"
-#include "data/shopschema.h"
+#include "data/shop/clock.h"
+#include "data/shop/shopschema.h"
 #include "settings/iniout.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/frmimport.h"
 
 #include "app/apperror.h"
-#include "data/session.h"
+#include "data/engine/session.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -24,10 +24,10 @@
 #include "app/weblinks.h"
 #include "archive/backup.h"
 #include "archive/restore.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/paths.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/engine/paths.h"
 #include "import/marrowbyimport.h"
-#include "data/shopschema.h"
+#include "data/shop/shopschema.h"
 #include "settings/iniout.h"
 
 #include <QApplication>

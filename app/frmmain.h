@@ -7,9 +7,9 @@
 #include "app/columneditors.h"
 #include "app/printsetup.h"
 #include "settings/setuptexts.h"
-#include "data/dmmain.h"
-#include "data/duelist.h"
-#include "data/shopfind.h"
+#include "data/shop/dmmain.h"
+#include "data/shop/duelist.h"
+#include "data/shop/shopfind.h"
 
 #include <QMainWindow>
 #include <QTimer>

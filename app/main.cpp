@@ -2,8 +2,8 @@
 #include "app/apperror.h"
 #include "app/commandline.h"
 #include "app/frmmain.h"
-#include "data/dmmain.h"
-#include "data/paths.h"
+#include "data/shop/dmmain.h"
+#include "data/engine/paths.h"
 #include "reports/fonts.h"
 
 int main(int argc, char **argv)

@@ -2,7 +2,7 @@
 
 #include "app/duepanel.h"
 #include "app/keylocks.h"
-#include "data/clock.h"
+#include "data/shop/clock.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -2,8 +2,8 @@
 
 #include "app/addall.h"
 #include "app/apperror.h"
-#include "data/batchadd.h"
-#include "data/dmmain.h"
+#include "data/shop/batchadd.h"
+#include "data/shop/dmmain.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "app/pages/page.h"
 #include "app/preview/reportpreview.h"
-#include "data/dmmain.h"
+#include "data/shop/dmmain.h"
 #include "reports/catalog.h"
 #include "reports/equipmentreports.h"
 #include "reports/hrdfreport.h"

@@ -7,7 +7,7 @@
 #include "archive/encoding.h"
 #include "archive/jobtexts.h"
 #include "archive/scriptedprompts.h"
-#include "data/shopschema.h"
+#include "data/shop/shopschema.h"
 
 #include <QDir>
 #include <QFileInfo>

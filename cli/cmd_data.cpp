@@ -1,11 +1,11 @@
 // Table commands: init, demo, dump, sql, alias.
 #include "cli/command.h"
-#include "data/demoshop.h"
-#include "data/dmmain.h"
-#include "data/engineerror.h"
-#include "data/session.h"
-#include "data/shopschema.h"
-#include "data/tabledataset.h"
+#include "data/shop/demoshop.h"
+#include "data/shop/dmmain.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/session.h"
+#include "data/shop/shopschema.h"
+#include "data/engine/tabledataset.h"
 
 #include <QDate>
 #include <QDir>

@@ -3,10 +3,10 @@
 // comma-separated values or a calendar. The exit code tells a cron job
 // whether anything is overdue.
 #include "cli/command.h"
-#include "data/dmmain.h"
-#include "data/duelist.h"
-#include "data/session.h"
-#include "data/shopschema.h"
+#include "data/shop/dmmain.h"
+#include "data/shop/duelist.h"
+#include "data/engine/session.h"
+#include "data/shop/shopschema.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The import from the predecessor program, without a display: the same
 // stages as the program's import dialog, the log on standard output.
 #include "cli/command.h"
-#include "data/engineerror.h"
-#include "data/session.h"
-#include "data/shopschema.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/session.h"
+#include "data/shop/shopschema.h"
 #include "import/marrowbyimport.h"
 #include "settings/iniout.h"
 #include "settings/registry.h"

@@ -1,9 +1,9 @@
 // repair: rebuilds a table whose block chain is damaged from the blocks it
 // can still read, keeping the damaged file beside it.
 #include "cli/command.h"
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
 
 #include <QDir>
 #include <QFileInfo>

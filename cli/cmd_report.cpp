@@ -1,8 +1,8 @@
 // Reports: lay a report out from the tables and write it to a file, or
 // convert a saved report file into another format.
 #include "cli/command.h"
-#include "data/dmmain.h"
-#include "data/engineerror.h"
+#include "data/shop/dmmain.h"
+#include "data/engine/engineerror.h"
 #include "reports/catalog.h"
 #include "reports/exports.h"
 #include "reports/layout.h"

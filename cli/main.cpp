@@ -4,7 +4,7 @@
 #include "archive/backup.h"
 #include "archive/restore.h"
 #include "import/importundo.h"
-#include "data/paths.h"
+#include "data/engine/paths.h"
 #include "update/verinfo.h"
 
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 
 #include "core/error.h"
 #include "core/findfile.h"
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -16,13 +16,13 @@
 #include "core/durablefile.h"
 #include "core/folders.h"
 #include "core/findfile.h"
-#include "data/clock.h"
-#include "data/dbase/dbftable.h"
-#include "data/fieldvalue.h"
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/session.h"
-#include "data/shopschema.h"
+#include "data/shop/clock.h"
+#include "data/engine/dbase/dbftable.h"
+#include "data/engine/fieldvalue.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/engine/session.h"
+#include "data/shop/shopschema.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "reports/catalog.h"
 
-#include "data/categoryfilters.h"
-#include "data/dmmain.h"
+#include "data/shop/categoryfilters.h"
+#include "data/shop/dmmain.h"
 #include "reports/equipmentreports.h"
 #include "reports/hrdfreport.h"
 #include "reports/hrreport.h"

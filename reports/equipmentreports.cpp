@@ -1,7 +1,7 @@
 #include "reports/equipmentreports.h"
 
-#include "data/dataset.h"
-#include "data/dmmain.h"
+#include "data/engine/dataset.h"
+#include "data/shop/dmmain.h"
 #include "reports/reportheaders.h"
 
 #include <QLocale>

@@ -7,7 +7,7 @@
 #include "core/csv.h"
 #include "core/durablefile.h"
 #include "core/folders.h"
-#include "data/shopschema.h"
+#include "data/shop/shopschema.h"
 #include "reports/fonts.h"
 #include "reports/painter.h"
 

@@ -1,6 +1,6 @@
 #include "reports/hrdfreport.h"
 
-#include "data/dmmain.h"
+#include "data/shop/dmmain.h"
 #include "reports/reportheaders.h"
 
 #include <algorithm>

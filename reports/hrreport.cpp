@@ -1,6 +1,6 @@
 #include "reports/hrreport.h"
 
-#include "data/dmmain.h"
+#include "data/shop/dmmain.h"
 #include "reports/reportheaders.h"
 
 namespace kw::reports {

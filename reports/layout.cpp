@@ -13,9 +13,9 @@
 // A shrunk text keeps the baseline of its line.
 #include "reports/layout.h"
 
-#include "data/clock.h"
-#include "data/dataset.h"
-#include "data/fieldvalue.h"
+#include "data/shop/clock.h"
+#include "data/engine/dataset.h"
+#include "data/engine/fieldvalue.h"
 #include "reports/fonts.h"
 
 #include <QDateTime>

@@ -1,8 +1,8 @@
 #include "reports/officereports.h"
 
-#include "data/dataset.h"
-#include "data/dmmain.h"
-#include "data/fieldvalue.h"
+#include "data/engine/dataset.h"
+#include "data/shop/dmmain.h"
+#include "data/engine/fieldvalue.h"
 #include "reports/reportheaders.h"
 
 #include <tuple>

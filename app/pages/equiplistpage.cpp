@@ -5,7 +5,7 @@
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
 #include "app/icons.h"
-#include "data/categoryfilters.h"
+#include "data/shop/categoryfilters.h"
 #include "reports/equipmentreports.h"
 
 #include <QHBoxLayout>

@@ -3,8 +3,8 @@
 #include "app/apperror.h"
 #include "app/categorytabs.h"
 #include "app/dbgrid.h"
-#include "data/categoryfilters.h"
-#include "data/queryorders.h"
+#include "data/shop/categoryfilters.h"
+#include "data/shop/queryorders.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -6,7 +6,7 @@
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
 #include "app/icons.h"
-#include "data/paradox/paradoxtable.h"
+#include "data/engine/paradox/paradoxtable.h"
 #include "settings/iniout.h"
 
 #include <QHBoxLayout>

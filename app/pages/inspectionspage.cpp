@@ -5,7 +5,7 @@
 #include "app/dateedit.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
-#include "data/queryorders.h"
+#include "data/shop/queryorders.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

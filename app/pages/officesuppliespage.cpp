@@ -2,8 +2,8 @@
 
 #include "app/apperror.h"
 #include "app/categorytabs.h"
-#include "data/categoryfilters.h"
-#include "data/queryorders.h"
+#include "data/shop/categoryfilters.h"
+#include "data/shop/queryorders.h"
 #include "app/columneditors.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"

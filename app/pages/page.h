@@ -8,7 +8,7 @@
 // setPrintHandler: until a report is attached, its button stays visible but
 // disabled, so nothing pretends to print.
 #include "app/duestatus.h"
-#include "data/dmmain.h"
+#include "data/shop/dmmain.h"
 
 #include <QWidget>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "app/apperror.h"
 #include "app/categorytabs.h"
-#include "data/categoryfilters.h"
+#include "data/shop/categoryfilters.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
 #include "app/icons.h"

@@ -9,8 +9,8 @@
 #include "app/frmmain.h"
 #include "app/outlookbar.h"
 #include "app/partsaddall.h"
-#include "data/demoshop.h"
-#include "data/dmmain.h"
+#include "data/shop/demoshop.h"
+#include "data/shop/dmmain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 // Usage: bench_app [items] [runs]   (default 10000 items, 7 runs)
 #include "app/apperror.h"
 #include "app/frmmain.h"
-#include "data/demoshop.h"
-#include "data/dmmain.h"
+#include "data/shop/demoshop.h"
+#include "data/shop/dmmain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

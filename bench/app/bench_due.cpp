@@ -5,9 +5,9 @@
 // CPU time (on a busy machine wall time mostly measures the others).
 // Usage: bench_due [items] [runs]   (default 50000 items, 15 runs)
 #include "app/frmmain.h"
-#include "data/demoshop.h"
-#include "data/dmmain.h"
-#include "data/duelist.h"
+#include "data/shop/demoshop.h"
+#include "data/shop/dmmain.h"
+#include "data/shop/duelist.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,10 +7,10 @@
 // Usage: bench_find [items] [runs]   (default 50000 items, 15 runs)
 #include "app/finddialog.h"
 #include "app/frmmain.h"
-#include "data/demoshop.h"
-#include "data/dmmain.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopfind.h"
+#include "data/shop/demoshop.h"
+#include "data/shop/dmmain.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopfind.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,8 +7,8 @@
 #include "app/dbgrid.h"
 #include "app/frmmain.h"
 #include "app/outlookbar.h"
-#include "data/demoshop.h"
-#include "data/dmmain.h"
+#include "data/shop/demoshop.h"
+#include "data/shop/dmmain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 //   bench_archive [MB] [runs]
 #include "archive/backup.h"
 #include "archive/restore.h"
-#include "data/shopschema.h"
+#include "data/shop/shopschema.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,10 +2,10 @@
 // work done by SQLite (synchronous=FULL, file on the same disk).
 //   bench_data [ITEMS...]   default: 10000 50000
 #include "core/findfile.h"
-#include "data/demoshop.h"
-#include "data/dmmain.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
+#include "data/shop/demoshop.h"
+#include "data/shop/dmmain.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
 
 #include <QCoreApplication>
 #include <QDate>

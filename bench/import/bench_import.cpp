@@ -5,8 +5,8 @@
 //                                            run by hand from the program
 #include "marrowbyfixture.h"
 
-#include "data/session.h"
-#include "data/shopschema.h"
+#include "data/engine/session.h"
+#include "data/shop/shopschema.h"
 #include "import/marrowbyimport.h"
 
 #include <QCoreApplication>

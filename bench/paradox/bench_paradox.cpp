@@ -1,7 +1,7 @@
 // Paradox table layer against SQLite (synchronous=FULL) on the same rows:
 // opening a table, appending one row, changing one row. Prints medians.
 // Usage: bench_paradox [ROWS...]   (default 10000 50000)
-#include "data/paradox/paradoxtable.h"
+#include "data/engine/paradox/paradoxtable.h"
 #include "fielddefs.h"
 
 #include <QCoreApplication>

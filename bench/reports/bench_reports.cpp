@@ -6,8 +6,8 @@
 // whole PDF) and the inventory sheet of many parts in 100 bins.
 // Usage: bench_reports [rows] [runs] [shop items] [parts]
 //        (default 10000 rows, 5 runs, 50000 shop items, 2000 parts)
-#include "data/demoshop.h"
-#include "data/dmmain.h"
+#include "data/shop/demoshop.h"
+#include "data/shop/dmmain.h"
 #include "reports/hrdfreport.h"
 #include "reports/equipmentreports.h"
 #include "reports/hrreport.h"

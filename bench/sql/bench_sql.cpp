@@ -3,7 +3,7 @@
 // row written back and the query run again, and the query after a change made
 // outside SQL (mirror reloaded). Beside them, SQLite alone on a file with
 // synchronous=FULL doing one update and the same join.
-#include "data/sql/localsql.h"
+#include "data/engine/sql/localsql.h"
 #include "tst_sql_fakeparadox.h"
 
 #include <QCoreApplication>

@@ -9,7 +9,7 @@
 #include "app/outlookbar.h"
 #include "app/pages/page.h"
 #include "core/findfile.h"
-#include "data/paradox/paradoxtable.h"
+#include "data/engine/paradox/paradoxtable.h"
 #include "shopfixture.h"
 
 #include <QApplication>

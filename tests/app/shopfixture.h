@@ -2,8 +2,8 @@
 // A small shop in a temporary directory, and scripted answers for the
 // program's message boxes.
 #include "app/apperror.h"
-#include "data/dmmain.h"
-#include "data/shopschema.h"
+#include "data/shop/dmmain.h"
+#include "data/shop/shopschema.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // looks, what they add, cancelling, and an engine error part way.
 #include "app/addall.h"
 #include "app/partsaddall.h"
-#include "data/engineerror.h"
+#include "data/engine/engineerror.h"
 #include "pagesfixture.h"
 
 #include <QCheckBox>

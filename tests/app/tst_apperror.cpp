@@ -1,7 +1,7 @@
 // The application's default error handler: an exception that reaches the
 // event loop is shown with its message and the program runs on.
 #include "app/apperror.h"
-#include "data/engineerror.h"
+#include "data/engine/engineerror.h"
 
 #include <QTest>
 #include <QTimer>

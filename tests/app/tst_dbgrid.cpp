@@ -3,7 +3,7 @@
 #include "app/apperror.h"
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
-#include "data/engineerror.h"
+#include "data/engine/engineerror.h"
 #include "shopfixture.h"
 
 #include <QHeaderView>

@@ -4,10 +4,10 @@
 // integer is the format's blank marker, so it is refused everywhere.
 #include "app/apperror.h"
 #include "app/datasetmodel.h"
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/session.h"
-#include "data/tabledataset.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/engine/session.h"
+#include "data/engine/tabledataset.h"
 #include "shopfixture.h"
 
 #include <QTemporaryDir>

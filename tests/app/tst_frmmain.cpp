@@ -17,8 +17,8 @@
 
 #include "archive/backup.h"
 #include "archive/restore.h"
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
 #include "import/importundo.h"
 
 #include <QCheckBox>

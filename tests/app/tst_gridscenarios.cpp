@@ -5,7 +5,7 @@
 // typed must land in the record it was typed into.
 #include "app/dbgrid.h"
 #include "app/dbnavigator.h"
-#include "data/demoshop.h"
+#include "data/shop/demoshop.h"
 #include "pagesfixture.h"
 
 #include <QDialog>

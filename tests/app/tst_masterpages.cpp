@@ -4,7 +4,7 @@
 #include "app/dbnavigator.h"
 #include "app/pages/equiplistpage.h"
 #include "app/pages/partslistpage.h"
-#include "data/engineerror.h"
+#include "data/engine/engineerror.h"
 #include "pagesfixture.h"
 
 #include <QLabel>

@@ -9,7 +9,7 @@
 #include "app/frmmain.h"
 #include "app/outlookbar.h"
 #include "app/pages/page.h"
-#include "data/engineerror.h"
+#include "data/engine/engineerror.h"
 #include "shopfixture.h"
 
 #include <QCalendarWidget>

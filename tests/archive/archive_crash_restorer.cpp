@@ -4,7 +4,7 @@
 #include "archivefixture.h"
 #include "archive/backup.h"
 #include "archive/restore.h"
-#include "data/shopschema.h"
+#include "data/shop/shopschema.h"
 
 #include <QCoreApplication>
 #include <csignal>

@@ -2,7 +2,7 @@
 #include "clirun.h"
 #include "marrowbyfixture.h"
 
-#include "data/shopschema.h"
+#include "data/shop/shopschema.h"
 #include "settings/iniout.h"
 #include "settings/registry.h"
 

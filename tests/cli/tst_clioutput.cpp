@@ -4,7 +4,7 @@
 // what they may take, and a stored row reported as stored.
 #include "archivefixture.h"
 #include "clirun.h"
-#include "data/dbase/dbftable.h"
+#include "data/engine/dbase/dbftable.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
 // kitwarden-cli repair, run as a user would: a table refused as damaged is
 // rebuilt, the damaged file kept, and the count of recovered rows printed.
-#include "data/paradox/paradoxtable.h"
+#include "data/engine/paradox/paradoxtable.h"
 #include "clirun.h"
 #include "fielddefs.h"
 

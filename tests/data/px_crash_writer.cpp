@@ -2,8 +2,8 @@
 // printing a line after every change that has returned (and so must survive).
 // With "batch" it adds rows in batches instead: "batch K SEQ..." names the
 // rows of batch K before it ends, "done K" says that it has ended.
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
 
 #include <QCoreApplication>
 #include <QDate>

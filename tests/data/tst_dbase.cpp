@@ -1,7 +1,7 @@
 // dBase table files: the sample files of other writers, values, memos, the
 // writer's exact bytes, and damaged files.
-#include "data/dbase/dbftable.h"
-#include "data/engineerror.h"
+#include "data/engine/dbase/dbftable.h"
+#include "data/engine/engineerror.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -2,11 +2,11 @@
 // fields, keys, index orders, filters, the due-date rule and the write-back
 // of the joined queries.
 #include "core/findfile.h"
-#include "data/batchadd.h"
-#include "data/dmmain.h"
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
+#include "data/shop/batchadd.h"
+#include "data/shop/dmmain.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -2,9 +2,9 @@
 // kits are listed and why, around the edges of the due rule, how they are
 // ordered, that counts agree with the list, that counting again follows a
 // post, and the first such row of a page's dataset.
-#include "data/dmmain.h"
-#include "data/duelist.h"
-#include "data/session.h"
+#include "data/shop/dmmain.h"
+#include "data/shop/duelist.h"
+#include "data/engine/session.h"
 #include "clirun.h"
 #include "dueshop.h"
 

@@ -1,6 +1,6 @@
 // What is due: the status of a due date around the edges of the 30-day
 // window, a kit's food, and which items and kits need inspecting at all.
-#include "data/duerules.h"
+#include "data/shop/duerules.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The rules for one field's value: typed text, conversion of typed values,
 // integer ranges (the blank markers are not values), width, required.
-#include "data/engineerror.h"
-#include "data/fieldvalue.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/fieldvalue.h"
 
 #include <QDate>
 #include <QDateTime>

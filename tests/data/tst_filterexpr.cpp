@@ -1,7 +1,7 @@
 // Dataset filters: the comparisons, AND binding tighter than OR, blank
 // fields, and the expressions that are refused.
-#include "data/engineerror.h"
-#include "data/filterexpr.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/filterexpr.h"
 
 #include <QDate>
 #include <QtTest>

@@ -1,11 +1,11 @@
 // Paradox table layer: value codec, password checksum, the sample tables
 // written by the original engine, create/read/write round trips, key order,
 // key violations, AutoInc, encryption, derived files and damaged files.
-#include "data/engineerror.h"
+#include "data/engine/engineerror.h"
 #include "core/findfile.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/paradox/pxfile.h"
-#include "data/paradox/pxformat.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/engine/paradox/pxfile.h"
+#include "data/engine/paradox/pxformat.h"
 #include "fielddefs.h"
 
 #include <QCryptographicHash>

@@ -2,8 +2,8 @@
 // while it posts; afterwards the table opens and holds every change the
 // writer reported as returned. A batch of changes is there as a whole or
 // not at all.
-#include "data/paradox/paradoxtable.h"
-#include "data/paradox/pxformat.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/engine/paradox/pxformat.h"
 #include "fielddefs.h"
 
 #include <QProcess>

@@ -2,9 +2,9 @@
 // header damaged so that it looks encrypted, and the way back (repair).
 // Every damage is made by the test from a good table it writes itself; a
 // refused table must keep every byte it had.
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/session.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/engine/session.h"
 #include "fielddefs.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // pxlib 0.6.8 misreads NULL Long/Date/Time/AutoInc as -2147483648 and never
 // flags NULL 8-byte values except through its return code; the checks
 // below allow exactly that.
-#include "data/paradox/paradoxtable.h"
-#include "data/paradox/pxformat.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/engine/paradox/pxformat.h"
 #include "fielddefs.h"
 
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "data/paths.h"
+#include "data/engine/paths.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>

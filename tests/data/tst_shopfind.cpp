@@ -3,8 +3,8 @@
 // with or without dashes, one hit per record, the limit, and the index
 // following a change of a table.
 #include "clirun.h"
-#include "data/session.h"
-#include "data/shopfind.h"
+#include "data/engine/session.h"
+#include "data/shop/shopfind.h"
 #include "dueshop.h"
 
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // Local SQL over the shop's tables (in-memory Paradox fakes) and dBase files:
 // the joined queries as the data module writes them, their update
 // statements, the import's statements, and write-back safety.
-#include "data/dbase/dbftable.h"
-#include "data/sql/localsql.h"
-#include "data/sql/sqldialect.h"
+#include "data/engine/dbase/dbftable.h"
+#include "data/engine/sql/localsql.h"
+#include "data/engine/sql/sqldialect.h"
 #include "tst_sql_fakeparadox.h"
 
 #include <QRandomGenerator>

@@ -2,9 +2,9 @@
 // An in-memory ParadoxTable for the local SQL tests: key order, AutoInc,
 // key violations and a switch that makes a write fail, so that write-back
 // and undo can be checked without table files.
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/sql/localsql.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/engine/sql/localsql.h"
 #include "fielddefs.h"
 
 #include <QDate>

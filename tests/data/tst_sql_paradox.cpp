@@ -1,10 +1,10 @@
 // Local SQL over real, encrypted shop tables: statements written back reach
 // the files, survive a close and reopen, and a refused statement leaves the
 // file as it was.
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
-#include "data/sql/localsql.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
+#include "data/engine/sql/localsql.h"
 
 #include <QDir>
 #include <QFile>

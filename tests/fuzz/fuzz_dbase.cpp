@@ -3,8 +3,8 @@
 // a table that opens is saved and read again and must show the same records.
 #include "fuzzsupport.h"
 
-#include "data/dbase/dbftable.h"
-#include "data/engineerror.h"
+#include "data/engine/dbase/dbftable.h"
+#include "data/engine/engineerror.h"
 
 #include <QDir>
 #include <cstdlib>

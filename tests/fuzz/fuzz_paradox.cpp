@@ -6,9 +6,9 @@
 // that is refused is repaired, and must then open.
 #include "fuzzsupport.h"
 
-#include "data/engineerror.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
 
 #include <QDir>
 #include <cstdlib>

@@ -4,8 +4,8 @@
 // offsets into the SQL) must lie inside what they point into.
 #include "fuzzsupport.h"
 
-#include "data/engineerror.h"
-#include "data/sql/sqldialect.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/sql/sqldialect.h"
 
 #include <cstdlib>
 

@@ -9,9 +9,9 @@
 #include "archive/archiver.h"
 #include "archive/backup.h"
 #include "archive/restore.h"
-#include "data/dbase/dbftable.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
+#include "data/engine/dbase/dbftable.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
 #include "settings/registry.h"
 #include "update/versionblock.h"
 

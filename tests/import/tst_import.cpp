@@ -4,9 +4,9 @@
 #include "import/marrowbyimport.h"
 #include "marrowbyfixture.h"
 
-#include "data/engineerror.h"
-#include "data/session.h"
-#include "data/shopschema.h"
+#include "data/engine/engineerror.h"
+#include "data/engine/session.h"
+#include "data/shop/shopschema.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 #pragma once
 // A shop in a temporary directory for report tests: rows are written in one
 // batch per table, then the data module's datasets open on them.
-#include "data/dmmain.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
+#include "data/shop/dmmain.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
 #include "reports/document.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // smaller, down to a legible floor, and only past that floor is it cut, with
 // a visible ellipsis. Nothing runs into its neighbour or off the band. Each
 // report is laid out over a shop whose texts fill their fields.
-#include "data/fieldvalue.h"
+#include "data/engine/fieldvalue.h"
 #include "reportfixture.h"
 #include "reports/catalog.h"
 #include "reports/exports.h"

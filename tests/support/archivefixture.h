@@ -6,7 +6,7 @@
 #include "archive/restore.h"
 #include "archive/encoding.h"
 #include "archive/scriptedprompts.h"
-#include "data/shopschema.h"
+#include "data/shop/shopschema.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,8 +4,8 @@
 // written straight to the table files. Tables are closed when it is
 // finished (or destroyed).
 #include "core/findfile.h"
-#include "data/paradox/paradoxtable.h"
-#include "data/shopschema.h"
+#include "data/engine/paradox/paradoxtable.h"
+#include "data/shop/shopschema.h"
 
 #include <QDate>
 #include <QDir>

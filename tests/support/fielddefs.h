@@ -1,6 +1,6 @@
 #pragma once
 // Field definitions written the short way in tests and benchmarks.
-#include "data/tabledef.h"
+#include "data/engine/tabledef.h"
 
 namespace kwtest {
 

@@ -4,8 +4,8 @@
 // used, and a Paradox "Suggest.DB" holding the shop's name. Each test fills
 // only the rows its case needs.
 #include "core/findfile.h"
-#include "data/dbase/dbftable.h"
-#include "data/paradox/paradoxtable.h"
+#include "data/engine/dbase/dbftable.h"
+#include "data/engine/paradox/paradoxtable.h"
 #include "fielddefs.h"
 
 #include <QCryptographicHash>
