@@ -15,3 +15,8 @@ set(KW_MAY_LINK_app      ANY)
 set(KW_MAY_LINK_kitwarden-cli Kitwarden::core Kitwarden::shop Kitwarden::engine Kitwarden::settings Kitwarden::archive
     Kitwarden::update Kitwarden::reports Kitwarden::import Qt6::Core Qt6::Gui)
 set(KW_LAYERED_EXECUTABLES kitwarden-cli)
+# The source folder of each row, for the include check (tests/cmake): a
+# file may include its own folder and the folders of the libraries its row
+# may link, nothing else.
+set(KW_LAYER_FOLDERS core=core data/engine=engine data/shop=shop settings=settings archive=archive
+    update=update reports=reports import=import app=app cli=kitwarden-cli)

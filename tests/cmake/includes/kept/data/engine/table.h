@@ -1,0 +1,3 @@
+#pragma once
+#include "core/error.h"
+#include "data/engine/table.h"
