@@ -192,8 +192,25 @@ void TReportPreview::buildTools()
     bar->setObjectName(QStringLiteral("tbPreview"));
     bar->setIconSize(QSize(16, 16));
     layout()->addWidget(bar);
-    QStyle *st = style();
+    addFileTools(bar);
+    bar->addSeparator();
+    addPageTools(bar);
+    bar->addSeparator();
+    addZoomTools(bar);
+    bar->addSeparator();
+    addFindTools(bar);
+    auto *spacer = new QWidget(bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+    btnClose = toolButton(bar, QStringLiteral("btnClose"), style()->standardIcon(QStyle::SP_DialogCloseButton),
+                          QStringLiteral("Close"), QStringLiteral("Close the preview (Esc)"));
+    connectTools();
+    addShortcuts();
+}
 
+void TReportPreview::addFileTools(QToolBar *bar)
+{
+    QStyle *st = style();
     btnPrint = toolButton(bar, QStringLiteral("btnPrint"), icons::tool(icons::Tool::Print), QStringLiteral("Print"),
                           QStringLiteral("Print (Ctrl+P)"));
     btnPageSetup = toolButton(bar, QStringLiteral("btnPageSetup"), icons::menu(2), QStringLiteral("Page Setup"),
@@ -202,7 +219,11 @@ void TReportPreview::buildTools()
                          QStringLiteral("Save"), QStringLiteral("Save as a report file, PDF, text, CSV or HTML (Ctrl+S)"));
     btnOpen = toolButton(bar, QStringLiteral("btnOpen"), st->standardIcon(QStyle::SP_DialogOpenButton),
                          QStringLiteral("Open"), QStringLiteral("Open a saved report file (Ctrl+O)"));
-    bar->addSeparator();
+}
+
+void TReportPreview::addPageTools(QToolBar *bar)
+{
+    QStyle *st = style();
     btnFirst = toolButton(bar, QStringLiteral("btnFirst"), st->standardIcon(QStyle::SP_MediaSkipBackward), QString(),
                           QStringLiteral("First page (Home)"));
     btnPrior = toolButton(bar, QStringLiteral("btnPrior"), st->standardIcon(QStyle::SP_MediaSeekBackward), QString(),
@@ -221,7 +242,10 @@ void TReportPreview::buildTools()
                          QStringLiteral("Next page (Page Down)"));
     btnLast = toolButton(bar, QStringLiteral("btnLast"), st->standardIcon(QStyle::SP_MediaSkipForward), QString(),
                          QStringLiteral("Last page (End)"));
-    bar->addSeparator();
+}
+
+void TReportPreview::addZoomTools(QToolBar *bar)
+{
     btnZoomOut = toolButton(bar, QStringLiteral("btnZoomOut"), QIcon(), QStringLiteral("\u2212"),
                             QStringLiteral("Zoom out (Ctrl+-, Ctrl+wheel)"));
     cbZoom = new QComboBox(bar);
@@ -234,7 +258,11 @@ void TReportPreview::buildTools()
     bar->addWidget(cbZoom);
     btnZoomIn = toolButton(bar, QStringLiteral("btnZoomIn"), QIcon(), QStringLiteral("+"),
                            QStringLiteral("Zoom in (Ctrl++, Ctrl+wheel)"));
-    bar->addSeparator();
+}
+
+void TReportPreview::addFindTools(QToolBar *bar)
+{
+    QStyle *st = style();
     edFind = new QLineEdit(bar);
     edFind->setObjectName(QStringLiteral("edFind"));
     edFind->setPlaceholderText(QStringLiteral("Find"));
@@ -250,12 +278,10 @@ void TReportPreview::buildTools()
     lblFind->setContentsMargins(4, 0, 4, 0);
     lblFind->setMinimumWidth(lblFind->fontMetrics().horizontalAdvance(QStringLiteral("9999 of 9999")) + 8);
     bar->addWidget(lblFind);
-    auto *spacer = new QWidget(bar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    bar->addWidget(spacer);
-    btnClose = toolButton(bar, QStringLiteral("btnClose"), st->standardIcon(QStyle::SP_DialogCloseButton),
-                          QStringLiteral("Close"), QStringLiteral("Close the preview (Esc)"));
+}
 
+void TReportPreview::connectTools()
+{
     auto run = [this](void (TReportPreview::*f)()) { return [this, f] { guarded([&] { (this->*f)(); }); }; };
     connect(btnPrint, &QToolButton::clicked, this, run(&TReportPreview::print));
     connect(btnPageSetup, &QToolButton::clicked, this, run(&TReportPreview::pageSetup));
@@ -290,7 +316,11 @@ void TReportPreview::buildTools()
     connect(btnFindNext, &QToolButton::clicked, this, &TReportPreview::findNext);
     connect(btnFindPrior, &QToolButton::clicked, this, &TReportPreview::findPrior);
     connect(btnClose, &QToolButton::clicked, this, &QDialog::reject);
+}
 
+// The keys of the tool bar, whichever widget of the preview has the focus.
+void TReportPreview::addShortcuts()
+{
     auto shortcut = [this](const QKeySequence &keys, const std::function<void()> &f) {
         auto *a = new QAction(this);
         a->setShortcut(keys);

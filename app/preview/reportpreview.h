@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QLabel;
+class QToolBar;
 class QLineEdit;
 class QListView;
 class QPrinter;
@@ -82,6 +83,12 @@ protected:
 
 private:
     void buildTools();
+    void addFileTools(QToolBar *bar);
+    void addPageTools(QToolBar *bar);
+    void addZoomTools(QToolBar *bar);
+    void addFindTools(QToolBar *bar);
+    void connectTools();
+    void addShortcuts();
     void runLayout(kw::reports::Report &report);
     void pagesAdded(int pages);
     void showPage(int page);
