@@ -3,6 +3,7 @@
 #include "data/engine/engineerror.h"
 
 #include <QHash>
+#include <optional>
 
 namespace kw::data::sql {
 
@@ -57,20 +58,102 @@ struct Cursor {
 
 } // namespace
 
-QVector<Token> tokenize(const QString &s)
-{
-    QVector<Token> out;
-    const int n = s.size();
-    int i = 0;
-    const auto closing = [&](QChar q, int start) {
-        // Returns the content and moves i past the closing quote; doubled
-        // quotes stand for one.
+namespace {
+
+// Cuts a statement into tokens, one kind at a time: each step starts at
+// position i, appends its token and moves i past it.
+class Lexer {
+public:
+    explicit Lexer(const QString &s) : s(s), n(int(s.size())) {}
+
+    QVector<Token> run()
+    {
+        while (i < n) {
+            const QChar c = s[i];
+            const QChar c1 = i + 1 < n ? s[i + 1] : QChar();
+            if (c.isSpace())
+                space();
+            else if (c == u'-' && c1 == u'-')
+                lineComment();
+            else if (c == u'/' && c1 == u'*')
+                blockComment();
+            else if (isWordStart(c))
+                out.append({Tok::Word, run(i, isWordChar)});
+            else if (c.isDigit())
+                number();
+            else if (c == u'\'')
+                out.append({Tok::SQuote, quoted(u'\'', i)});
+            else if (c == u'"')
+                out.append({Tok::DQuote, quoted(u'"', i)});
+            else if (c == u'[')
+                out.append({Tok::Bracket, quoted(u']', i)});
+            else if (c == u':' && c1 == u'"')
+                out.append({Tok::Param, quoted(u'"', i + 1)});
+            else if (c == u':' && isWordStart(c1))
+                out.append({Tok::Param, run(i + 1, isWordChar)});
+            else
+                punct(c, c1);
+        }
+        return out;
+    }
+
+private:
+    // The characters from `from` that `keep` accepts; i moves past them.
+    QString run(int from, bool (*keep)(QChar))
+    {
+        int j = from;
+        while (j < n && keep(s[j]))
+            ++j;
+        i = j;
+        return s.mid(from, j - from);
+    }
+
+    void space() { out.append({Tok::Space, run(i, [](QChar c) { return c.isSpace(); })}); }
+
+    void lineComment()
+    {
+        while (i < n && s[i] != u'\n')
+            ++i;
+        out.append({Tok::Space, QStringLiteral(" ")});
+    }
+
+    void blockComment()
+    {
+        const int end = int(s.indexOf(QLatin1String("*/"), i + 2));
+        i = end < 0 ? n : end + 2;
+        out.append({Tok::Space, QStringLiteral(" ")});
+    }
+
+    // Digits and points, then an exponent when digits follow it.
+    void number()
+    {
+        int j = i;
+        while (j < n && (s[j].isDigit() || s[j] == u'.'))
+            ++j;
+        if (j < n && (s[j] == u'e' || s[j] == u'E')) {
+            int k = j + 1;
+            if (k < n && (s[k] == u'+' || s[k] == u'-'))
+                ++k;
+            if (k < n && s[k].isDigit()) {
+                j = k;
+                while (j < n && s[j].isDigit())
+                    ++j;
+            }
+        }
+        out.append({Tok::Number, s.mid(i, j - i)});
+        i = j;
+    }
+
+    // The content of a quote opened at start, closed by q; doubled quotes
+    // stand for one (not in brackets). i moves past the closing quote.
+    QString quoted(QChar q, int start)
+    {
         QString content;
         int j = start + 1;
         for (;;) {
             if (j >= n)
-                throw EngineError(QStringLiteral("Unterminated string or name in the statement: %1")
-                                      .arg(s.mid(start, 40)));
+                throw EngineError(
+                    QStringLiteral("Unterminated string or name in the statement: %1").arg(s.mid(start, 40)));
             if (s[j] == q) {
                 if (q != u']' && j + 1 < n && s[j + 1] == q) {
                     content += q;
@@ -83,73 +166,30 @@ QVector<Token> tokenize(const QString &s)
         }
         i = j + 1;
         return content;
-    };
-    while (i < n) {
-        const QChar c = s[i];
-        const QChar c1 = i + 1 < n ? s[i + 1] : QChar();
-        if (c.isSpace()) {
-            int j = i;
-            while (j < n && s[j].isSpace())
-                ++j;
-            out.append({Tok::Space, s.mid(i, j - i)});
-            i = j;
-        } else if (c == u'-' && c1 == u'-') {
-            while (i < n && s[i] != u'\n')
-                ++i;
-            out.append({Tok::Space, QStringLiteral(" ")});
-        } else if (c == u'/' && c1 == u'*') {
-            const int end = s.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-            out.append({Tok::Space, QStringLiteral(" ")});
-        } else if (isWordStart(c)) {
-            int j = i;
-            while (j < n && isWordChar(s[j]))
-                ++j;
-            out.append({Tok::Word, s.mid(i, j - i)});
-            i = j;
-        } else if (c.isDigit()) {
-            int j = i;
-            while (j < n && (s[j].isDigit() || s[j] == u'.'))
-                ++j;
-            if (j < n && (s[j] == u'e' || s[j] == u'E')) {
-                int k = j + 1;
-                if (k < n && (s[k] == u'+' || s[k] == u'-'))
-                    ++k;
-                if (k < n && s[k].isDigit()) {
-                    j = k;
-                    while (j < n && s[j].isDigit())
-                        ++j;
-                }
-            }
-            out.append({Tok::Number, s.mid(i, j - i)});
-            i = j;
-        } else if (c == u'\'') {
-            out.append({Tok::SQuote, closing(u'\'', i)});
-        } else if (c == u'"') {
-            out.append({Tok::DQuote, closing(u'"', i)});
-        } else if (c == u'[') {
-            out.append({Tok::Bracket, closing(u']', i)});
-        } else if (c == u':' && c1 == u'"') {
-            const int start = i;
-            QString name = closing(u'"', start + 1);
-            out.append({Tok::Param, name});
-        } else if (c == u':' && isWordStart(c1)) {
-            int j = i + 1;
-            while (j < n && isWordChar(s[j]))
-                ++j;
-            out.append({Tok::Param, s.mid(i + 1, j - i - 1)});
-            i = j;
-        } else {
-            static const char *const two[] = {"<=", ">=", "<>", "!=", "||", "=="};
-            QString p(c);
-            for (const char *t : two)
-                if (c == QLatin1Char(t[0]) && c1 == QLatin1Char(t[1]))
-                    p = QLatin1String(t);
-            out.append({Tok::Punct, p});
-            i += p.size();
-        }
     }
-    return out;
+
+    void punct(QChar c, QChar c1)
+    {
+        static const char *const two[] = {"<=", ">=", "<>", "!=", "||", "=="};
+        QString p(c);
+        for (const char *t : two)
+            if (c == QLatin1Char(t[0]) && c1 == QLatin1Char(t[1]))
+                p = QLatin1String(t);
+        out.append({Tok::Punct, p});
+        i += int(p.size());
+    }
+
+    const QString &s;
+    const int n;
+    int i = 0;
+    QVector<Token> out;
+};
+
+} // namespace
+
+QVector<Token> tokenize(const QString &s)
+{
+    return Lexer(s).run();
 }
 
 namespace {
@@ -367,17 +407,15 @@ Statement parse(const QString &sql)
 
 namespace {
 
-SelectShape selectShape(const Statement &st, const QVector<int> &startAt, const QVector<int> &endAt,
-                        const QVector<int> &depthAt)
+// Where the top-level clauses of a SELECT stand (token indexes).
+struct Clauses {
+    int from = -1, where = -1, order = -1;
+};
+
+// The top-level FROM, WHERE and ORDER of a SELECT without aggregates,
+// grouping, joins or the like; nothing when the statement has any of them.
+std::optional<Clauses> plainClauses(const QVector<Token> &t, const QVector<int> &startAt, const QVector<int> &depthAt)
 {
-    const auto &t = st.toks;
-    Cursor cur{t};
-    SelectShape s;
-    for (const TableRef &r : st.tables) {
-        if (depthAt[r.first] != 0)
-            return s; // a subquery over a table
-        s.tableAliases << quoteIdent(r.sqlAlias());
-    }
     static const QSet<QString> aggregates = {QStringLiteral("COUNT"), QStringLiteral("SUM"), QStringLiteral("AVG"),
                                              QStringLiteral("MIN"), QStringLiteral("MAX"), QStringLiteral("TOTAL"),
                                              QStringLiteral("GROUP_CONCAT")};
@@ -386,27 +424,38 @@ SelectShape selectShape(const Statement &st, const QVector<int> &startAt, const 
         QStringLiteral("OFFSET"), QStringLiteral("UNION"), QStringLiteral("INTERSECT"), QStringLiteral("EXCEPT"),
         QStringLiteral("WINDOW"), QStringLiteral("JOIN"), QStringLiteral("COLLATE"), QStringLiteral("NULLS"),
         QStringLiteral("WITH"), QStringLiteral("OVER")};
-    int from = -1, where = -1, order = -1;
+    const Cursor cur{t};
+    Clauses c;
     for (int i = cur.next(-1); cur.at(i); i = cur.next(i)) {
         if (t[i].kind != Tok::Word)
             continue;
         const QString w = t[i].text.toUpper();
         const int n = cur.next(i);
         if (aggregates.contains(w) && cur.at(n) && isPunct(t[n], "("))
-            return s;
+            return std::nullopt;
         if (unsupported.contains(w) && (depthAt[i] == 0 || w == QLatin1String("OVER")))
-            return s;
+            return std::nullopt;
         if (depthAt[i] != 0 || startAt[i] < 0)
             continue;
-        if (w == QLatin1String("FROM") && from < 0)
-            from = i;
-        else if (w == QLatin1String("WHERE") && from >= 0 && where < 0 && order < 0)
-            where = i;
-        else if (w == QLatin1String("ORDER") && from >= 0 && order < 0)
-            order = i;
+        if (w == QLatin1String("FROM") && c.from < 0)
+            c.from = i;
+        else if (w == QLatin1String("WHERE") && c.from >= 0 && c.where < 0 && c.order < 0)
+            c.where = i;
+        else if (w == QLatin1String("ORDER") && c.from >= 0 && c.order < 0)
+            c.order = i;
     }
-    if (from < 0 || order < 0)
-        return s;
+    if (c.from < 0 || c.order < 0)
+        return std::nullopt;
+    return c;
+}
+
+// The terms of ORDER BY (from token `order`) into s, each a value with an
+// optional ASC or DESC; false when one is not (a result column number,
+// something after ASC/DESC, anything but ";" after the last term).
+bool readOrderTerms(const QVector<Token> &t, int order, const QVector<int> &startAt, const QVector<int> &endAt,
+                    const QVector<int> &depthAt, SelectShape &s)
+{
+    const Cursor cur{t};
     int i = cur.next(cur.next(order)); // after ORDER BY
     int termFirst = -1, termLast = -1;
     bool desc = false;
@@ -426,7 +475,7 @@ SelectShape selectShape(const Statement &st, const QVector<int> &startAt, const 
     for (; cur.at(i); i = cur.next(i)) {
         if (depthAt[i] == 0 && isPunct(t[i], ",")) {
             if (!closeTerm())
-                return s;
+                return false;
             continue;
         }
         if (depthAt[i] == 0 && isPunct(t[i], ";"))
@@ -438,20 +487,39 @@ SelectShape selectShape(const Statement &st, const QVector<int> &startAt, const 
         if (termFirst < 0)
             termFirst = i;
         else if (desc)
-            return s; // something after ASC/DESC
+            return false; // something after ASC/DESC
         if (startAt[i] < 0)
-            return s;
+            return false;
         termLast = i;
     }
     for (; cur.at(i); i = cur.next(i))
         if (!isPunct(t[i], ";"))
-            return s;
-    if (!closeTerm())
+            return false;
+    return closeTerm();
+}
+
+SelectShape selectShape(const Statement &st, const QVector<int> &startAt, const QVector<int> &endAt,
+                        const QVector<int> &depthAt)
+{
+    const auto &t = st.toks;
+    const Cursor cur{t};
+    SelectShape s;
+    for (const TableRef &r : st.tables) {
+        if (depthAt[r.first] != 0)
+            return s; // a subquery over a table
+        s.tableAliases << quoteIdent(r.sqlAlias());
+    }
+    const std::optional<Clauses> c = plainClauses(t, startAt, depthAt);
+    if (!c)
         return s;
+    SelectShape ordered = s;
+    if (!readOrderTerms(t, c->order, startAt, endAt, depthAt, ordered))
+        return s;
+    s = ordered;
     s.listAt = endAt[cur.next(-1)];
-    s.fromAt = startAt[from];
-    s.whereAfter = where >= 0 ? endAt[where] : -1;
-    s.condEnd = startAt[order];
+    s.fromAt = startAt[c->from];
+    s.whereAfter = c->where >= 0 ? endAt[c->where] : -1;
+    s.condEnd = startAt[c->order];
     s.plain = true;
     return s;
 }
