@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QTime>
+#include <optional>
 #include <sqlite3.h>
 
 namespace kw::data::sql {
@@ -108,6 +109,58 @@ QString columnText(sqlite3_stmt *s, int c)
 
 // A SQLite value as the engine's type. strict: refuse what does not convert
 // (write-back); otherwise keep the value as SQLite has it (results).
+namespace {
+
+// Readers of a stored value for one kind of field: nothing when the value
+// stored is not one of that kind.
+
+// A whole number, stored as one or as a number or text without a fraction.
+std::optional<qint64> wholeNumber(sqlite3_stmt *s, int c, int st)
+{
+    if (st == SQLITE_INTEGER)
+        return sqlite3_column_int64(s, c);
+    bool ok = false;
+    const double d = st == SQLITE_FLOAT ? sqlite3_column_double(s, c) : columnText(s, c).trimmed().toDouble(&ok);
+    if ((st != SQLITE_FLOAT && !ok) || d != double(qint64(d)))
+        return std::nullopt;
+    return qint64(d);
+}
+
+// The mirror stores a date as YYYY-MM-DD; read it without a general parser.
+std::optional<QDate> mirrorDate(sqlite3_stmt *s, int c)
+{
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+    const int n = sqlite3_column_bytes(s, c);
+    if (n < 10 || p[4] != '-' || p[7] != '-')
+        return std::nullopt;
+    int v[8];
+    bool digits = true;
+    for (int i = 0, k = 0; i < 10; ++i)
+        if (i != 4 && i != 7) {
+            digits &= p[i] >= '0' && p[i] <= '9';
+            v[k++] = p[i] - '0';
+        }
+    const QDate d(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], v[4] * 10 + v[5], v[6] * 10 + v[7]);
+    if (!digits || !d.isValid())
+        return std::nullopt;
+    return d;
+}
+
+// A number (not zero is true), or true/T, false/F in any case.
+std::optional<bool> logical(sqlite3_stmt *s, int c, int st)
+{
+    if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
+        return sqlite3_column_double(s, c) != 0;
+    const QString txt = columnText(s, c).trimmed();
+    if (txt.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || txt == QLatin1String("T"))
+        return true;
+    if (txt.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || txt == QLatin1String("F"))
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
 QVariant toEngine(sqlite3_stmt *s, int c, FieldType type, bool strict, const QString &field)
 {
     const int st = sqlite3_column_type(s, c);
@@ -130,17 +183,10 @@ QVariant toEngine(sqlite3_stmt *s, int c, FieldType type, bool strict, const QSt
     case FieldType::Short:
     case FieldType::Long:
     case FieldType::AutoInc: {
-        qint64 v = 0;
-        if (st == SQLITE_INTEGER) {
-            v = sqlite3_column_int64(s, c);
-        } else {
-            bool ok = false;
-            const double d = st == SQLITE_FLOAT ? sqlite3_column_double(s, c)
-                                                : columnText(s, c).trimmed().toDouble(&ok);
-            if ((st != SQLITE_FLOAT && !ok) || d != double(qint64(d)))
-                return bad();
-            v = qint64(d);
-        }
+        const std::optional<qint64> whole = wholeNumber(s, c, st);
+        if (!whole)
+            return bad();
+        const qint64 v = *whole;
         if (strict)
             fieldvalue::checkRange(FieldSpec{field, type}, v);
         const auto range = *fieldvalue::integerRange(type);
@@ -156,22 +202,8 @@ QVariant toEngine(sqlite3_stmt *s, int c, FieldType type, bool strict, const QSt
         return ok ? QVariant(d) : bad();
     }
     case FieldType::Date: {
-        // The mirror stores YYYY-MM-DD; read it without a general parser.
-        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
-        const int n = sqlite3_column_bytes(s, c);
-        if (n >= 10 && p[4] == '-' && p[7] == '-') {
-            int v[8];
-            bool digits = true;
-            for (int i = 0, k = 0; i < 10; ++i)
-                if (i != 4 && i != 7) {
-                    digits &= p[i] >= '0' && p[i] <= '9';
-                    v[k++] = p[i] - '0';
-                }
-            const QDate d(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], v[4] * 10 + v[5], v[6] * 10 + v[7]);
-            if (digits && d.isValid())
-                return d;
-        }
-        return bad();
+        const std::optional<QDate> d = mirrorDate(s, c);
+        return d ? QVariant(*d) : bad();
     }
     case FieldType::Time: {
         const QString txt = columnText(s, c);
@@ -187,17 +219,10 @@ QVariant toEngine(sqlite3_stmt *s, int c, FieldType type, bool strict, const QSt
             dt = QDateTime::fromString(txt, Qt::ISODate);
         return dt.isValid() ? QVariant(dt) : bad();
     }
-    case FieldType::Logical:
-        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
-            return sqlite3_column_double(s, c) != 0;
-        {
-            const QString txt = columnText(s, c).trimmed();
-            if (txt.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || txt == QLatin1String("T"))
-                return true;
-            if (txt.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || txt == QLatin1String("F"))
-                return false;
-            return bad();
-        }
+    case FieldType::Logical: {
+        const std::optional<bool> b = logical(s, c, st);
+        return b ? QVariant(*b) : bad();
+    }
     default: {
         const auto *p = static_cast<const char *>(sqlite3_column_blob(s, c));
         return QByteArray(p, sqlite3_column_bytes(s, c));
