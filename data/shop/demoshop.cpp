@@ -108,18 +108,12 @@ private:
     bool m_keyed = false;
 };
 
-} // namespace
 
-void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
+// The master equipment list; returns its NSNs, and in inspNsns those with
+// day or year inspections.
+QStringList demoMasterList(const QString &dir, const DemoSize &size, Rng &r, QStringList &inspNsns)
 {
-    if (!hasNoTables(dir))
-        throw EngineError(QStringLiteral("%1 already holds shop tables").arg(QDir::toNativeSeparators(dir)));
-    createMissingTables(dir);
-    Rng r(20021015);
-
-    // Master equipment list.
     QStringList nsns;
-    QStringList inspNsns; // those with day or year inspections
     {
         Writer w(dir, QStringLiteral("Lists"));
         const QStringList flags = {QStringLiteral("Alse"), QStringLiteral("Batt"), QStringLiteral("Pyro"),
@@ -148,7 +142,13 @@ void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
         }
     }
 
-    // Holders and their items.
+    return nsns;
+}
+
+// Holders, and items signed to them: most need inspecting, some overdue.
+void demoHandReceipts(const QString &dir, const DemoSize &size, Rng &r, const QDate &ref, const QStringList &nsns,
+                      const QStringList &inspNsns)
+{
     {
         Writer w(dir, QStringLiteral("Hrdf"));
         for (int i = 0; i < size.holders; ++i) {
@@ -174,7 +174,11 @@ void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
         }
     }
 
-    // Aircraft, kit types and kits.
+}
+
+// Aircraft, kit types and the kits on them.
+void demoKits(const QString &dir, const DemoSize &size, Rng &r, const QDate &ref)
+{
     QStringList tails;
     {
         Writer w(dir, QStringLiteral("Aircraft"));
@@ -214,7 +218,11 @@ void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
         }
     }
 
-    // Office bench stock.
+}
+
+// Office bench stock: drawers, bins, the master parts list and the stock.
+void demoBenchStock(const QString &dir, const DemoSize &size, Rng &r)
+{
     // Bench stock cabinets as a shop labels them: a cabinet letter and the
     // drawer's number ("A1" .. "A6", "B1" ..), and numbered bins ("01");
     // short enough for the drawer and bin columns of the pages and forms.
@@ -265,7 +273,11 @@ void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
             w.add(Row{QVariant(), r.pick(drawers), r.pick(bins), r.pick(parts), r.upTo(60)});
     }
 
-    // Technical manuals.
+}
+
+// Technical manuals in binders of twenty.
+void demoManuals(const QString &dir, const DemoSize &size, Rng &r, const QDate &ref)
+{
     {
         const QStringList titles = {QStringLiteral("AVIATION LIFE SUPPORT EQUIPMENT"),
                                     QStringLiteral("SURVIVAL RADIO OPERATOR MANUAL"),
@@ -287,6 +299,24 @@ void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
             w.add(row);
         }
     }
+}
+
+} // namespace
+
+void createDemoShop(const QString &dir, const DemoSize &size, const QDate &ref)
+{
+    if (!hasNoTables(dir))
+        throw EngineError(QStringLiteral("%1 already holds shop tables").arg(QDir::toNativeSeparators(dir)));
+    createMissingTables(dir);
+    // One generator through every step, in this order: the same shop for
+    // the same size and date.
+    Rng r(20021015);
+    QStringList inspNsns;
+    const QStringList nsns = demoMasterList(dir, size, r, inspNsns);
+    demoHandReceipts(dir, size, r, ref, nsns, inspNsns);
+    demoKits(dir, size, r, ref);
+    demoBenchStock(dir, size, r);
+    demoManuals(dir, size, r, ref);
 }
 
 } // namespace kw::data::shop
