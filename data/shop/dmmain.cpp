@@ -212,8 +212,14 @@ struct QCol {
 void TdmMain::defineFields()
 {
     dbMain.setObjectName(QStringLiteral("dbMain"));
+    defineTables();
+    defineEquipmentQueries();
+    definePartsQuery();
+    connectHandlers();
+}
 
-    // ---- tables
+void TdmMain::defineTables()
+{
     declareTableFields(tblHrdf, QStringLiteral("Hrdf"));
     tblHrdf.setTableName(QStringLiteral("Hrdf.DB"));
     tblHrdf.setIndexName(QStringLiteral("HRNUM"));
@@ -277,8 +283,12 @@ void TdmMain::defineFields()
     declareTableFields(tblTechMan, QStringLiteral("TechManuals"));
     tblTechMan.setTableName(QStringLiteral("TechManuals.db"));
     tblTechMan.setIndexName(QStringLiteral("BinderBook"));
+}
 
-    // ---- joined queries
+// Inspections and View by Type: hand receipt items joined to their holder
+// and the master list, the same columns with each page's titles and widths.
+void TdmMain::defineEquipmentQueries()
+{
     constexpr auto A = FieldType::Alpha, S = FieldType::Short, D = FieldType::Date,
                    L = FieldType::Logical, I = FieldType::Long;
     const QCol cols[] = {
@@ -330,7 +340,12 @@ void TdmMain::defineFields()
     setUpdateSql(updGear, QStringLiteral("Equipment.DB"), equipCols, QStringLiteral("Auto"));
     qryInsp.updateObject = &updInsp;
     qryGear.updateObject = &updGear;
+}
 
+// Bench Stock: the stock joined to the master parts list.
+void TdmMain::definePartsQuery()
+{
+    constexpr auto A = FieldType::Alpha, S = FieldType::Short, L = FieldType::Logical, I = FieldType::Long;
     struct PCol {
         const char *name;
         FieldType type;
@@ -379,8 +394,10 @@ void TdmMain::defineFields()
                  {QStringLiteral("NSN"), QStringLiteral("Drawer"), QStringLiteral("Bin"), QStringLiteral("On Hand")},
                  QStringLiteral("OLD_Auto"));
     qryParts.updateObject = &updParts;
+}
 
-    // ---- handlers
+void TdmMain::connectHandlers()
+{
     tblHr.fieldByName(QStringLiteral("Insp Completed")).onChange = [this](Field &f) { tblHrInspCompletedChange(f); };
     qryInsp.fieldByName(QStringLiteral("Insp Completed")).onChange = [this](Field &f) { qryInspInspCompletedChange(f); };
     qryGear.fieldByName(QStringLiteral("Insp Completed")).onChange = [this](Field &f) { qryGearInspCompletedChange(f); };

@@ -88,6 +88,10 @@ private:
     void writeBack(QueryDataset &qry);
     ParadoxTable *writtenTable(Dataset &ds);
     void defineFields();
+    void defineTables();
+    void defineEquipmentQueries();
+    void definePartsQuery();
+    void connectHandlers();
     bool m_inRule = false;
     QSet<const Dataset *> m_batches;
 };

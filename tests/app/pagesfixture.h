@@ -13,6 +13,7 @@
 #include "shopfixture.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QTimer>
