@@ -1,24 +1,15 @@
+// The files a table derives: headers of new files, the primary index, the
+// secondary indexes and the .VAL file, built whole from the table's records
+// (reading a header is pxheader.cpp).
 #include "data/engine/paradox/pxfile.h"
 #include "data/engine/engineerror.h"
 #include "data/engine/paradox/pxformat.h"
 
-#include <QDir>
 #include <QtEndian>
 #include <algorithm>
 #include <numeric>
 
 namespace kw::data::px {
-
-int levelOfVersion(int v)
-{
-    if (v <= 4)
-        return 3;
-    if (v <= 9)
-        return 4;
-    if (v <= 0x0B)
-        return 5;
-    return 7;
-}
 
 int TableInfo::recordSize() const
 {
@@ -26,141 +17,6 @@ int TableInfo::recordSize() const
     for (const FieldDef &f : def.fields)
         n += f.size;
     return n;
-}
-
-static int fixedSize(unsigned char code)
-{
-    switch (code) {
-    case 0x02: case 0x04: case 0x14: case 0x16: return 4;
-    case 0x03: return 2;
-    case 0x05: case 0x06: case 0x15: return 8;
-    case 0x09: return 1;
-    default: return 0;
-    }
-}
-
-[[noreturn]] static void corrupt(const QString &path, const QString &why)
-{
-    throw EngineError(QStringLiteral("The table or index header is damaged: %1.\nFile: %2")
-                          .arg(why, QDir::toNativeSeparators(path)));
-}
-
-FileHeader parseHeader(const QByteArray &data, bool indexFile, const QString &path)
-{
-    const auto *d = reinterpret_cast<const uchar *>(data.constData());
-    const qsizetype len = data.size();
-    if (len < 0x58)
-        corrupt(path, QStringLiteral("the file is too short"));
-    FileHeader h;
-    h.recordSize = qFromLittleEndian<quint16>(d);
-    h.headerSize = qFromLittleEndian<quint16>(d + 2);
-    h.fileType = d[4];
-    h.blockSizeCode = d[5];
-    h.blockSize = h.blockSizeCode * 1024;
-    h.numRecords = qFromLittleEndian<quint32>(d + 6);
-    h.usedBlocks = qFromLittleEndian<quint16>(d + 0x0A);
-    h.fileBlocks = qFromLittleEndian<quint16>(d + 0x0C);
-    h.firstBlock = qFromLittleEndian<quint16>(d + 0x0E);
-    h.lastBlock = qFromLittleEndian<quint16>(d + 0x10);
-    h.indexFieldNumber = d[0x15];
-    h.indexRoot = qFromLittleEndian<quint16>(d + 0x1E);
-    h.indexLevels = d[0x20];
-    h.numFields = qFromLittleEndian<qint16>(d + 0x21);
-    h.keyFieldCount = qFromLittleEndian<qint16>(d + 0x23);
-    h.sortId = d[0x29];
-    h.version = d[0x39];
-    h.autoIncrement = qFromLittleEndian<quint32>(d + 0x49);
-    h.firstFreeBlock = qFromLittleEndian<quint16>(d + 0x4D);
-    h.indexFlags = d[0x55];
-    if (h.version < 3 || h.version > 0x0C)
-        corrupt(path, QStringLiteral("unknown file version %1").arg(h.version));
-    h.level = levelOfVersion(h.version);
-    if (h.blockSizeCode < 1 || h.blockSizeCode > 32)
-        corrupt(path, QStringLiteral("bad block size"));
-    if (h.headerSize < 0x58 || h.headerSize > len)
-        corrupt(path, QStringLiteral("the header is cut short"));
-    if (indexFile ? (h.fileType != 1 && h.fileType != 4)
-                  : (h.fileType != 0 && h.fileType != 2 && h.fileType != 3 && h.fileType != 5
-                     && h.fileType != 6 && h.fileType != 8))
-        corrupt(path, QStringLiteral("unexpected file type %1").arg(h.fileType));
-    if (h.recordSize < 1 || h.recordSize > h.blockSize - 6)
-        corrupt(path, QStringLiteral("bad record size"));
-    if (h.numFields < 1 || h.numFields > 255 || h.keyFieldCount < 0
-        || h.keyFieldCount > h.numFields)
-        corrupt(path, QStringLiteral("bad field count"));
-
-    const bool ext = !indexFile && h.version >= 5;
-    // The extension repeats the version: a changed version byte would
-    // otherwise read the field names from the wrong place.
-    if (ext && qFromLittleEndian<quint16>(d + 0x58) != 0x100 + h.version)
-        corrupt(path, QStringLiteral("its format version bytes disagree"));
-    h.checksum = ext ? qFromLittleEndian<quint32>(d + 0x5C) : qFromLittleEndian<quint32>(d + 0x25);
-    h.codePage = ext ? qFromLittleEndian<quint16>(d + 0x6A) : 437;
-    int pos = ext ? 0x78 : 0x58;
-    const int end = h.headerSize;
-    auto need = [&](int bytes) {
-        if (bytes < 0 || pos + bytes > end)
-            corrupt(path, QStringLiteral("the field list runs past the header"));
-    };
-    need(2 * h.numFields);
-    int sum = 0;
-    for (int i = 0; i < h.numFields; ++i) {
-        const uchar type = d[pos + 2 * i], size = d[pos + 2 * i + 1];
-        if (!isKnownType(type))
-            corrupt(path, QStringLiteral("unknown field type %1").arg(type));
-        const int fixed = fixedSize(type);
-        if ((fixed && size != fixed) || (!fixed && type != 0x17 && size < 1)
-            || (type >= 0x0C && type <= 0x10 && size < 10) || (type == 0x17 && size > 32))
-            corrupt(path, QStringLiteral("bad size of field %1").arg(i + 1));
-        FieldDef f;
-        f.type = FieldType(type);
-        f.size = storedSize(f.type, size);
-        if (f.type == FieldType::Bcd)
-            f.decimals = size;
-        sum += f.size;
-        h.fields.append(f);
-        h.sizeBytes.append(size);
-    }
-    pos += 2 * h.numFields;
-    if (sum + (indexFile ? 6 : 0) != h.recordSize)
-        corrupt(path, QStringLiteral("the record size does not match the fields"));
-    const int nameLen = h.version >= 0x0C ? 261 : 79;
-    if (indexFile)
-        return h;
-
-    need(4 + 4 * h.numFields + nameLen);
-    pos += 4 + 4 * h.numFields + nameLen;
-    auto readString = [&]() {
-        const int start = pos;
-        while (pos < end && d[pos] != 0)
-            ++pos;
-        if (pos >= end)
-            corrupt(path, QStringLiteral("a name runs past the header"));
-        ++pos;
-        return QByteArray(reinterpret_cast<const char *>(d + start), pos - start - 1);
-    };
-    for (int i = 0; i < h.numFields; ++i)
-        h.fields[i].name = decodeText(reinterpret_cast<const uchar *>(readString().constData()),
-                                      256, h.codePage ? h.codePage : 437);
-    if (ext) {
-        need(2 * h.numFields);
-        for (int i = 0; i < h.numFields; ++i)
-            h.fieldNumbers.append(qFromLittleEndian<quint16>(d + pos + 2 * i));
-        pos += 2 * h.numFields;
-        h.sortName = QString::fromLatin1(readString());
-        if (h.fileType == 6 || h.fileType == 8) {
-            const int at = 0x58 + qFromLittleEndian<quint16>(d + 0x68);
-            if (at >= 0x78 && at < end) {
-                pos = at;
-                h.indexName = QString::fromLatin1(readString());
-            }
-        }
-    } else {
-        for (int i = 0; i < h.numFields; ++i)
-            h.fieldNumbers.append(i + 1);
-        h.sortName = h.sortId == 0 ? QStringLiteral("ascii") : QString();
-    }
-    return h;
 }
 
 // ---- building headers -------------------------------------------------------------
@@ -195,51 +51,56 @@ struct HeaderParams {
     int indexRoot = 0, indexLevels = 0;
 };
 
-QByteArray buildHeader(const HeaderParams &p)
+// What follows the fixed part: the field descriptors, the table name and,
+// in a table or index data file, the field names; from level 4 on also the
+// field numbers, the sort order's name and the index name. The offsets of
+// those last three are stored in the fixed part.
+struct VariablePart {
+    QByteArray bytes;
+    int fieldNumbersOff = 0, sortOff = 0, indexNameOff = 0;
+};
+
+VariablePart variablePart(const HeaderParams &p, int base, int nameLen, bool ext)
 {
-    const int n = p.indexLayout ? p.desc.size() : p.desc.size();
-    const int L = p.version >= 0x0C ? 261 : 79;
-    const bool ext = !p.indexLayout && p.version >= 5;
-    QByteArray var;
+    VariablePart v;
+    QByteArray &var = v.bytes;
     for (const auto &dsc : p.desc) {
         var.append(char(dsc.first));
         var.append(char(dsc.second));
     }
     var.append(4, '\0');
     if (!p.indexLayout)
-        var.append(4 * n, '\0');
-    QByteArray tn = p.tableName.left(L - 1);
+        var.append(4 * p.desc.size(), '\0');
+    QByteArray tn = p.tableName.left(nameLen - 1);
     var.append(tn);
-    var.append(L - tn.size(), '\0');
-    int fieldNumbersOff = 0, sortOff = 0, indexNameOff = 0;
-    const int base = ext ? 0x78 : 0x58;
-    if (!p.indexLayout) {
-        for (const QString &name : p.names) {
-            var.append(encodeText(name, p.codePage));
-            var.append('\0');
+    var.append(nameLen - tn.size(), '\0');
+    if (p.indexLayout)
+        return v;
+    for (const QString &name : p.names) {
+        var.append(encodeText(name, p.codePage));
+        var.append('\0');
+    }
+    if (ext) {
+        v.fieldNumbersOff = base + var.size();
+        for (int fnum : p.fieldNumbers) {
+            var.append(char(fnum & 0xFF));
+            var.append(char((fnum >> 8) & 0xFF));
         }
-        if (ext) {
-            fieldNumbersOff = base + var.size();
-            for (int fnum : p.fieldNumbers) {
-                var.append(char(fnum & 0xFF));
-                var.append(char((fnum >> 8) & 0xFF));
-            }
-            sortOff = base + var.size();
-            var.append(p.sortName);
+        v.sortOff = base + var.size();
+        var.append(p.sortName);
+        var.append('\0');
+        if (!p.indexName.isEmpty()) {
+            v.indexNameOff = base + var.size();
+            var.append(p.indexName);
             var.append('\0');
-            if (!p.indexName.isEmpty()) {
-                indexNameOff = base + var.size();
-                var.append(p.indexName);
-                var.append('\0');
-            }
         }
     }
-    const int realSize = base + var.size();
-    int headerSize = 0x800;
-    while (headerSize < realSize)
-        headerSize += 0x800;
-    QByteArray h(headerSize, '\0');
-    auto *d = reinterpret_cast<uchar *>(h.data());
+    return v;
+}
+
+void writeFixedPart(uchar *d, const HeaderParams &p, int headerSize, int realSize, int nameLen, bool ext)
+{
+    const int n = int(p.desc.size());
     qToLittleEndian<quint16>(quint16(p.recordSize), d);
     qToLittleEndian<quint16>(quint16(headerSize), d + 2);
     d[4] = uchar(p.fileType);
@@ -266,25 +127,46 @@ QByteArray buildHeader(const HeaderParams &p)
     if (!p.indexLayout && !p.checksum)
         qToLittleEndian<quint16>(0x0F1F, d + 0x3E);
     qToLittleEndian<quint32>(p.autoInc, d + 0x49);
-    qToLittleEndian<quint16>(quint16(p.indexLayout ? 0x58 + 2 * n + 4 + L : realSize), d + 0x51);
+    qToLittleEndian<quint16>(quint16(p.indexLayout ? 0x58 + 2 * n + 4 + nameLen : realSize), d + 0x51);
     d[0x55] = uchar(p.flags55);
     if (!p.indexLayout)
         d[0x56] = p.version >= 5 ? 0x20 : 0;
-    if (ext) {
-        qToLittleEndian<quint16>(quint16(0x100 + p.version), d + 0x58);
-        qToLittleEndian<quint16>(quint16(0x100 + p.version), d + 0x5A);
-        qToLittleEndian<quint32>(p.checksum, d + 0x5C);
-        qToLittleEndian<quint32>(p.updateTime, d + 0x60);
-        qToLittleEndian<quint16>(quint16(p.nextFieldId), d + 0x64);
-        qToLittleEndian<quint16>(quint16(fieldNumbersOff - 0x58), d + 0x66);
-        qToLittleEndian<quint16>(quint16(indexNameOff ? indexNameOff - 0x58 : 0), d + 0x68);
-        qToLittleEndian<quint16>(quint16(p.codePage), d + 0x6A);
-        d[0x6C] = 1;
-        d[0x6D] = 1;
-        qToLittleEndian<quint16>(quint16(sortOff - 0x58), d + 0x6E);
-        qToLittleEndian<quint16>(1, d + 0x70);
-    }
-    std::memcpy(d + base, var.constData(), size_t(var.size()));
+}
+
+// Level 4 and up (tables and index data files): the repeated version, the
+// checksum, stamps, and where the variable part keeps what.
+void writeExtension(uchar *d, const HeaderParams &p, const VariablePart &v)
+{
+    qToLittleEndian<quint16>(quint16(0x100 + p.version), d + 0x58);
+    qToLittleEndian<quint16>(quint16(0x100 + p.version), d + 0x5A);
+    qToLittleEndian<quint32>(p.checksum, d + 0x5C);
+    qToLittleEndian<quint32>(p.updateTime, d + 0x60);
+    qToLittleEndian<quint16>(quint16(p.nextFieldId), d + 0x64);
+    qToLittleEndian<quint16>(quint16(v.fieldNumbersOff - 0x58), d + 0x66);
+    qToLittleEndian<quint16>(quint16(v.indexNameOff ? v.indexNameOff - 0x58 : 0), d + 0x68);
+    qToLittleEndian<quint16>(quint16(p.codePage), d + 0x6A);
+    d[0x6C] = 1;
+    d[0x6D] = 1;
+    qToLittleEndian<quint16>(quint16(v.sortOff - 0x58), d + 0x6E);
+    qToLittleEndian<quint16>(1, d + 0x70);
+}
+
+QByteArray buildHeader(const HeaderParams &p)
+{
+    const int nameLen = p.version >= 0x0C ? 261 : 79;
+    const bool ext = !p.indexLayout && p.version >= 5;
+    const int base = ext ? 0x78 : 0x58;
+    const VariablePart var = variablePart(p, base, nameLen, ext);
+    const int realSize = base + var.bytes.size();
+    int headerSize = 0x800;
+    while (headerSize < realSize)
+        headerSize += 0x800;
+    QByteArray h(headerSize, '\0');
+    auto *d = reinterpret_cast<uchar *>(h.data());
+    writeFixedPart(d, p, headerSize, realSize, nameLen, ext);
+    if (ext)
+        writeExtension(d, p, var);
+    std::memcpy(d + base, var.bytes.constData(), size_t(var.bytes.size()));
     return h;
 }
 
@@ -325,6 +207,40 @@ struct TreeEntry {
     int count = 0;
 };
 
+using TreeLevel = QVector<QVector<TreeEntry>>; // entries grouped into blocks
+
+// levels[0] = the leaves grouped into blocks; each level above holds one
+// entry per block of the level below; the last level is the root, a single
+// block.
+QVector<TreeLevel> treeLevels(const QVector<TreeEntry> &leaves, int cap)
+{
+    QVector<TreeLevel> levels;
+    if (leaves.isEmpty())
+        return levels;
+    QVector<TreeEntry> current = leaves;
+    for (;;) {
+        TreeLevel blocks;
+        if (current.size() <= cap) {
+            blocks.append(current);
+            levels.append(blocks);
+            return levels;
+        }
+        const int per = cap - 1;
+        for (int i = 0; i < current.size(); i += per)
+            blocks.append(current.mid(i, per));
+        levels.append(blocks);
+        QVector<TreeEntry> up;
+        for (const auto &blk : blocks) {
+            TreeEntry e;
+            e.key = blk.first().key;
+            for (const TreeEntry &c : blk)
+                e.count += c.count;
+            up.append(e);
+        }
+        current = up;
+    }
+}
+
 // A .PX-format file (also the .Y* files) over the given level-1 entries.
 QByteArray buildTreeFile(HeaderParams p, const QVector<TreeEntry> &leaves, int keyBytes)
 {
@@ -334,32 +250,7 @@ QByteArray buildTreeFile(HeaderParams p, const QVector<TreeEntry> &leaves, int k
     p.indexLayout = true;
     p.blockSizeCode = 2;
     p.recordSize = recordSize;
-    // levels[0] = leaves grouped into blocks; the last level is the root.
-    QVector<QVector<QVector<TreeEntry>>> levels;
-    if (!leaves.isEmpty()) {
-        QVector<TreeEntry> current = leaves;
-        for (;;) {
-            QVector<QVector<TreeEntry>> blocks;
-            if (current.size() <= cap) {
-                blocks.append(current);
-                levels.append(blocks);
-                break;
-            }
-            const int per = cap - 1;
-            for (int i = 0; i < current.size(); i += per)
-                blocks.append(current.mid(i, per));
-            levels.append(blocks);
-            QVector<TreeEntry> up;
-            for (const auto &blk : blocks) {
-                TreeEntry e;
-                e.key = blk.first().key;
-                for (const TreeEntry &c : blk)
-                    e.count += c.count;
-                up.append(e);
-            }
-            current = up;
-        }
-    }
+    const QVector<TreeLevel> levels = treeLevels(leaves, cap);
     // Number the blocks: root first, then each lower level, leaves last.
     QVector<int> firstNumber(levels.size());
     int next = 1;
