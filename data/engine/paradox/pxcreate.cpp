@@ -17,18 +17,25 @@ namespace kw::data {
 
 using namespace kw::data::px;
 
-void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QString &password)
+namespace {
+
+// The new table's file must not exist yet, in any case of its name, and
+// its directory must be there and reachable.
+void checkTarget(const QFileInfo &fi, const QString &dbPath)
 {
-    const QFileInfo fi(dbPath);
     const QString dir = fi.absolutePath();
-    const QString fileName = fi.fileName();
-    if (QFileInfo::exists(kw::core::findFileNoCase(dir, fileName)))
+    if (QFileInfo::exists(kw::core::findFileNoCase(dir, fi.fileName())))
         throw EngineError(QStringLiteral("Table already exists.\nFile: %1").arg(native(dbPath)));
     if (const QString why = kw::core::accessProblem(dir); !why.isEmpty())
         throw EngineError(QStringLiteral("Cannot reach the directory: %1.\nFile: %2").arg(why, native(dbPath)));
     if (!QDir(dir).exists())
         throw EngineError(QStringLiteral("Directory does not exist.\nFile: %1").arg(native(dbPath)));
-    TableDef def = defIn;
+}
+
+// Checks the fields and gives each the stored size of its type; returns
+// the record size.
+int settleFieldSizes(TableDef &def, const QString &dbPath)
+{
     if (def.fields.isEmpty() || def.fields.size() > 255)
         throw EngineError(QStringLiteral("A table needs 1 to 255 fields.\nFile: %1").arg(native(dbPath)));
     if (def.keyFieldCount < 0 || def.keyFieldCount > def.fields.size())
@@ -58,6 +65,13 @@ void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QS
         }
         recordSize += f.size;
     }
+    return recordSize;
+}
+
+// A level-7 table with the smallest block size that holds one record.
+TableInfo newTableInfo(const TableDef &def, int recordSize, const QString &password,
+                       const QString &fileName, const QString &dbPath)
+{
     TableInfo info;
     info.def = def;
     info.version = 0x0C;
@@ -77,15 +91,19 @@ void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QS
     for (int i = 0; i < def.fields.size(); ++i)
         info.fieldNumbers.append(i + 1);
     info.fileName = fileName.toLatin1();
+    return info;
+}
 
-    // Index files: a single-field, case-sensitive, ascending index named
-    // after its field is an .Xnn; every other one an .XGn.
+// Index files: a single-field, case-sensitive, ascending index named
+// after its field is an .Xnn; every other one an .XGn.
+void assignIndexFiles(TableDef &def)
+{
     QSet<QString> used;
-    for (const IndexDef &idx : std::as_const(info.def.indexes))
+    for (const IndexDef &idx : std::as_const(def.indexes))
         if (!idx.fileExt.isEmpty())
             used.insert(idx.fileExt.toUpper());
     int nextG = 0;
-    for (IndexDef &idx : info.def.indexes) {
+    for (IndexDef &idx : def.indexes) {
         for (const QString &f : idx.fields)
             if (def.fieldIndex(f) < 0)
                 throw EngineError(QStringLiteral("Index %1 names the unknown field '%2'.").arg(idx.name, f));
@@ -105,15 +123,21 @@ void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QS
         }
         used.insert(idx.fileExt);
     }
+}
 
+// The derived files of the empty table: primary index, .VAL, and the two
+// files of each secondary index.
+void writeDerivedFiles(const TableInfo &info, const QFileInfo &fi)
+{
+    const QString dir = fi.absolutePath();
     const QString base = fi.completeBaseName();
     auto sibling = [&](const QString &ext) { return QDir(dir).filePath(base + QLatin1Char('.') + ext); };
     const QVector<QByteArray> noRecords;
     const QVector<ChainBlock> noChain;
-    if (def.keyFieldCount > 0)
+    if (info.def.keyFieldCount > 0)
         writeFileAtomic(sibling(QStringLiteral("PX")),
                         buildPrimaryIndex(info, noRecords, noChain, (base + QStringLiteral(".PX")).toLatin1()));
-    if (def.hasValFile)
+    if (info.def.hasValFile)
         writeFileAtomic(sibling(QStringLiteral("VAL")),
                         buildValFile(info, native(fi.absoluteFilePath()).toLatin1()));
     for (const IndexDef &idx : std::as_const(info.def.indexes)) {
@@ -125,6 +149,19 @@ void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QS
         writeFileAtomic(sibling(idx.fileExt), files.x);
         writeFileAtomic(sibling(yExt), files.y);
     }
+}
+
+} // namespace
+
+void ParadoxTable::create(const QString &dbPath, const TableDef &defIn, const QString &password)
+{
+    const QFileInfo fi(dbPath);
+    checkTarget(fi, dbPath);
+    TableDef def = defIn;
+    const int recordSize = settleFieldSizes(def, dbPath);
+    TableInfo info = newTableInfo(def, recordSize, password, fi.fileName(), dbPath);
+    assignIndexFiles(info.def);
+    writeDerivedFiles(info, fi);
     // The table itself last: a table whose derived files are missing is
     // repaired on open, while derived files without a table are inert.
     writeFileAtomic(fi.absoluteFilePath(), buildTableHeader(info));
