@@ -156,6 +156,111 @@ FileStamp FileStamp::of(const QString &path)
     return s;
 }
 
+namespace {
+
+// dBase III and IV tables, with or without a memo file.
+unsigned char checkVersion(const QByteArray &data, const QString &path)
+{
+    const auto ver = static_cast<unsigned char>(data.at(0));
+    switch (ver) {
+    case 0x03: case 0x83: case 0x8B: case 0xF5: case 0xFB:
+        return ver;
+    default:
+        fail(QStringLiteral("Unsupported table version 0x%1.").arg(ver, 2, 16, QChar('0')), path);
+    }
+}
+
+// The field descriptor at pos, its value starting at offset in a record.
+DbfField readDescriptor(const QByteArray &data, int pos, unsigned char ver, int offset, const QString &path)
+{
+    DbfField fd;
+    const QByteArray rawName = data.mid(pos, 11);
+    const int nul = rawName.indexOf('\0');
+    fd.name = QString::fromLatin1(nul < 0 ? rawName : rawName.left(nul)).trimmed();
+    fd.type = static_cast<char>(QChar::toUpper(data.at(pos + 11)));
+    fd.length = static_cast<unsigned char>(data.at(pos + 16));
+    fd.decimals = static_cast<unsigned char>(data.at(pos + 17));
+    if (fd.type == 'C' && ver != 0x03 && ver != 0x83 && ver != 0x8B)
+        fd.length |= static_cast<unsigned char>(data.at(pos + 17)) << 8, fd.decimals = 0;
+    fd.offset = offset;
+    if (fd.length <= 0 || fd.name.isEmpty())
+        fail(QStringLiteral("Corrupt table header."), path);
+    // Only the types of these versions: another letter (FoxPro's, or
+    // damage) read as text would show its binary bytes as values.
+    if (!QByteArrayView("CNFLDM").contains(fd.type))
+        fail(QStringLiteral("Table is damaged: field '%1' has a type this table format does not define (%2).")
+                 .arg(fd.name, QChar::isPrint(uchar(fd.type))
+                                   ? QStringLiteral("'%1'").arg(QChar::fromLatin1(fd.type))
+                                   : QStringLiteral("byte 0x%1").arg(uchar(fd.type), 2, 16, QLatin1Char('0'))),
+             path);
+    return fd;
+}
+
+// Descriptors run until the 0x0D terminator; their lengths must make up the
+// record after its deletion flag.
+QVector<DbfField> readDescriptors(const QByteArray &data, unsigned char ver, int headerLength,
+                                  int recordLength, const QString &path)
+{
+    QVector<DbfField> fields;
+    int pos = 32;
+    int offset = 0;
+    while (pos < headerLength && data.at(pos) != 0x0D) {
+        if (pos + 32 > headerLength)
+            fail(QStringLiteral("Corrupt table header."), path);
+        const DbfField fd = readDescriptor(data, pos, ver, offset, path);
+        offset += fd.length;
+        fields.append(fd);
+        pos += 32;
+    }
+    if (pos >= headerLength || fields.isEmpty() || 1 + offset != recordLength)
+        fail(QStringLiteral("Corrupt table header."), path);
+    // Writers may pad the header after its terminator with zeros, nothing
+    // else: a header length one byte too long would read every record one
+    // byte late, its values shifted into their neighbours.
+    for (int at = pos + 1; at < headerLength; ++at)
+        if (data.at(at) != '\0')
+            fail(QStringLiteral("Table is damaged: its header length (%1) does not end where its records begin.")
+                     .arg(headerLength),
+                 path);
+    return fields;
+}
+
+QVector<QByteArray> readRecords(const QByteArray &data, int headerLength, int recordLength, quint32 count,
+                                const QString &path)
+{
+    if (qint64(headerLength) + qint64(count) * recordLength > data.size())
+        fail(QStringLiteral("Table is damaged: %1 records announced, fewer stored.").arg(count), path);
+    QVector<QByteArray> records;
+    records.reserve(count);
+    for (quint32 i = 0; i < count; ++i) {
+        records.append(data.mid(headerLength + qint64(i) * recordLength, recordLength));
+        // Every record starts with its deletion flag: anything else means
+        // the records are not where the header says.
+        const char flag = records.last().at(0);
+        if (flag != kActive && flag != kDeleted)
+            fail(QStringLiteral("Table is damaged: record %1 does not start with a deletion flag (byte 0x%2); "
+                                "the header's lengths do not match the records.")
+                     .arg(i + 1)
+                     .arg(uchar(flag), 2, 16, QLatin1Char('0')),
+                 path);
+    }
+    return records;
+}
+
+// The memo file sits beside the table, .DBT in any case. A missing one
+// matters only for a record that points into it: false, and nothing read.
+bool readMemoFile(const QString &path, QByteArray *memo)
+{
+    const QFileInfo fi(path);
+    QFile mf(kw::core::findFileNoCase(fi.absolutePath(), fi.completeBaseName() + QStringLiteral(".dbt")));
+    if (!mf.open(QIODevice::ReadOnly))
+        return false;
+    *memo = mf.readAll();
+    return true;
+}
+
+} // namespace
+
 DbfTable DbfTable::open(const QString &path)
 {
     QFile f(path);
@@ -168,91 +273,24 @@ DbfTable DbfTable::open(const QString &path)
     f.close();
     if (data.size() < 33)
         fail(QStringLiteral("Corrupt table header."), path);
-    const auto ver = static_cast<unsigned char>(data.at(0));
-    switch (ver) {
-    case 0x03: case 0x83: case 0x8B: case 0xF5: case 0xFB:
-        break;
-    default:
-        fail(QStringLiteral("Unsupported table version 0x%1.").arg(ver, 2, 16, QChar('0')), path);
-    }
+    const unsigned char ver = checkVersion(data, path);
     const quint32 count = qFromLittleEndian<quint32>(data.constData() + 4);
     const int headerLength = qFromLittleEndian<quint16>(data.constData() + 8);
     const int recordLength = qFromLittleEndian<quint16>(data.constData() + 10);
     if (headerLength < 33 || headerLength > data.size() || recordLength < 1)
         fail(QStringLiteral("Corrupt table header."), path);
-    // Descriptors run until the 0x0D terminator.
-    int pos = 32;
-    int offset = 0;
-    while (pos < headerLength && data.at(pos) != 0x0D) {
-        if (pos + 32 > headerLength)
-            fail(QStringLiteral("Corrupt table header."), path);
-        DbfField fd;
-        const QByteArray rawName = data.mid(pos, 11);
-        const int nul = rawName.indexOf('\0');
-        fd.name = QString::fromLatin1(nul < 0 ? rawName : rawName.left(nul)).trimmed();
-        fd.type = static_cast<char>(QChar::toUpper(data.at(pos + 11)));
-        fd.length = static_cast<unsigned char>(data.at(pos + 16));
-        fd.decimals = static_cast<unsigned char>(data.at(pos + 17));
-        if (fd.type == 'C' && ver != 0x03 && ver != 0x83 && ver != 0x8B)
-            fd.length |= static_cast<unsigned char>(data.at(pos + 17)) << 8, fd.decimals = 0;
-        fd.offset = offset;
-        if (fd.length <= 0 || fd.name.isEmpty())
-            fail(QStringLiteral("Corrupt table header."), path);
-        // Only the types of these versions: another letter (FoxPro's, or
-        // damage) read as text would show its binary bytes as values.
-        if (!QByteArrayView("CNFLDM").contains(fd.type))
-            fail(QStringLiteral("Table is damaged: field '%1' has a type this table format does not define (%2).")
-                     .arg(fd.name, QChar::isPrint(uchar(fd.type))
-                                       ? QStringLiteral("'%1'").arg(QChar::fromLatin1(fd.type))
-                                       : QStringLiteral("byte 0x%1").arg(uchar(fd.type), 2, 16, QLatin1Char('0'))),
-                 path);
-        offset += fd.length;
-        t.m_fields.append(fd);
-        pos += 32;
-    }
-    if (pos >= headerLength || t.m_fields.isEmpty() || 1 + offset != recordLength)
-        fail(QStringLiteral("Corrupt table header."), path);
-    // Writers may pad the header after its terminator with zeros, nothing
-    // else: a header length one byte too long would read every record one
-    // byte late, its values shifted into their neighbours.
-    for (int at = pos + 1; at < headerLength; ++at)
-        if (data.at(at) != '\0')
-            fail(QStringLiteral("Table is damaged: its header length (%1) does not end where its records begin.")
-                     .arg(headerLength),
-                 path);
-    if (qint64(headerLength) + qint64(count) * recordLength > data.size())
-        fail(QStringLiteral("Table is damaged: %1 records announced, fewer stored.").arg(count), path);
+    t.m_fields = readDescriptors(data, ver, headerLength, recordLength, path);
+    t.m_records = readRecords(data, headerLength, recordLength, count, path);
     t.m_header = data.left(headerLength);
     t.m_recordLength = recordLength;
     const int y = static_cast<unsigned char>(data.at(1));
     t.m_lastUpdate = QDate(y < 80 ? 2000 + y : 1900 + y, data.at(2), data.at(3));
-    t.m_records.reserve(count);
-    for (quint32 i = 0; i < count; ++i) {
-        t.m_records.append(data.mid(headerLength + qint64(i) * recordLength, recordLength));
-        // Every record starts with its deletion flag: anything else means
-        // the records are not where the header says.
-        const char flag = t.m_records.last().at(0);
-        if (flag != kActive && flag != kDeleted)
-            fail(QStringLiteral("Table is damaged: record %1 does not start with a deletion flag (byte 0x%2); "
-                                "the header's lengths do not match the records.")
-                     .arg(i + 1)
-                     .arg(uchar(flag), 2, 16, QLatin1Char('0')),
-                 path);
-    }
 
     bool hasMemo = false;
     for (const auto &fd : std::as_const(t.m_fields))
         hasMemo |= fd.type == 'M';
-    if (hasMemo) {
-        // The memo file sits beside the table, .DBT in any case. A missing
-        // one matters only for a record that points into it.
-        const QFileInfo fi(path);
-        QFile mf(kw::core::findFileNoCase(fi.absolutePath(), fi.completeBaseName() + QStringLiteral(".dbt")));
-        if (mf.open(QIODevice::ReadOnly)) {
-            t.m_memo = mf.readAll();
-            t.m_memoFound = true;
-        }
-    }
+    if (hasMemo)
+        t.m_memoFound = readMemoFile(path, &t.m_memo);
     return t;
 }
 

@@ -287,88 +287,106 @@ QVariant decodeValue(FieldType type, const uchar *p, int size, int codePage)
     }
 }
 
+namespace {
+
+// Each encoder below writes a value of its type, or gives the reason it
+// cannot be stored and returns false.
+bool refuse(QString *why, const QString &reason)
+{
+    if (why)
+        *why = reason;
+    return false;
+}
+
+bool encodeInteger(int size, const QVariant &value, uchar *dest, QString *why)
+{
+    bool ok = true;
+    const qlonglong v = value.toLongLong(&ok);
+    const auto range = *fieldvalue::integerRange(size == 2 ? FieldType::Short : FieldType::Long);
+    if (!ok || v < range.lo || v > range.hi)
+        return refuse(why, QStringLiteral("value out of range"));
+    writeSortableInt(dest, size, v);
+    return true;
+}
+
+bool encodeDate(const QVariant &value, uchar *dest, QString *why)
+{
+    const QDate d = value.toDate();
+    if (!d.isValid())
+        return refuse(why, QStringLiteral("invalid date"));
+    const qint64 n = dayNumber(d);
+    if (n < 1 || n > 2147483647LL)
+        return refuse(why, QStringLiteral("date out of range"));
+    writeSortableInt(dest, 4, n);
+    return true;
+}
+
+bool encodeTime(const QVariant &value, uchar *dest, QString *why)
+{
+    const QTime t = value.toTime();
+    if (!t.isValid())
+        return refuse(why, QStringLiteral("invalid time"));
+    writeSortableInt(dest, 4, t.msecsSinceStartOfDay());
+    return true;
+}
+
+bool encodeNumber(const QVariant &value, uchar *dest, QString *why)
+{
+    bool ok = true;
+    const double d = value.toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return refuse(why, QStringLiteral("invalid number"));
+    writeSortableDouble(dest, d);
+    return true;
+}
+
+bool encodeTimestamp(const QVariant &value, uchar *dest, QString *why)
+{
+    const QDateTime dt = value.toDateTime();
+    if (!dt.isValid() || dayNumber(dt.date()) < 1)
+        return refuse(why, QStringLiteral("invalid timestamp"));
+    const double ms = double(dayNumber(dt.date())) * 86400000.0 + dt.time().msecsSinceStartOfDay();
+    writeSortableDouble(dest, ms);
+    return true;
+}
+
+// Text and raw bytes: as many as fit, the rest of the field stays zero.
+void encodeBytes(const QByteArray &b, int size, uchar *dest)
+{
+    std::memcpy(dest, b.constData(), size_t(std::min<qsizetype>(b.size(), size)));
+}
+
+} // namespace
+
 bool encodeValue(FieldType type, int size, const QVariant &value, uchar *dest, int codePage,
                  QString *why)
 {
     std::memset(dest, 0, size_t(size));
     if (value.isNull() || !value.isValid())
         return true;
-    bool ok = true;
     switch (type) {
-    case FieldType::Alpha: {
-        const QByteArray b = encodeText(value.toString(), codePage);
-        std::memcpy(dest, b.constData(), size_t(std::min<qsizetype>(b.size(), size)));
+    case FieldType::Alpha:
+        encodeBytes(encodeText(value.toString(), codePage), size, dest);
         return true;
-    }
     case FieldType::Short:
     case FieldType::Long:
-    case FieldType::AutoInc: {
-        const qlonglong v = value.toLongLong(&ok);
-        const auto range = *fieldvalue::integerRange(size == 2 ? FieldType::Short : FieldType::Long);
-        if (!ok || v < range.lo || v > range.hi) {
-            if (why)
-                *why = QStringLiteral("value out of range");
-            return false;
-        }
-        writeSortableInt(dest, size, v);
-        return true;
-    }
-    case FieldType::Date: {
-        const QDate d = value.toDate();
-        if (!d.isValid()) {
-            if (why)
-                *why = QStringLiteral("invalid date");
-            return false;
-        }
-        const qint64 n = dayNumber(d);
-        if (n < 1 || n > 2147483647LL) {
-            if (why)
-                *why = QStringLiteral("date out of range");
-            return false;
-        }
-        writeSortableInt(dest, 4, n);
-        return true;
-    }
-    case FieldType::Time: {
-        const QTime t = value.toTime();
-        if (!t.isValid()) {
-            if (why)
-                *why = QStringLiteral("invalid time");
-            return false;
-        }
-        writeSortableInt(dest, 4, t.msecsSinceStartOfDay());
-        return true;
-    }
+    case FieldType::AutoInc:
+        return encodeInteger(size, value, dest, why);
+    case FieldType::Date:
+        return encodeDate(value, dest, why);
+    case FieldType::Time:
+        return encodeTime(value, dest, why);
     case FieldType::Number:
-    case FieldType::Currency: {
-        const double d = value.toDouble(&ok);
-        if (!ok || !std::isfinite(d)) {
-            if (why)
-                *why = QStringLiteral("invalid number");
-            return false;
-        }
-        writeSortableDouble(dest, d);
-        return true;
-    }
-    case FieldType::Timestamp: {
-        const QDateTime dt = value.toDateTime();
-        if (!dt.isValid() || dayNumber(dt.date()) < 1) {
-            if (why)
-                *why = QStringLiteral("invalid timestamp");
-            return false;
-        }
-        const double ms = double(dayNumber(dt.date())) * 86400000.0 + dt.time().msecsSinceStartOfDay();
-        writeSortableDouble(dest, ms);
-        return true;
-    }
+    case FieldType::Currency:
+        return encodeNumber(value, dest, why);
+    case FieldType::Timestamp:
+        return encodeTimestamp(value, dest, why);
     case FieldType::Logical:
         dest[0] = value.toBool() ? 0x81 : 0x80;
         return true;
-    default: {
-        const QByteArray b = value.toByteArray();
-        std::memcpy(dest, b.constData(), size_t(std::min<qsizetype>(b.size(), size)));
+    default:
+        encodeBytes(value.toByteArray(), size, dest);
         return true;
-    }
     }
 }
 
