@@ -1,6 +1,7 @@
 #include "app/duestatus.h"
 
 #include <QPalette>
+#include <QTextDocument>
 
 namespace kw::app {
 
@@ -28,6 +29,23 @@ QString dueLegend(DueColours colours, const QPalette &palette)
                                                                       : QStringLiteral("Overdue");
     return in(DueStatus::Overdue, overdue) + QStringLiteral(" &middot; ")
         + in(DueStatus::Soon, QStringLiteral("Due within %1 days").arg(kDueSoonDays));
+}
+
+QString dueLegendPlain(DueColours colours)
+{
+    QTextDocument doc;
+    doc.setHtml(dueLegend(colours, QPalette()));
+    return doc.toPlainText();
+}
+
+QString dueLegendSwatches(DueColours colours, const QPalette &palette)
+{
+    if (colours == DueColours::None)
+        return {};
+    auto swatch = [&](DueStatus st) {
+        return QStringLiteral("<span style=\"color:%1\">\u25A0</span>").arg(dueStatusColor(st, palette).name());
+    };
+    return swatch(DueStatus::Overdue) + QLatin1Char(' ') + swatch(DueStatus::Soon);
 }
 
 QString dueLegendExplained(DueColours colours)

@@ -27,5 +27,9 @@ QColor dueStatusColor(DueStatus status, const QPalette &palette);
 QString dueLegend(DueColours colours, const QPalette &palette);
 // The same in words, for the legend's tooltip.
 QString dueLegendExplained(DueColours colours);
+// The legend as it reads, without its colours (to measure it).
+QString dueLegendPlain(DueColours colours);
+// The legend's two colours alone, for a status bar without room for words.
+QString dueLegendSwatches(DueColours colours, const QPalette &palette);
 
 } // namespace kw::app

@@ -45,6 +45,7 @@ TMainStatusBar::TMainStatusBar(QWidget *parent) : QStatusBar(parent)
     // makes the window wider than the panels need.
     stbLegend->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     stbLegend->hide();
+    stbLegend->installEventFilter(this);
     addWidget(stbLegend, 1);
     addPermanentWidget(stbClock);
     setFixedHeight(20);
@@ -80,9 +81,24 @@ QString TMainStatusBar::text() const
 
 void TMainStatusBar::setDueLegend(DueColours colours)
 {
-    stbLegend->setText(dueLegend(colours, stbLegend->palette()));
+    m_legend = colours;
     stbLegend->setToolTip(dueLegendExplained(colours));
     stbLegend->setVisible(colours != DueColours::None);
+    fitLegend();
+}
+
+void TMainStatusBar::fitLegend()
+{
+    const QPalette &pal = stbLegend->palette();
+    const QMargins m = stbLegend->contentsMargins();
+    const int room = stbLegend->width() - m.left() - m.right();
+    const QFontMetrics fm = stbLegend->fontMetrics();
+    QString text = dueLegend(m_legend, pal);
+    if (fm.horizontalAdvance(dueLegendPlain(m_legend)) > room)
+        text = fm.horizontalAdvance(QStringLiteral("\u25A0 \u25A0")) <= room ? dueLegendSwatches(m_legend, pal)
+                                                                              : QString();
+    if (stbLegend->text() != text)
+        stbLegend->setText(text);
 }
 
 void TMainStatusBar::updatePanels()
@@ -99,6 +115,8 @@ void TMainStatusBar::updatePanels()
 
 bool TMainStatusBar::eventFilter(QObject *o, QEvent *e)
 {
+    if (o == stbLegend && e->type() == QEvent::Resize)
+        fitLegend();
     if (e->type() == QEvent::KeyRelease || e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(e)->key();
         if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock)

@@ -35,8 +35,13 @@ protected:
     bool eventFilter(QObject *o, QEvent *e) override;
 
 private:
+    // The legend whole when it fits the room left to it, else the two
+    // colours alone (the tooltip says what they mean), never a word cut.
+    void fitLegend();
+
     QLabel *stbImage, *stbText, *stbCaps, *stbNum, *stbLegend, *stbClock;
     TDuePanel *stbDue;
+    DueColours m_legend = DueColours::None;
     QTimer m_clock;
 };
 

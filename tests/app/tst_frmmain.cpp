@@ -520,6 +520,7 @@ private slots:
         QFETCH(QString, pageCaption);
         makeWindow();
         showWindow();
+        m_frm->resize(2400, m_frm->height()); // room for the whole legend
         // Start elsewhere so that every entry really switches.
         clickNav(w<QListWidget>("olListOffice"), 1);
         QCOMPARE(m_frm->activePage()->objectName(), QStringLiteral("tabTechManuals"));
@@ -549,13 +550,34 @@ private slots:
             const QPalette pal = legend->palette();
             const QString red = dueStatusColor(DueStatus::Overdue, pal).name();
             const QString amber = dueStatusColor(DueStatus::Soon, pal).name();
-            QCOMPARE(legend->text(),
+            QTRY_COMPARE(legend->text(),
                      QStringLiteral("<span style=\"color:%1\">%2</span> &middot; "
                                     "<span style=\"color:%3\">Due within 30 days</span>")
                          .arg(red, kits ? QStringLiteral("Overdue or food expired") : QStringLiteral("Overdue"), amber));
             QCOMPARE(legend->toolTip().contains(QLatin1String("food")), kits);
         }
         QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join('|')));
+    }
+
+    // The colour legend gets the room the due counts leave: whole when it
+    // fits, else its two colours alone, never a word cut off.
+    void legendNeverCutsAWord()
+    {
+        makeWindow();
+        showWindow();
+        clickNav(w<QListWidget>("olListMaint"), 1); // Inspections
+        auto *legend = w<QLabel>("stbLegend");
+        const QString whole = dueLegend(DueColours::Inspections, legend->palette());
+        const QString swatches = dueLegendSwatches(DueColours::Inspections, legend->palette());
+        m_frm->resize(2400, m_frm->height());
+        QTRY_COMPARE(legend->text(), whole);
+        // The counts take what they need; the legend is left the rest.
+        m_frm->resize(m_frm->minimumSizeHint().width(), m_frm->height());
+        QTRY_VERIFY2(legend->text() != whole, qPrintable(QString::number(legend->width())));
+        QVERIFY2(legend->text() == swatches || legend->text().isEmpty(), qPrintable(legend->text()));
+        QVERIFY(!legend->toolTip().isEmpty());
+        m_frm->resize(2400, m_frm->height());
+        QTRY_COMPARE(legend->text(), whole);
     }
 
     void navigationBarGroups()
