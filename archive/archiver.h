@@ -239,6 +239,11 @@ protected:
     bool nextSegmentIfAtEnd(TFileEntry *continuing = nullptr);
     void goToFirstSegment();
     void extractOne(TFileEntry &e, qint64 entryPos);
+    // Whether RestoreAction lets the entry replace or create dest (may ask).
+    bool restoreActionAllows(const TFileEntry &e, const QString &dest);
+    // Creates dest's folder and writes the entry's data to it, across segments.
+    void writeEntryFile(const TFileEntry &e, TFileEntry &part, qint64 &partPos, const QString &dest,
+                        const QString &bare);
     void readFileBlocks(QFile &target, TFileEntry &part, qint64 &partPos);
     // Skips what is left of the file whose current part starts at entryPos.
     void skipRest(TFileEntry &part, qint64 entryPos);

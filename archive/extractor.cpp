@@ -270,52 +270,79 @@ void TCustomExtractor::ExtractFiles()
     }
 }
 
+// Where an entry lands: the extract path, or with oRestorePath the folder
+// stored with the name (relative ones under the extract path).
+static QString extractDestination(const QString &extractPath, bool restorePath, const QString &name,
+                                  const QString &bare)
+{
+    QString destDir = extractPath;
+    if (restorePath) {
+        QString stored = QDir::fromNativeSeparators(QString(name).replace(QLatin1Char('\\'), QLatin1Char('/')));
+        const int slash = stored.lastIndexOf(QLatin1Char('/'));
+        stored = slash >= 0 ? stored.left(slash) : QString();
+        if (!stored.isEmpty())
+            destDir = QDir::isAbsolutePath(stored) ? stored : QDir(extractPath).filePath(stored);
+    }
+    QString dest = QDir::fromNativeSeparators(destDir);
+    if (!dest.endsWith(QLatin1Char('/')))
+        dest += QLatin1Char('/');
+    return dest + bare;
+}
+
+// Makes room for the file at dest: a link is removed rather than written
+// through, a read-only file made writable, a folder in the way refused.
+static void prepareTarget(const QFileInfo &di, const QString &dest)
+{
+    if (di.isSymLink()) {
+        // Replace the link itself; never write through it to another place.
+        QFile::remove(dest);
+    } else if (di.exists()) {
+        if (di.isDir())
+            throw EStreamError(QStringLiteral("Cannot create file \"%1\"").arg(QDir::toNativeSeparators(dest)));
+        QFile::setPermissions(dest, di.permissions() | QFile::WriteOwner | QFile::ReadOwner);
+    }
+}
+
+bool TCustomExtractor::restoreActionAllows(const TFileEntry &e, const QString &dest)
+{
+    const QFileInfo existing(dest);
+    const bool exists = existing.exists();
+    const bool newer = !exists || dateTimeToOle(existing.lastModified()) < e.Date;
+    switch (RestoreAction) {
+    case TRestoreAction::raOverwrite: return true;
+    case TRestoreAction::raSkip: return !exists;
+    case TRestoreAction::raUpdate: return newer;
+    case TRestoreAction::raExistingOnly: return exists;
+    case TRestoreAction::raUpdateExisting: return exists && newer;
+    case TRestoreAction::raAsk:
+        if (exists) {
+            const MessageAnswer a = m_prompts->message(
+                MessageKind::Confirmation, msg(Msg::ConfirmFileOverwrite),
+                msg(Msg::ReplaceFile) + QLatin1Char('\n') + QDir::toNativeSeparators(dest) + QLatin1Char('\n') +
+                    msg(Msg::WithFile) + QLatin1Char('\n') + e.Name,
+                MessageButtons::YesNoCancel);
+            if (a == MessageAnswer::Cancel)
+                throw EAbort();
+            return a == MessageAnswer::Yes;
+        }
+        return true;
+    }
+    return true;
+}
+
 void TCustomExtractor::extractOne(TFileEntry &e, qint64 entryPos)
 {
     const double before = m_progressDone;
     m_atNextEntry = false;
     const QString bare = bareName(e.Name);
-    QString destDir = ExtractPath;
-    if (Options.has(oRestorePath)) {
-        QString stored = QDir::fromNativeSeparators(QString(e.Name).replace(QLatin1Char('\\'), QLatin1Char('/')));
-        const int slash = stored.lastIndexOf(QLatin1Char('/'));
-        stored = slash >= 0 ? stored.left(slash) : QString();
-        if (!stored.isEmpty())
-            destDir = QDir::isAbsolutePath(stored) ? stored : QDir(ExtractPath).filePath(stored);
-    }
-    QString dest = QDir::fromNativeSeparators(destDir);
-    if (!dest.endsWith(QLatin1Char('/')))
-        dest += QLatin1Char('/');
-    dest += bare;
+    QString dest = extractDestination(ExtractPath, Options.has(oRestorePath), e.Name, bare);
 
     TFileEntry part = e;
     bool accept = true;
     if (OnExtractFile)
         OnExtractFile(e, dest, accept);
-    if (accept && RestoreAction != TRestoreAction::raOverwrite) {
-        const QFileInfo existing(dest);
-        const bool exists = existing.exists();
-        const bool newer = !exists || dateTimeToOle(existing.lastModified()) < e.Date;
-        switch (RestoreAction) {
-        case TRestoreAction::raOverwrite: break;
-        case TRestoreAction::raSkip: accept = !exists; break;
-        case TRestoreAction::raUpdate: accept = newer; break;
-        case TRestoreAction::raExistingOnly: accept = exists; break;
-        case TRestoreAction::raUpdateExisting: accept = exists && newer; break;
-        case TRestoreAction::raAsk:
-            if (exists) {
-                const MessageAnswer a = m_prompts->message(
-                    MessageKind::Confirmation, msg(Msg::ConfirmFileOverwrite),
-                    msg(Msg::ReplaceFile) + QLatin1Char('\n') + QDir::toNativeSeparators(dest) + QLatin1Char('\n') +
-                        msg(Msg::WithFile) + QLatin1Char('\n') + e.Name,
-                    MessageButtons::YesNoCancel);
-                if (a == MessageAnswer::Cancel)
-                    throw EAbort();
-                accept = a == MessageAnswer::Yes;
-            }
-            break;
-        }
-    }
+    if (accept && RestoreAction != TRestoreAction::raOverwrite)
+        accept = restoreActionAllows(e, dest);
     if (!accept) {
         skipRest(part, entryPos);
         return;
@@ -325,40 +352,7 @@ void TCustomExtractor::extractOne(TFileEntry &e, qint64 entryPos)
                    msg(Msg::ExtractingFile, {QDir::toNativeSeparators(dest), e.Size}));
     qint64 partPos = entryPos;
     try {
-        const QFileInfo di(dest);
-        if (!QDir().mkpath(di.absolutePath()))
-            throw EArchiver(msg(Msg::CannotCreateDir));
-        if (e.Flags & efFolder) {
-            skipRest(part, partPos);
-            return;
-        }
-        if (bare.isEmpty() || bare == QLatin1String(".") || bare == QLatin1String(".."))
-            throw EArchiver(unsafeNameText(e.Name));
-        if (di.isSymLink()) {
-            // Replace the link itself; never write through it to another place.
-            QFile::remove(dest);
-        } else if (di.exists()) {
-            if (di.isDir())
-                throw EStreamError(QStringLiteral("Cannot create file \"%1\"").arg(QDir::toNativeSeparators(dest)));
-            QFile::setPermissions(dest, di.permissions() | QFile::WriteOwner | QFile::ReadOwner);
-        }
-        QFile target(dest);
-        const bool continuing = e.PartOffset != 0 && QFileInfo::exists(dest);
-        if (!target.open(continuing ? QIODevice::ReadWrite : (QIODevice::WriteOnly | QIODevice::Truncate)))
-            throw EStreamError(QStringLiteral("Cannot create file \"%1\". %2")
-                                   .arg(QDir::toNativeSeparators(dest), target.errorString()));
-        readFileBlocks(target, part, partPos);
-        if (!target.flush())
-            throw EStreamError(QStringLiteral("Stream write error"));
-        if (e.Date != 0)
-            target.setFileTime(oleToDateTime(e.Date), QFileDevice::FileModificationTime);
-        target.close();
-        QFile::Permissions perms = QFile::permissions(dest) | QFile::ReadOwner | QFile::WriteOwner;
-        if (e.Attributes & faReadOnly)
-            perms &= ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther);
-        QFile::setPermissions(dest, perms);
-        if (OnFileExtracted)
-            OnFileExtracted(e, dest);
+        writeEntryFile(e, part, partPos, dest, bare);
     } catch (const EAbort &) {
         throw;
     } catch (...) {
@@ -367,6 +361,38 @@ void TCustomExtractor::extractOne(TFileEntry &e, qint64 entryPos)
         if (!m_atNextEntry)
             skipRest(part, partPos);
     }
+}
+
+void TCustomExtractor::writeEntryFile(const TFileEntry &e, TFileEntry &part, qint64 &partPos, const QString &dest,
+                                      const QString &bare)
+{
+    const QFileInfo di(dest);
+    if (!QDir().mkpath(di.absolutePath()))
+        throw EArchiver(msg(Msg::CannotCreateDir));
+    if (e.Flags & efFolder) {
+        skipRest(part, partPos);
+        return;
+    }
+    if (bare.isEmpty() || bare == QLatin1String(".") || bare == QLatin1String(".."))
+        throw EArchiver(unsafeNameText(e.Name));
+    prepareTarget(di, dest);
+    QFile target(dest);
+    const bool continuing = e.PartOffset != 0 && QFileInfo::exists(dest);
+    if (!target.open(continuing ? QIODevice::ReadWrite : (QIODevice::WriteOnly | QIODevice::Truncate)))
+        throw EStreamError(QStringLiteral("Cannot create file \"%1\". %2")
+                               .arg(QDir::toNativeSeparators(dest), target.errorString()));
+    readFileBlocks(target, part, partPos);
+    if (!target.flush())
+        throw EStreamError(QStringLiteral("Stream write error"));
+    if (e.Date != 0)
+        target.setFileTime(oleToDateTime(e.Date), QFileDevice::FileModificationTime);
+    target.close();
+    QFile::Permissions perms = QFile::permissions(dest) | QFile::ReadOwner | QFile::WriteOwner;
+    if (e.Attributes & faReadOnly)
+        perms &= ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther);
+    QFile::setPermissions(dest, perms);
+    if (OnFileExtracted)
+        OnFileExtracted(e, dest);
 }
 
 void TCustomExtractor::readFileBlocks(QFile &target, TFileEntry &part, qint64 &partPos)
