@@ -147,6 +147,88 @@ void checkRestoredTables(RestoreReport &r, const QString &root, const DatabaseFi
     }
 }
 
+using ExtractHook = decltype(TArchiver::OnExtractFile);
+using ExtractedHook = decltype(TArchiver::OnFileExtracted);
+
+// Sends each database file of the archive to the incoming folder under its
+// own name; any other entry is skipped and reported.
+ExtractHook toIncoming(RestoreReport &r, const DatabaseFiles &files, const QString &incoming,
+                       const ExtractHook &extractHook)
+{
+    return [&r, &files, incoming, extractHook](const TFileEntry &e, QString &dest, bool &accept) {
+        const QString name = files.canonical(bareName(e.Name));
+        if (name.isEmpty() || e.Name.contains(QLatin1String(".."))) {
+            accept = false;
+            r.skipped << e.Name;
+            return;
+        }
+        if (extractHook)
+            extractHook(e, dest, accept);
+        // Whatever a handler said: only database files, only here, and
+        // first beside the data; the old file stays until this one checked out.
+        dest = QDir(incoming).filePath(name);
+    };
+}
+
+// A file whose data checked out takes the old one's place in root.
+ExtractedHook intoPlace(RestoreReport &r, const QString &root, const ExtractedHook &extracted)
+{
+    return [&r, root, extracted](const TFileEntry &e, const QString &dest) {
+        const QString name = QFileInfo(dest).fileName();
+        const QString target = QDir(root).filePath(name);
+        QString why;
+        // A new file in the old one's place; a link there is replaced, never followed.
+        if (kw::core::isLink(target))
+            QFile::remove(target);
+        if (!kw::core::replaceFileDurably(dest, target, &why))
+            throw EStreamError(QStringLiteral("Cannot write %1: %2").arg(quotedPath(target), why));
+        r.touched = true;
+        r.restored << name;
+        if (extracted)
+            extracted(e, target);
+    };
+}
+
+// The database files the archive lists, as the list spells them.
+QStringList databaseFilesListed(const QList<TFileEntry> &entries, const DatabaseFiles &files)
+{
+    QStringList listed;
+    for (const TFileEntry &e : entries)
+        if (const QString name = files.canonical(bareName(e.Name)); !name.isEmpty())
+            listed << name;
+    return listed;
+}
+
+// Sets the database files of root aside with their journals, marked as a
+// running restore.
+void setAsideBeforeRestore(kw::core::CopyAside &undo, const QString &root, const DatabaseFiles &files)
+{
+    const QStringList paths = files.pathsIn(root);
+    QStringList journals;
+    for (const QString &p : paths)
+        if (files.isJournal(QFileInfo(p).fileName()))
+            journals << p;
+    undo.take(paths, kRestoreJob, journals);
+}
+
+// After the extraction: what was not put back, the restored tables that do
+// not open, and the end of the mark.
+void finishRestore(RestoreReport &r, const QStringList &listed, const QString &root, const DatabaseFiles &files,
+                   const DatabaseTables &tables, const QSet<QString> &openedBefore, kw::core::CopyAside &undo)
+{
+    try {
+        if (!r.cancelled && r.error.isEmpty())
+            findNotRestored(r, listed, files);
+        if (tables.check && r.touched)
+            checkRestoredTables(r, root, files, tables, openedBefore, undo);
+        undo.end();
+    } catch (const std::exception &e) {
+        // The mark stays: the next start reports the restore as interrupted.
+        if (r.error.isEmpty())
+            r.error = kw::core::messageOf(e);
+    }
+}
+
 } // namespace
 
 QString undoDirectory(const QString &dataDir)
@@ -162,37 +244,8 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
     const QString root = QDir::cleanPath(QDir(dataDir).absolutePath());
     const QString incoming = QDir(root).filePath(kIncoming);
     kw::core::CopyAside undo(r.undoDir);
-    const auto extractHook = a.OnExtractFile;
-    const QScopedValueRollback extractScope(
-        a.OnExtractFile, decltype(a.OnExtractFile)([&](const TFileEntry &e, QString &dest, bool &accept) {
-            const QString name = files.canonical(bareName(e.Name));
-            if (name.isEmpty() || e.Name.contains(QLatin1String(".."))) {
-                accept = false;
-                r.skipped << e.Name;
-                return;
-            }
-            if (extractHook)
-                extractHook(e, dest, accept);
-            // Whatever a handler said: only database files, only here, and
-            // first beside the data; the old file stays until this one checked out.
-            dest = QDir(incoming).filePath(name);
-        }));
-    const auto extracted = a.OnFileExtracted;
-    const QScopedValueRollback extractedScope(
-        a.OnFileExtracted, decltype(a.OnFileExtracted)([&](const TFileEntry &e, const QString &dest) {
-            const QString name = QFileInfo(dest).fileName();
-            const QString target = QDir(root).filePath(name);
-            QString why;
-            // A new file in the old one's place; a link there is replaced, never followed.
-            if (kw::core::isLink(target))
-                QFile::remove(target);
-            if (!kw::core::replaceFileDurably(dest, target, &why))
-                throw EStreamError(QStringLiteral("Cannot write %1: %2").arg(quotedPath(target), why));
-            r.touched = true;
-            r.restored << name;
-            if (extracted)
-                extracted(e, target);
-        }));
+    const QScopedValueRollback extractScope(a.OnExtractFile, toIncoming(r, files, incoming, a.OnExtractFile));
+    const QScopedValueRollback extractedScope(a.OnFileExtracted, intoPlace(r, root, a.OnFileExtracted));
     QStringList listed;
     QSet<QString> openedBefore;
     bool marked = false;
@@ -200,18 +253,11 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
         if (undo.state() == kw::core::CopyAside::State::Running)
             throw EArchiver(QStringLiteral("A restore into %1 is running in another process.").arg(quotedPath(root)));
         openBackup(a, archivePath); // verified and accepted before any file is touched
-        for (const TFileEntry &e : a.Entries())
-            if (const QString name = files.canonical(bareName(e.Name)); !name.isEmpty())
-                listed << name;
+        listed = databaseFilesListed(a.Entries(), files);
         QList<TableProblem> before;
         openedBefore = tablesThatOpen(root, files, tables, &before);
         refuseBusyTables(before);
-        const QStringList paths = files.pathsIn(root);
-        QStringList journals;
-        for (const QString &p : paths)
-            if (files.isJournal(QFileInfo(p).fileName()))
-                journals << p;
-        undo.take(paths, kRestoreJob, journals);
+        setAsideBeforeRestore(undo, root, files);
         marked = true;
         removeJournalsOf(listed, root, files);
         QString why;
@@ -225,19 +271,8 @@ RestoreReport restoreDatabase(TArchiver &a, const QString &archivePath, const QS
     }
     a.Close();
     kw::core::removeTree(incoming);
-    if (!marked)
-        return r;
-    try {
-        if (!r.cancelled && r.error.isEmpty())
-            findNotRestored(r, listed, files);
-        if (tables.check && r.touched)
-            checkRestoredTables(r, root, files, tables, openedBefore, undo);
-        undo.end();
-    } catch (const std::exception &e) {
-        // The mark stays: the next start reports the restore as interrupted.
-        if (r.error.isEmpty())
-            r.error = kw::core::messageOf(e);
-    }
+    if (marked)
+        finishRestore(r, listed, root, files, tables, openedBefore, undo);
     return r;
 }
 
