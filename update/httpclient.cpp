@@ -94,6 +94,85 @@ void HttpClient::get(const QString &url, const QString &bodyFile)
     }
 }
 
+namespace {
+
+// One connection and the loop that waits on it: while the socket connects or
+// the answer comes, the thread handles events (windows repaint) but not user
+// input. Every wait ends on a socket event or a timer.
+class SocketWait {
+public:
+    SocketWait()
+    {
+        idle.setSingleShot(true);
+        whole.setSingleShot(true);
+        QObject::connect(&socket, &QTcpSocket::connected, &loop, [this] { connected = true; loop.quit(); });
+        QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [this] { loop.quit(); });
+        QObject::connect(&socket, &QTcpSocket::disconnected, &loop, [this] { closed = true; loop.quit(); });
+        QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, [this](QAbstractSocket::SocketError e) {
+            if (e == QAbstractSocket::RemoteHostClosedError) {
+                closed = true;
+            } else {
+                failed = true;
+                error = e;
+            }
+            loop.quit();
+        });
+        QObject::connect(&idle, &QTimer::timeout, &loop, [this] { timedOut = true; loop.quit(); });
+        QObject::connect(&whole, &QTimer::timeout, &loop, [this] { timedOut = true; loop.quit(); });
+    }
+
+    // The socket looks the name up; a dotted address is used as is.
+    void connectTo(const QString &host, quint16 port, int timeoutMs)
+    {
+        idle.start(timeoutMs);
+        socket.connectToHost(host, port);
+        while (!connected && !failed && !timedOut)
+            wait();
+        if (!connected) {
+            if (failed && error == QAbstractSocket::HostNotFoundError)
+                throw EHttpError(QStringLiteral("Host Lookup Failed"));
+            throw EHttpError(QStringLiteral("Connection Failed"));
+        }
+    }
+
+    void send(const QByteArray &bytes) { socket.write(bytes); }
+
+    // Hands the answer to reader as it arrives, until the server closes.
+    // idleMs bounds each silence, wholeMs the whole answer.
+    void readAnswer(HttpResponseReader &reader, int idleMs, int wholeMs)
+    {
+        idle.start(idleMs);
+        whole.start(wholeMs);
+        for (;;) {
+            const QByteArray data = socket.readAll();
+            if (!data.isEmpty())
+                idle.start(idleMs);
+            reader.feed(data);
+            if (closed || socket.state() == QAbstractSocket::UnconnectedState) {
+                reader.feed(socket.readAll());
+                return;
+            }
+            if (failed)
+                throw EHttpError(socket.errorString());
+            if (timedOut)
+                throw EHttpError(QStringLiteral("The server did not finish its answer in time"));
+            if (socket.bytesAvailable() == 0)
+                wait();
+        }
+    }
+
+private:
+    void wait() { loop.exec(QEventLoop::ExcludeUserInputEvents); }
+
+    QTcpSocket socket;
+    QEventLoop loop;
+    QTimer idle, whole;
+    bool connected = false, closed = false, timedOut = false, failed = false;
+    QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
+};
+
+} // namespace
+
 void HttpClient::exchange(const HttpAddress &a, const QString &bodyFile)
 {
     status_ = 0;
@@ -101,48 +180,12 @@ void HttpClient::exchange(const HttpAddress &a, const QString &bodyFile)
     location_.clear();
     cookie_.clear();
 
-    QTcpSocket socket;
-    QEventLoop loop;
-    QTimer idle;
-    idle.setSingleShot(true);
-    bool connected = false, closed = false, timedOut = false;
-    QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
-    bool failed = false;
-    QObject::connect(&socket, &QTcpSocket::connected, &loop, [&] { connected = true; loop.quit(); });
-    QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] { loop.quit(); });
-    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, [&] { closed = true; loop.quit(); });
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError e) {
-        if (e == QAbstractSocket::RemoteHostClosedError) {
-            closed = true;
-        } else {
-            failed = true;
-            error = e;
-        }
-        loop.quit();
-    });
-    QObject::connect(&idle, &QTimer::timeout, &loop, [&] { timedOut = true; loop.quit(); });
-    auto wait = [&] { loop.exec(QEventLoop::ExcludeUserInputEvents); };
-
-    // Connect (the socket looks the name up; a dotted address is used as is).
-    idle.start(limits.connectTimeoutMs);
-    socket.connectToHost(a.host, a.port);
-    while (!connected && !failed && !timedOut)
-        wait();
-    if (!connected) {
-        if (failed && error == QAbstractSocket::HostNotFoundError)
-            throw EHttpError(QStringLiteral("Host Lookup Failed"));
-        throw EHttpError(QStringLiteral("Connection Failed"));
-    }
-
+    SocketWait net;
+    net.connectTo(a.host, a.port, limits.connectTimeoutMs);
     const QByteArray request = requestBytes(a, sendCookie_);
     requests_ << request;
-    socket.write(request);
+    net.send(request);
 
-    idle.start(limits.idleTimeoutMs);
-    QTimer whole;
-    whole.setSingleShot(true);
-    QObject::connect(&whole, &QTimer::timeout, &loop, [&] { timedOut = true; loop.quit(); });
-    whole.start(limits.transferTimeoutMs);
     kw::core::DurableFile out(bodyFile);
     const QString cannotCreate =
         QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(bodyFile));
@@ -156,23 +199,7 @@ void HttpClient::exchange(const HttpAddress &a, const QString &bodyFile)
             if (!out.write(data))
                 throw EHttpError(cannotCreate);
         });
-
-    for (;;) {
-        const QByteArray data = socket.readAll();
-        if (!data.isEmpty())
-            idle.start(limits.idleTimeoutMs);
-        reader.feed(data);
-        if (closed || socket.state() == QAbstractSocket::UnconnectedState) {
-            reader.feed(socket.readAll());
-            break;
-        }
-        if (failed)
-            throw EHttpError(socket.errorString());
-        if (timedOut)
-            throw EHttpError(QStringLiteral("The server did not finish its answer in time"));
-        if (socket.bytesAvailable() == 0)
-            wait();
-    }
+    net.readAnswer(reader, limits.idleTimeoutMs, limits.transferTimeoutMs);
     reader.finish();
     status_ = reader.statusCode();
     headers_ = reader.headerLines();
