@@ -180,6 +180,72 @@ FindResult ShopFind::find(const QString &dir, const QString &what, int limit)
     return result;
 }
 
+QString ShopFind::nomenclatureIn(const ParadoxTable *list, const QString &nsn, QHash<QString, int> &rows,
+                                 quint64 &seen)
+{
+    if (rows.isEmpty() || seen != list->changeCount()) {
+        rows = listRowOfNsn(list);
+        seen = list->changeCount();
+    }
+    const int at = rows.value(nsn, -1);
+    return at < 0 ? QString() : text(list->row(at).value(fieldOf(list, "Nomenclature")));
+}
+
+void ShopFind::refreshHolderRows(const ParadoxTable *holders)
+{
+    if (!m_holderRows.isEmpty() && m_holderRowsChange == holders->changeCount())
+        return;
+    m_holderRows.clear();
+    for (int i = 0, n = holders->rowCount(); i < n; ++i)
+        m_holderRows.insert(holders->row(i).value(0).toInt(), i);
+    m_holderRowsChange = holders->changeCount();
+}
+
+// An item shows on By Type only under a holder and with its NSN in the
+// master list, and on Inspections only when its type is inspected too.
+QString ShopFind::describeItem(FindHit &hit, const QVector<const ParadoxTable *> &tables, int row)
+{
+    const ParadoxTable *main = tables[0], *list = tables[1], *holders = tables[2];
+    const Row &r = main->row(row);
+    auto value = [&](const char *name) { return text(r.value(fieldOf(main, name))); };
+    const QString nomenclature = nomenclatureIn(list, value("NSN"), m_listRows, m_listRowsChange);
+    refreshHolderRows(holders);
+    hit.hrNumber = r.value(fieldOf(main, "HR Number"));
+    const int holder = hit.hrNumber.isNull() ? -1 : m_holderRows.value(hit.hrNumber.toInt(), -1);
+    const int listed = m_listRows.value(value("NSN"), -1);
+    hit.onByType = holder >= 0 && listed >= 0;
+    hit.onInspections =
+        hit.onByType && itemNeedsInspection(text(list->row(listed).value(fieldOf(list, "Insp Type"))));
+    if (holder < 0)
+        hit.notShown = QStringLiteral("No holder has HR # %1, so no page shows this item: add a holder with that "
+                                      "number on Hand Receipts to see it.")
+                           .arg(value("HR Number"));
+    const QString who = holder < 0 ? QStringLiteral("HR %1 (no holder)").arg(value("HR Number"))
+                                   : QStringLiteral("HR %1 %2").arg(value("HR Number"),
+                                                                    text(holders->row(holder).value(1)));
+    hit.row = QStringLiteral("%1 \u00b7 %2 %3 \u00b7 serial %4")
+                  .arg(who, value("NSN"), nomenclature.isEmpty() ? QStringLiteral("(not in the master list)")
+                                                                 : nomenclature,
+                       value("Serial Number"));
+    return nomenclature;
+}
+
+QString ShopFind::describeBenchStock(FindHit &hit, const QVector<const ParadoxTable *> &tables, int row)
+{
+    const ParadoxTable *main = tables[0];
+    const Row &r = main->row(row);
+    auto value = [&](const char *name) { return text(r.value(fieldOf(main, name))); };
+    const QString nomenclature = nomenclatureIn(tables[1], value("NSN"), m_partsListRows, m_partsListRowsChange);
+    if (!m_partsListRows.contains(value("NSN")))
+        hit.notShown = QStringLiteral("The master office parts list has no NSN %1, so Office Supplies does not "
+                                      "show this bench stock: add the part to the Master Office Parts List to "
+                                      "see it.")
+                           .arg(value("NSN"));
+    hit.row = QStringLiteral("drawer %1, bin %2 \u00b7 %3 %4 \u00b7 %5 on hand")
+                  .arg(value("Drawer"), value("Bin"), value("NSN"), nomenclature, value("On Hand"));
+    return nomenclature;
+}
+
 FindHit ShopFind::describe(int place, const QVector<const ParadoxTable *> &tables, int row, int field)
 {
     const PlaceDef &def = places()[place];
@@ -190,44 +256,11 @@ FindHit ShopFind::describe(int place, const QVector<const ParadoxTable *> &table
     hit.place = def.place;
     hit.key = keyOf(main, row);
     hit.field = QLatin1String(def.fields[field].name);
-    auto nomenclatureIn = [&](const ParadoxTable *list, QHash<QString, int> &rows, quint64 &seen) {
-        if (rows.isEmpty() || seen != list->changeCount()) {
-            rows = listRowOfNsn(list);
-            seen = list->changeCount();
-        }
-        const int at = rows.value(value("NSN"), -1);
-        return at < 0 ? QString() : text(list->row(at).value(fieldOf(list, "Nomenclature")));
-    };
     QString nomenclature;
     switch (def.place) {
-    case FindPlace::Item: {
-        const ParadoxTable *list = tables[1], *holders = tables[2];
-        nomenclature = nomenclatureIn(list, m_listRows, m_listRowsChange);
-        if (m_holderRows.isEmpty() || m_holderRowsChange != holders->changeCount()) {
-            m_holderRows.clear();
-            for (int i = 0, n = holders->rowCount(); i < n; ++i)
-                m_holderRows.insert(holders->row(i).value(0).toInt(), i);
-            m_holderRowsChange = holders->changeCount();
-        }
-        hit.hrNumber = r.value(fieldOf(main, "HR Number"));
-        const int holder = hit.hrNumber.isNull() ? -1 : m_holderRows.value(hit.hrNumber.toInt(), -1);
-        const int listed = m_listRows.value(value("NSN"), -1);
-        hit.onByType = holder >= 0 && listed >= 0;
-        hit.onInspections =
-            hit.onByType && itemNeedsInspection(text(list->row(listed).value(fieldOf(list, "Insp Type"))));
-        if (holder < 0)
-            hit.notShown = QStringLiteral("No holder has HR # %1, so no page shows this item: add a holder with that "
-                                          "number on Hand Receipts to see it.")
-                               .arg(value("HR Number"));
-        const QString who = holder < 0 ? QStringLiteral("HR %1 (no holder)").arg(value("HR Number"))
-                                       : QStringLiteral("HR %1 %2").arg(value("HR Number"),
-                                                                        text(holders->row(holder).value(1)));
-        hit.row = QStringLiteral("%1 \u00b7 %2 %3 \u00b7 serial %4")
-                      .arg(who, value("NSN"), nomenclature.isEmpty() ? QStringLiteral("(not in the master list)")
-                                                                     : nomenclature,
-                           value("Serial Number"));
+    case FindPlace::Item:
+        nomenclature = describeItem(hit, tables, row);
         break;
-    }
     case FindPlace::Kit:
         hit.row = QStringLiteral("%1 \u00b7 %2 kit \u00b7 serial %3")
                       .arg(value("Aircraft"), value("Kit Type"), value("Serial Number"));
@@ -240,14 +273,7 @@ FindHit ShopFind::describe(int place, const QVector<const ParadoxTable *> &table
                       .arg(value("Number"), value("Title"), value("Binder"), value("Book"));
         break;
     case FindPlace::BenchStock:
-        nomenclature = nomenclatureIn(tables[1], m_partsListRows, m_partsListRowsChange);
-        if (!m_partsListRows.contains(value("NSN")))
-            hit.notShown = QStringLiteral("The master office parts list has no NSN %1, so Office Supplies does not "
-                                          "show this bench stock: add the part to the Master Office Parts List to "
-                                          "see it.")
-                               .arg(value("NSN"));
-        hit.row = QStringLiteral("drawer %1, bin %2 \u00b7 %3 %4 \u00b7 %5 on hand")
-                      .arg(value("Drawer"), value("Bin"), value("NSN"), nomenclature, value("On Hand"));
+        nomenclature = describeBenchStock(hit, tables, row);
         break;
     case FindPlace::MasterItem:
     case FindPlace::MasterPart:

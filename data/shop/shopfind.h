@@ -66,6 +66,13 @@ private:
     // place: a FindPlace; tables: its table and those it looks up in.
     const Index &index(int place, const QVector<const ParadoxTable *> &tables);
     FindHit describe(int place, const QVector<const ParadoxTable *> &tables, int row, int field);
+    // Fill hit's text and page flags for a row of one place; return the
+    // nomenclature the master list gives its NSN.
+    QString describeItem(FindHit &hit, const QVector<const ParadoxTable *> &tables, int row);
+    QString describeBenchStock(FindHit &hit, const QVector<const ParadoxTable *> &tables, int row);
+    // The nomenclature of nsn in list; rows and seen cache its rows by NSN.
+    QString nomenclatureIn(const ParadoxTable *list, const QString &nsn, QHash<QString, int> &rows, quint64 &seen);
+    void refreshHolderRows(const ParadoxTable *holders);
 
     Session &m_session;
     std::array<Index, kFindPlaces> m_indexes;
