@@ -341,6 +341,44 @@ static bool isTrueText(const QString &t)
            || c == QLatin1Char('y');
 }
 
+// A component of the form by its name; otherwise the object the property
+// holds takes its own plain properties from the '|'-separated fields.
+void TIniOut::objectFromText(const PropertyAccess &a, const QString &text)
+{
+    if (QObject *c = findComponent(text)) {
+        a.set(QVariant::fromValue(c));
+        return;
+    }
+    QObject *o = a.get ? a.get().value<QObject *>() : nullptr;
+    if (!o || text.isEmpty())
+        return;
+    const QStringList fields = text.split(QLatin1Char('|'));
+    const QList<QMetaProperty> props = ownProperties(o);
+    for (int i = 0; i < props.size() && i < fields.size(); ++i) {
+        if (!props[i].isWritable())
+            continue;
+        const PropertyAccess sub = metaAccess(o, props[i]);
+        if (sub.kind == ValueKind::ComponentRef || sub.kind == ValueKind::Object
+            || sub.kind == ValueKind::Method || sub.kind == ValueKind::Other
+            || sub.kind == ValueKind::StringList)
+            continue;
+        fromText(sub, fields[i]);
+    }
+}
+
+void TIniOut::methodFromText(const PropertyAccess &a, const QString &text)
+{
+    // Only a handler the form really has.
+    if (!owner_)
+        return;
+    const QMetaObject *mo = owner_->metaObject();
+    for (int i = 0; i < mo->methodCount(); ++i)
+        if (QString::fromLatin1(mo->method(i).name()) == text) {
+            a.set(QVariant(text));
+            return;
+        }
+}
+
 void TIniOut::fromText(const PropertyAccess &a, const QString &text)
 {
     if (!a.set)
@@ -377,43 +415,11 @@ void TIniOut::fromText(const PropertyAccess &a, const QString &text)
         return;
     }
     case ValueKind::ComponentRef:
-    case ValueKind::Object: {
-        if (QObject *c = findComponent(text)) {
-            a.set(QVariant::fromValue(c));
-            return;
-        }
-        QObject *o = a.get ? a.get().value<QObject *>() : nullptr;
-        if (!o || text.isEmpty())
-            return;
-        const QStringList fields = text.split(QLatin1Char('|'));
-        const QList<QMetaProperty> props = ownProperties(o);
-        for (int i = 0; i < props.size() && i < fields.size(); ++i) {
-            if (!props[i].isWritable())
-                continue;
-            const PropertyAccess sub = metaAccess(o, props[i]);
-            if (sub.kind == ValueKind::ComponentRef || sub.kind == ValueKind::Object
-                || sub.kind == ValueKind::Method || sub.kind == ValueKind::Other
-                || sub.kind == ValueKind::StringList)
-                continue;
-            fromText(sub, fields[i]);
-        }
-        return;
-    }
+    case ValueKind::Object: objectFromText(a, text); return;
     case ValueKind::StringList:
         a.set(QVariant(text.isEmpty() ? QStringList() : text.split(QLatin1Char('|'))));
         return;
-    case ValueKind::Method: {
-        // Only a handler the form really has.
-        if (!owner_)
-            return;
-        const QMetaObject *mo = owner_->metaObject();
-        for (int i = 0; i < mo->methodCount(); ++i)
-            if (QString::fromLatin1(mo->method(i).name()) == text) {
-                a.set(QVariant(text));
-                return;
-            }
-        return;
-    }
+    case ValueKind::Method: methodFromText(a, text); return;
     case ValueKind::Other: return;
     }
 }

@@ -93,6 +93,8 @@ private:
     bool access(const QString &component, const QString &property, PropertyAccess *out) const;
     QString toText(const PropertyAccess &a) const;
     void fromText(const PropertyAccess &a, const QString &text);
+    void objectFromText(const PropertyAccess &a, const QString &text);
+    void methodFromText(const PropertyAccess &a, const QString &text);
 
     QObject *owner_;
     QString fileName_;
