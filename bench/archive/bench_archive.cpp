@@ -86,18 +86,10 @@ static double timeProcess(const QString &cmd, const QStringList &args, const QSt
     return t.nsecsElapsed() / 1e9;
 }
 
-int main(int argc, char **argv)
+// The data directory: 20% incompressible, 20% zeros, the rest table files of
+// varied sizes. Returns every file of the shop with its path.
+static QStringList writeData(const QString &data, qint64 total, const DatabaseFiles &shopFiles)
 {
-    QCoreApplication app(argc, argv);
-    const qint64 mb = argc > 1 ? QByteArray(argv[1]).toLongLong() : 50;
-    const int runs = argc > 2 ? QByteArray(argv[2]).toInt() : 3;
-    QTemporaryDir tmp;
-    const QString data = tmp.filePath(QStringLiteral("data"));
-    QDir().mkpath(data);
-
-    // 20% incompressible, 20% zeros, the rest table files of varied sizes.
-    const qint64 total = mb << 20;
-    const DatabaseFiles shopFiles(kw::data::shop::databaseFiles(), kw::data::shop::journalFiles());
     const QStringList &names = shopFiles.names();
     writeFill(data + QStringLiteral("/Kits.DB"), total / 5, true, 1);
     writeFill(data + QStringLiteral("/Parts.DB"), total / 5, false, 2);
@@ -115,61 +107,65 @@ int main(int argc, char **argv)
         rest -= size;
     }
     QStringList files;
-    qint64 bytes = 0;
-    for (const QString &n : names) {
+    for (const QString &n : names)
         files << data + '/' + n;
-        bytes += QFileInfo(data + '/' + n).size();
-    }
-    const double mib = bytes / 1048576.0;
-    std::printf("data: %d files, %.1f MiB (20%% random, 20%% zeros, 60%% table pages)\n", int(files.size()), mib);
+    return files;
+}
 
-    const long rssBase = maxRssKb();
+struct Runs {
     QList<double> backup, extract, restore, gz, gunzip;
-    const QString arc = tmp.filePath(QStringLiteral("out/Backup.Alse"));
-    for (int r = 0; r < runs; ++r) {
-        {
-            TArchiver a;
-            configureForApplication(a);
-            QElapsedTimer t;
-            t.start();
-            const BackupReport rep = backupDatabase(a, arc, data, shopFiles);
-            backup << t.nsecsElapsed() / 1e9;
-            if (!rep.complete())
-                return std::fprintf(stderr, "backup incomplete\n"), 1;
-        }
-        {
-            // The extraction alone, then the whole restore job (which first
-            // copies the current files aside so it can be undone).
-            const QString dest = tmp.filePath(QStringLiteral("x%1").arg(r));
-            TArchiver a;
-            configureForApplication(a);
-            a.setFileName(arc);
-            a.ExtractPath = dest;
-            QElapsedTimer t;
-            t.start();
-            a.ExtractFiles();
-            a.Close();
-            extract << t.nsecsElapsed() / 1e9;
-            TArchiver b;
-            configureForApplication(b);
-            t.restart();
-            const RestoreReport rep = restoreDatabase(b, arc, dest, shopFiles);
-            restore << t.nsecsElapsed() / 1e9;
-            if (!rep.complete())
-                return std::fprintf(stderr, "restore incomplete\n"), 1;
-            QDir(dest).removeRecursively();
-        }
-        gz << timeProcess(QStringLiteral("gzip"), QStringList{QStringLiteral("-9"), QStringLiteral("-c")} + files,
-                          tmp.filePath(QStringLiteral("all.gz")));
-        gunzip << timeProcess(QStringLiteral("gzip"), {QStringLiteral("-d"), QStringLiteral("-c"), tmp.filePath(QStringLiteral("all.gz"))},
-                              tmp.filePath(QStringLiteral("all.raw")));
-    }
-    const long rssPeak = maxRssKb();
-    const double arcSize = QFileInfo(arc).size() / 1048576.0, gzSize = QFileInfo(tmp.filePath(QStringLiteral("all.gz"))).size() / 1048576.0;
+};
 
-    const double tb = mib / median(backup), te = mib / median(extract), tr = mib / median(restore);
-    const double tg = mib / median(gz), td = mib / median(gunzip);
-    std::printf("medians of %d runs, throughput in MiB/s of uncompressed data\n", runs);
+static bool timeBackup(const QString &arc, const QString &data, const DatabaseFiles &shopFiles, Runs &runs)
+{
+    TArchiver a;
+    configureForApplication(a);
+    QElapsedTimer t;
+    t.start();
+    const BackupReport rep = backupDatabase(a, arc, data, shopFiles);
+    runs.backup << t.nsecsElapsed() / 1e9;
+    if (!rep.complete())
+        return std::fprintf(stderr, "backup incomplete\n"), false;
+    return true;
+}
+
+// The extraction alone, then the whole restore job (which first copies the
+// current files aside so it can be undone).
+static bool timeRestore(const QString &arc, const QString &dest, const DatabaseFiles &shopFiles, Runs &runs)
+{
+    TArchiver a;
+    configureForApplication(a);
+    a.setFileName(arc);
+    a.ExtractPath = dest;
+    QElapsedTimer t;
+    t.start();
+    a.ExtractFiles();
+    a.Close();
+    runs.extract << t.nsecsElapsed() / 1e9;
+    TArchiver b;
+    configureForApplication(b);
+    t.restart();
+    const RestoreReport rep = restoreDatabase(b, arc, dest, shopFiles);
+    runs.restore << t.nsecsElapsed() / 1e9;
+    if (!rep.complete())
+        return std::fprintf(stderr, "restore incomplete\n"), false;
+    QDir(dest).removeRecursively();
+    return true;
+}
+
+static void timeGzip(const QTemporaryDir &tmp, const QStringList &files, Runs &runs)
+{
+    runs.gz << timeProcess(QStringLiteral("gzip"), QStringList{QStringLiteral("-9"), QStringLiteral("-c")} + files,
+                           tmp.filePath(QStringLiteral("all.gz")));
+    runs.gunzip << timeProcess(QStringLiteral("gzip"), {QStringLiteral("-d"), QStringLiteral("-c"), tmp.filePath(QStringLiteral("all.gz"))},
+                               tmp.filePath(QStringLiteral("all.raw")));
+}
+
+static void printFigures(const Runs &runs, int count, double mib, double arcSize, double gzSize)
+{
+    const double tb = mib / median(runs.backup), te = mib / median(runs.extract), tr = mib / median(runs.restore);
+    const double tg = mib / median(runs.gz), td = mib / median(runs.gunzip);
+    std::printf("medians of %d runs, throughput in MiB/s of uncompressed data\n", count);
     std::printf("  backup (level 9)      %7.1f MiB/s   archive %.1f MiB\n", tb, arcSize);
     std::printf("  gzip -9               %7.1f MiB/s   output  %.1f MiB\n", tg, gzSize);
     std::printf("  backup / gzip -9      %7.2f\n", tb / tg);
@@ -178,6 +174,38 @@ int main(int argc, char **argv)
     std::printf("  gzip -d               %7.1f MiB/s\n", td);
     std::printf("  extract / gzip -d     %7.2f\n", te / td);
     std::printf("  restore job / gzip -d %7.2f\n", tr / td);
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const qint64 mb = argc > 1 ? QByteArray(argv[1]).toLongLong() : 50;
+    const int runs = argc > 2 ? QByteArray(argv[2]).toInt() : 3;
+    QTemporaryDir tmp;
+    const QString data = tmp.filePath(QStringLiteral("data"));
+    QDir().mkpath(data);
+
+    const qint64 total = mb << 20;
+    const DatabaseFiles shopFiles(kw::data::shop::databaseFiles(), kw::data::shop::journalFiles());
+    const QStringList files = writeData(data, total, shopFiles);
+    qint64 bytes = 0;
+    for (const QString &f : files)
+        bytes += QFileInfo(f).size();
+    const double mib = bytes / 1048576.0;
+    std::printf("data: %d files, %.1f MiB (20%% random, 20%% zeros, 60%% table pages)\n", int(files.size()), mib);
+
+    const long rssBase = maxRssKb();
+    Runs times;
+    const QString arc = tmp.filePath(QStringLiteral("out/Backup.Alse"));
+    for (int r = 0; r < runs; ++r) {
+        if (!timeBackup(arc, data, shopFiles, times)
+            || !timeRestore(arc, tmp.filePath(QStringLiteral("x%1").arg(r)), shopFiles, times))
+            return 1;
+        timeGzip(tmp, files, times);
+    }
+    const long rssPeak = maxRssKb();
+    const double arcSize = QFileInfo(arc).size() / 1048576.0, gzSize = QFileInfo(tmp.filePath(QStringLiteral("all.gz"))).size() / 1048576.0;
+    printFigures(times, runs, mib, arcSize, gzSize);
     std::printf("peak memory: %ld KiB before the runs, %ld KiB after (largest file %.1f MiB)\n", rssBase, rssPeak,
                 (total / 5) / 1048576.0);
     return 0;

@@ -100,6 +100,107 @@ int rowsOf(sqlite3 *db, const char *sql)
     return n;
 }
 
+const int kReps = 15;
+
+struct Figures {
+    QVector<double> open, post, append, rerun, cold, sqUpdate, sqAppend;
+};
+
+void openShopTables(TdmMain &dm)
+{
+    for (TableDataset *ds : dm.shopTables())
+        ds->open();
+}
+
+// Opening the query with nothing cached: the first visit of the page.
+void timeColdOpen(const QString &path, Figures &f)
+{
+    for (int i = 0; i < 5; ++i) {
+        Session session;
+        TdmMain dm(session);
+        dm.dbMain.setParam(QStringLiteral("PATH"), path);
+        openShopTables(dm);
+        f.cold << timeMs([&] { dm.qryInsp.open(); });
+    }
+}
+
+void timePosts(TdmMain &dm, Figures &f)
+{
+    for (int i = 0; i < kReps; ++i) {
+        dm.qryInsp.moveTo(1 + i);
+        f.post << timeMs([&] {
+            // A completion date: the due date moves, and with it the row.
+            dm.qryInsp.fieldByName(QStringLiteral("Insp Completed")).setValue(QDate(2026, 12, 1 + i));
+            dm.qryInsp.post(); // applies, commits and re-runs the join
+        });
+    }
+}
+
+// The engine's steps on one open data module: opening the tables, posting a
+// query row, re-running the join, appending an item.
+void timeEngine(const QString &path, Figures &f)
+{
+    Session session;
+    TdmMain dm(session);
+    dm.dbMain.setParam(QStringLiteral("PATH"), path);
+    for (int i = 0; i < 5; ++i) {
+        f.open << timeMs([&] { openShopTables(dm); });
+        dm.dbMain.close();
+    }
+    openShopTables(dm);
+    dm.qryInsp.open();
+    timePosts(dm, f);
+    for (int i = 0; i < 5; ++i)
+        f.rerun << timeMs([&] {
+            dm.qryInsp.close();
+            dm.qryInsp.open();
+        });
+    for (int i = 0; i < kReps; ++i) {
+        f.append << timeMs([&] {
+            dm.tblHr.append();
+            dm.tblHr.fieldByName(QStringLiteral("Serial Number")).setValue(QStringLiteral("B%1").arg(i));
+            dm.tblHr.post();
+        });
+    }
+}
+
+// The same update, join and append done by SQLite on a copy of the shop.
+void timeSqlite(const QTemporaryDir &tmp, Figures &f)
+{
+    sqlite3 *db = sqliteCopy(tmp.path(), tmp.filePath(QStringLiteral("bench.sqlite")));
+    const char *join = "SELECT e.hr, h.holder, l.lin, e.nsn, l.nomen, e.serial, l.ui, l.auth, e.oh, l.ifreq, l.itype,"
+                       " e.completed, e.due, l.alse, l.batt, l.pyro, l.med, l.radio, l.flot, e.remarks, e.auto"
+                       " FROM equipment e, lists l, hrdf h WHERE e.nsn = l.nsn AND (l.itype = 'D' OR l.itype = 'Y')"
+                       " AND e.hr = h.hr ORDER BY e.due";
+    for (int i = 0; i < kReps; ++i) {
+        f.sqUpdate << timeMs([&] {
+            const QByteArray sql = QStringLiteral("UPDATE equipment SET oh = %1 WHERE auto = %2").arg(i).arg(10 + i).toUtf8();
+            exec(db, sql.constData());
+            rowsOf(db, join);
+        });
+        f.sqAppend << timeMs([&] {
+            exec(db, "INSERT INTO equipment(hr, nsn, serial, oh) VALUES(100, 'X', 'B', 1)");
+        });
+    }
+    sqlite3_close(db);
+}
+
+void printFigures(const Figures &f, QTextStream &out)
+{
+    auto line = [&](const char *what, double ours, double theirs) {
+        out << QStringLiteral("  %1 %2 ms").arg(QLatin1String(what), -44).arg(ours, 8, 'f', 2);
+        if (theirs > 0)
+            out << QStringLiteral("   sqlite %1 ms   ratio %2").arg(theirs, 8, 'f', 2).arg(ours / theirs, 5, 'f', 2);
+        out << '\n';
+    };
+    line("(a) open the eleven tables", median(f.open), 0);
+    line("(b) post one qryInsp row, write back, re-run", median(f.post), median(f.sqUpdate));
+    line("    re-running the join with nothing changed", median(f.rerun), 0);
+    line("    opening qryInsp with nothing cached", median(f.cold), 0);
+    line("(c) append one tblHr item", median(f.append), median(f.sqAppend));
+    out.flush();
+}
+
 void run(int items, QTextStream &out)
 {
     QTemporaryDir tmp;
@@ -111,83 +212,11 @@ void run(int items, QTextStream &out)
     out << "\n== " << items << " hand receipt items (demo shop built in " << t.elapsed() << " ms)\n";
     out.flush();
 
-    const int reps = 15;
-    QVector<double> open, post, append, rerun, cold;
-    // Opening the query with nothing cached: the first visit of the page.
-    for (int i = 0; i < 5; ++i) {
-        Session session;
-        TdmMain dm(session);
-        dm.dbMain.setParam(QStringLiteral("PATH"), tmp.path());
-        for (TableDataset *ds : dm.shopTables())
-            ds->open();
-        cold << timeMs([&] { dm.qryInsp.open(); });
-    }
-    {
-        Session session;
-        TdmMain dm(session);
-        dm.dbMain.setParam(QStringLiteral("PATH"), tmp.path());
-        for (int i = 0; i < 5; ++i) {
-            open << timeMs([&] {
-                for (TableDataset *ds : dm.shopTables())
-                    ds->open();
-            });
-            dm.dbMain.close();
-        }
-        for (TableDataset *ds : dm.shopTables())
-            ds->open();
-        dm.qryInsp.open();
-        for (int i = 0; i < reps; ++i) {
-            dm.qryInsp.moveTo(1 + i);
-            post << timeMs([&] {
-                // A completion date: the due date moves, and with it the row.
-                dm.qryInsp.fieldByName(QStringLiteral("Insp Completed")).setValue(QDate(2026, 12, 1 + i));
-                dm.qryInsp.post(); // applies, commits and re-runs the join
-            });
-        }
-        for (int i = 0; i < 5; ++i)
-            rerun << timeMs([&] {
-                dm.qryInsp.close();
-                dm.qryInsp.open();
-            });
-        for (int i = 0; i < reps; ++i) {
-            append << timeMs([&] {
-                dm.tblHr.append();
-                dm.tblHr.fieldByName(QStringLiteral("Serial Number")).setValue(QStringLiteral("B%1").arg(i));
-                dm.tblHr.post();
-            });
-        }
-    }
-
-    QVector<double> sqUpdate, sqAppend;
-    sqlite3 *db = sqliteCopy(tmp.path(), tmp.filePath(QStringLiteral("bench.sqlite")));
-    const char *join = "SELECT e.hr, h.holder, l.lin, e.nsn, l.nomen, e.serial, l.ui, l.auth, e.oh, l.ifreq, l.itype,"
-                       " e.completed, e.due, l.alse, l.batt, l.pyro, l.med, l.radio, l.flot, e.remarks, e.auto"
-                       " FROM equipment e, lists l, hrdf h WHERE e.nsn = l.nsn AND (l.itype = 'D' OR l.itype = 'Y')"
-                       " AND e.hr = h.hr ORDER BY e.due";
-    for (int i = 0; i < reps; ++i) {
-        sqUpdate << timeMs([&] {
-            const QByteArray sql = QStringLiteral("UPDATE equipment SET oh = %1 WHERE auto = %2").arg(i).arg(10 + i).toUtf8();
-            exec(db, sql.constData());
-            rowsOf(db, join);
-        });
-        sqAppend << timeMs([&] {
-            exec(db, "INSERT INTO equipment(hr, nsn, serial, oh) VALUES(100, 'X', 'B', 1)");
-        });
-    }
-    sqlite3_close(db);
-
-    auto line = [&](const char *what, double ours, double theirs) {
-        out << QStringLiteral("  %1 %2 ms").arg(QLatin1String(what), -44).arg(ours, 8, 'f', 2);
-        if (theirs > 0)
-            out << QStringLiteral("   sqlite %1 ms   ratio %2").arg(theirs, 8, 'f', 2).arg(ours / theirs, 5, 'f', 2);
-        out << '\n';
-    };
-    line("(a) open the eleven tables", median(open), 0);
-    line("(b) post one qryInsp row, write back, re-run", median(post), median(sqUpdate));
-    line("    re-running the join with nothing changed", median(rerun), 0);
-    line("    opening qryInsp with nothing cached", median(cold), 0);
-    line("(c) append one tblHr item", median(append), median(sqAppend));
-    out.flush();
+    Figures f;
+    timeColdOpen(tmp.path(), f);
+    timeEngine(tmp.path(), f);
+    timeSqlite(tmp, f);
+    printFigures(f, out);
 }
 
 } // namespace

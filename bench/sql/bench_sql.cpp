@@ -121,9 +121,9 @@ void sqliteBaseline(int items, double *update, double *query, double *queryCpu)
     *queryCpu = median(rc);
 }
 
-void run(int items)
+// The three tables of the inspection query, with the fields the shop has.
+void defineTables(Shop &shop)
 {
-    Shop shop;
     shop.equipment = FakeParadox(QString(), def({fd("Auto", FieldType::AutoInc, 4), fd("HR Number", FieldType::Short, 2),
                                                  fd("NSN", FieldType::Alpha, 16), fd("Serial Number", FieldType::Alpha, 20),
                                                  fd("OH", FieldType::Short, 2), fd("Insp Completed", FieldType::Date, 4),
@@ -138,6 +138,10 @@ void run(int items)
                                              fd("List 1", FieldType::Logical), fd("List 2", FieldType::Logical)}, 1));
     shop.hrdf = FakeParadox(QString(), def({fd("HR Number", FieldType::Short, 2), fd("HR Holder", FieldType::Alpha, 30),
                                             fd("Section", FieldType::Alpha, 20), fd("Phone", FieldType::Alpha, 10)}, 1));
+}
+
+void fillTables(Shop &shop, int items)
+{
     for (int i = 0; i < 400; ++i) {
         Row r{QString::number(i), QStringLiteral("L"), QStringLiteral("P"), QStringLiteral("Nomen %1").arg(i),
               QStringLiteral("EA"), QStringLiteral("1"), QString::fromLatin1(i % 10 == 0 ? "N" : (i % 2 ? "D" : "Y")), 1,
@@ -153,27 +157,30 @@ void run(int items)
               QDate(2020, 1, 1).addDays(i % 2000), QVariant()};
         shop.equipment.insert(r);
     }
-    FakeProvider provider;
-    provider.tables.insert("equipment.db", &shop.equipment);
-    provider.tables.insert("lists.db", &shop.lists);
-    provider.tables.insert("hrdf.db", &shop.hrdf);
-    QTemporaryDir dir;
-    LocalSql sql(provider);
-    const QString insp = QString::fromLatin1(kInsp);
+}
+
+// The first run of the query (mirror built), then a second one and a count
+// join with nothing changed. Returns the first run's time and row count.
+double firstQueries(LocalSql &sql, const QString &insp, const QString &dir, int *rows)
+{
     QElapsedTimer t;
     t.start();
-    const int rows = sql.exec(insp, dir.path()).rows.size();
+    *rows = sql.exec(insp, dir).rows.size();
     const double first = t.nsecsElapsed() / 1e6;
     t.start();
-    sql.exec(insp, dir.path());
+    sql.exec(insp, dir);
     std::printf("second query, nothing changed: %.1f ms\n", t.nsecsElapsed() / 1e6);
     t.start();
-    sql.exec(QStringLiteral("SELECT COUNT(*) FROM \"Equipment.DB\" E, \"Lists.DB\" L WHERE E.NSN = L.NSN"), dir.path());
+    sql.exec(QStringLiteral("SELECT COUNT(*) FROM \"Equipment.DB\" E, \"Lists.DB\" L WHERE E.NSN = L.NSN"), dir);
     std::printf("count join: %.1f ms\n", t.nsecsElapsed() / 1e6);
+    return first;
+}
 
-    // Another order of the same rows (a click on a column title): the kept
-    // rows sorted anew, against SQLite running the statement with that order
-    // (a condition that is always true makes it a statement not seen before).
+// Another order of the same rows (a click on a column title): the kept
+// rows sorted anew, against SQLite running the statement with that order
+// (a condition that is always true makes it a statement not seen before).
+void resortQueries(LocalSql &sql, const QString &insp, const QString &dir)
+{
     QVector<double> resortCpu, freshCpu;
     const char *orders[] = {"ORDER BY L.'Nomenclature'", "ORDER BY H.'Hr Holder'", "ORDER BY E.'Serial Number'",
                             "ORDER BY E.OH DESC, E.'Insp Due'"};
@@ -181,17 +188,27 @@ void run(int items)
         QString resorted = insp;
         resorted.replace(QStringLiteral("ORDER BY E.'Insp Due'"), QString::fromLatin1(orders[k]));
         double c0 = cpuMs();
-        sql.exec(resorted, dir.path());
+        sql.exec(resorted, dir);
         resortCpu << cpuMs() - c0;
         resorted.replace(QStringLiteral("WHERE "), QStringLiteral("WHERE (%1 = %1) AND ").arg(k + 1));
         c0 = cpuMs();
-        sql.exec(resorted, dir.path());
+        sql.exec(resorted, dir);
         freshCpu << cpuMs() - c0;
     }
     std::printf("re-sort by another column, CPU: kept rows sorted anew %.1f ms, run by SQLite %.1f ms\n",
                 median(resortCpu), median(freshCpu));
+}
 
+struct PostTimes {
     QVector<double> post, requery, reload, requeryCpu;
+};
+
+// One edited row written back through the modify statement and the query
+// run again; then a row appended outside SQL and the query run once more.
+PostTimes postEdits(Shop &shop, LocalSql &sql, const QString &insp, const QString &dir)
+{
+    PostTimes pt;
+    QElapsedTimer t;
     for (int k = 0; k < 15; ++k) {
         const int pos = 1 + k * 7;
         QHash<QString, QVariant> p;
@@ -202,26 +219,45 @@ void run(int items)
         p["OH"] = k;
         p["Insp Due"] = QDate(2030, 1, 1);
         t.start();
-        sql.exec(QString::fromLatin1(kModify), dir.path(), p);
+        sql.exec(QString::fromLatin1(kModify), dir, p);
         const double w = t.nsecsElapsed() / 1e6;
         const double c0 = cpuMs();
-        sql.exec(insp, dir.path());
-        requeryCpu << cpuMs() - c0;
-        post << t.nsecsElapsed() / 1e6;
-        requery << t.nsecsElapsed() / 1e6 - w;
+        sql.exec(insp, dir);
+        pt.requeryCpu << cpuMs() - c0;
+        pt.post << t.nsecsElapsed() / 1e6;
+        pt.requery << t.nsecsElapsed() / 1e6 - w;
         Row added{QVariant(), 1, QStringLiteral("1"), QStringLiteral("X%1").arg(k), 1, QVariant(), QDate(2021, 1, 1), QVariant()};
         shop.equipment.insert(added); // a table dataset appends: the mirror reloads
         t.start();
-        sql.exec(insp, dir.path());
-        reload << t.nsecsElapsed() / 1e6;
+        sql.exec(insp, dir);
+        pt.reload << t.nsecsElapsed() / 1e6;
     }
+    return pt;
+}
+
+void run(int items)
+{
+    Shop shop;
+    defineTables(shop);
+    fillTables(shop, items);
+    FakeProvider provider;
+    provider.tables.insert("equipment.db", &shop.equipment);
+    provider.tables.insert("lists.db", &shop.lists);
+    provider.tables.insert("hrdf.db", &shop.hrdf);
+    QTemporaryDir dir;
+    LocalSql sql(provider);
+    const QString insp = QString::fromLatin1(kInsp);
+    int rows = 0;
+    const double first = firstQueries(sql, insp, dir.path(), &rows);
+    resortQueries(sql, insp, dir.path());
+    const PostTimes pt = postEdits(shop, sql, insp, dir.path());
     double su = 0, sq = 0, sqc = 0;
     sqliteBaseline(items, &su, &sq, &sqc);
     std::printf("%6d items, %6d query rows: first query %7.1f ms | post (write-back + re-query) %7.1f ms "
                 "[re-query %6.1f] | query after outside change %7.1f ms | SQLite update+join %6.1f ms (%5.1f + %5.1f), ratio %.2f\n",
-                items, rows, first, median(post), median(requery), median(reload), su + sq, su, sq,
-                median(post) / (su + sq));
-    std::printf("        CPU time of the query alone: local SQL %.1f ms, SQLite %.1f ms\n", median(requeryCpu), sqc);
+                items, rows, first, median(pt.post), median(pt.requery), median(pt.reload), su + sq, su, sq,
+                median(pt.post) / (su + sq));
+    std::printf("        CPU time of the query alone: local SQL %.1f ms, SQLite %.1f ms\n", median(pt.requeryCpu), sqc);
 }
 
 } // namespace
