@@ -9,6 +9,7 @@
 #include "app/frmmain.h"
 #include "app/outlookbar.h"
 #include "app/partsaddall.h"
+#include "bench/benchtiming.h"
 #include "data/shop/demoshop.h"
 #include "data/shop/dmmain.h"
 
@@ -24,14 +25,9 @@
 #include <cstdio>
 #include <ctime>
 
-namespace {
+using kwbench::cpuMs;
 
-double cpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
+namespace {
 
 struct Window {
     kw::data::Session session;

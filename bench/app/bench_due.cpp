@@ -9,6 +9,8 @@
 #include "data/shop/dmmain.h"
 #include "data/shop/duelist.h"
 
+#include "bench/benchtiming.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -18,38 +20,14 @@
 #include <cstdio>
 #include <ctime>
 
+using kwbench::cpuMs;
+using kwbench::median;
+
 namespace {
 
-double cpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
-struct Timing {
-    QList<double> wall, cpu;
-    void measure(const std::function<void()> &step)
-    {
-        QElapsedTimer clock;
-        const double c0 = cpuMs();
-        clock.start();
-        step();
-        wall << clock.nsecsElapsed() / 1e6;
-        cpu << cpuMs() - c0;
-    }
-    void print(const char *what) const
-    {
-        std::printf("%-46s median %8.2f ms wall, %8.2f ms CPU (min %.2f, max %.2f wall; %d runs)\n", what,
-                    median(wall), median(cpu), *std::min_element(wall.begin(), wall.end()),
-                    *std::max_element(wall.begin(), wall.end()), int(wall.size()));
-    }
+// The labels here are a little longer than elsewhere.
+struct Timing : kwbench::Timing {
+    void print(const char *what) const { kwbench::Timing::print(what, 46); }
 };
 
 struct Timings {

@@ -10,6 +10,8 @@
 #include "data/shop/demoshop.h"
 #include "data/shop/dmmain.h"
 
+#include "bench/benchtiming.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -20,29 +22,14 @@
 #include <cstdio>
 #include <ctime>
 
+using kwbench::cpuMs;
+using kwbench::median;
+
 namespace {
 
-double cpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
-struct Timing {
-    QList<double> wall, cpu;
-    void print(const char *what) const
-    {
-        std::printf("%-44s median %7.1f ms wall, %7.1f ms CPU (min %.1f, max %.1f wall; %d runs)\n", what,
-                    median(wall), median(cpu), *std::min_element(wall.begin(), wall.end()),
-                    *std::max_element(wall.begin(), wall.end()), int(wall.size()));
-    }
+// Whole pages take tens of milliseconds: one decimal is enough.
+struct Timing : kwbench::Timing {
+    void print(const char *what) const { kwbench::Timing::print(what, 44, 1); }
 };
 
 // Runs step and waits until the window has painted what it changed.
