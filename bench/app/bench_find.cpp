@@ -12,6 +12,7 @@
 #include "data/engine/paradox/paradoxtable.h"
 #include "data/shop/shopfind.h"
 
+#include "bench/app/benchshop.h"
 #include "bench/benchtiming.h"
 
 #include <QApplication>
@@ -36,15 +37,11 @@ int main(int argc, char **argv)
     QTemporaryDir cfg;
     qputenv("KITWARDEN_CONFIG_DIR", cfg.path().toLocal8Bit());
     QApplication app(argc, argv);
-    const int items = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 50000;
-    const int runs = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 15;
+    const int items = kwbench::argOr(argc, argv, 1, 50000);
+    const int runs = kwbench::argOr(argc, argv, 2, 15);
 
     QTemporaryDir data;
-    kw::data::shop::DemoSize size;
-    size.items = items;
-    size.holders = std::max(40, items / 40);
-    kw::data::shop::createDemoShop(data.path(), size);
-    std::printf("demo shop: %d items, %d holders\n", items, size.holders);
+    kwbench::makeDemoShop(data.path(), items);
 
     kw::data::Session session;
     kw::data::TdmMain dm(session);

@@ -10,6 +10,7 @@
 #include "data/shop/demoshop.h"
 #include "data/shop/dmmain.h"
 
+#include "bench/app/benchshop.h"
 #include "bench/benchtiming.h"
 
 #include <QApplication>
@@ -70,15 +71,11 @@ int main(int argc, char **argv)
     QTemporaryDir cfg;
     qputenv("KITWARDEN_CONFIG_DIR", cfg.path().toLocal8Bit());
     QApplication app(argc, argv);
-    const int items = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 50000;
-    const int runs = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 7;
+    const int items = kwbench::argOr(argc, argv, 1, 50000);
+    const int runs = kwbench::argOr(argc, argv, 2, 7);
 
     QTemporaryDir data;
-    kw::data::shop::DemoSize size;
-    size.items = items;
-    size.holders = std::max(40, items / 40);
-    kw::data::shop::createDemoShop(data.path(), size);
-    std::printf("demo shop: %d items, %d holders\n", items, size.holders);
+    kwbench::makeDemoShop(data.path(), items);
 
     Timing firstEntry, laterEntry, resort, back;
     int rows = 0;
